@@ -1,0 +1,23 @@
+// The process-wide objects of one run of the program, created at start-up in their order,
+// then the one entry, then the normal end.
+#pragma once
+
+#include "app/setup_app.h"
+#include "app/setup_options.h"
+#include "platform/platform.h"
+
+class SetupProgram {
+ public:
+  explicit SetupProgram(platform::Platform& platform) : app_(platform, options_) {}
+
+  // Runs InitInstance and the normal end; returns the process's exit code.
+  int Run();
+
+  const SetupOptions& Options() const { return options_; }
+
+ private:
+  // Members are created in start-up order: the options get their initial values before the
+  // application object exists.
+  SetupOptions options_;
+  CSetupApp app_;
+};

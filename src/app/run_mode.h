@@ -1,0 +1,17 @@
+// How the program decides, from its command line and its own file name, which run it performs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class RunMode { SelfRemoval, Install, Uninstall };
+
+// "-s" as a whole argument anywhere after the program name, letter case ignored.
+bool HasSilentSwitch(const std::vector<std::string>& arguments);
+
+// `arguments` is the runtime's argument vector (element 0 the program); `programPath` the full
+// path of the program file.
+RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::string& programPath);
+
+// The program file's path as a 260-character buffer holds it.
+std::string ProgramFilePath(const std::string& moduleFileName);

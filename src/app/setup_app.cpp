@@ -1,0 +1,43 @@
+#include "app/setup_app.h"
+
+#include "app/install_run.h"
+#include "app/run_mode.h"
+#include "app/self_removal.h"
+#include "instances/close_instances.h"
+#include "resources/catalogue.h"
+
+bool CSetupApp::InitInstance() {
+  platform::Platform& platform = GetPlatform();
+  const std::vector<std::string> arguments = platform.process.Arguments();
+  options_.Silent = HasSilentSwitch(arguments);
+
+  const RunMode mode = ChooseRunMode(arguments, ProgramFilePath(platform.process.ModuleFileName()));
+  if (mode == RunMode::SelfRemoval) {
+    SelfRemovalRun(*this, arguments[2]);
+  }
+
+  // The framework takes every resource from the program file's own module already, so only
+  // the caption of the start-up boxes is left to load.
+  const std::string caption =
+      platform.ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity);
+
+  if (mode == RunMode::Uninstall && !options_.Silent) {
+    const std::string question =
+        platform.ui.LoadString(catalogue::kRemovalQuestion, catalogue::kMessageCapacity);
+    const platform::BoxStyle style{platform::Buttons::YesNo, platform::Icon::Warning,
+                                   platform::DefaultButton::Second};
+    if (platform.ui.MessageBox(platform::kNoWindow, question, caption, style) !=
+        platform::BoxResult::Yes) {
+      return false;
+    }
+  }
+
+  if (CloseRunningInstances(*this, mode == RunMode::Install) == CloseResult::End) {
+    return false;
+  }
+  if (mode == RunMode::Install) {
+    return InstallRun(*this) == 0;
+  }
+  HandOverToTempCopy(*this);
+  return false;
+}

@@ -1,0 +1,34 @@
+// The running process: its program file, its command line and its end.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class Process {
+ public:
+  virtual ~Process() = default;
+
+  // GetModuleFileNameA for the program file: the full path the process was started from.
+  // The logic cuts it to its own buffer sizes where its rules say so.
+  virtual std::string ModuleFileName() = 0;
+
+  // The argument vector as the C runtime splits the command line (quotes removed). Element 0
+  // is the program as it was named on the command line; the arguments follow.
+  virtual std::vector<std::string> Arguments() = 0;
+
+  // ExitProcess: the process ends here with this exit code. Nothing of the caller's normal
+  // shutdown runs on Windows, so callers must not rely on destructors for anything the
+  // machine can see.
+  [[noreturn]] void ExitProcess(unsigned exitCode) {
+    EndProcess(exitCode);
+    std::abort();  // not reached: EndProcess does not return
+  }
+
+ protected:
+  virtual void EndProcess(unsigned exitCode) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+
+std::string Win32Process::ModuleFileName() {
+  // GetModuleFileNameA fills the buffer completely when the path does not fit, so grow until
+  // the result is shorter than the buffer.
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::vector<std::string> Win32Process::Arguments() {
+  // The runtime's own split of the command line, as the program's rules expect it.
+  std::vector<std::string> arguments;
+  arguments.reserve(static_cast<std::size_t>(__argc));
+  for (int i = 0; i < __argc; ++i) {
+    arguments.emplace_back(__argv[i]);
+  }
+  return arguments;
+}
+
+void Win32Process::EndProcess(unsigned exitCode) {
+  ::ExitProcess(exitCode);
+}
+
+}  // namespace platform::win32

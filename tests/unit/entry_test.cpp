@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include "app/run_mode.h"
+#include "program_runner.h"
+
+namespace {
+
+using platform::BoxResult;
+
+constexpr const char* kUninstaller = "C:\\Program Files\\Pictavo 6\\PictvUnInst.exe";
+constexpr const char* kSetup = "D:\\Pictavo\\setup.exe";
+
+const sim::ExpectedBox kRemovalQuestion{
+    "This will completely uninstall Pictavo 6.\nDo you want to continue?",
+    "Pictavo Setup",
+    {platform::Buttons::YesNo, platform::Icon::Warning, platform::DefaultButton::Second}};
+
+struct ModeCase {
+  std::vector<std::string> arguments;  // element 0 is the program
+  const char* path;
+  RunMode expected;
+};
+
+TEST(RunModeTest, FollowsTheArgumentsAndTheLowerCasedProgramPath) {
+  const ModeCase cases[] = {
+      {{"setup.exe"}, kSetup, RunMode::Install},
+      {{"x"}, kUninstaller, RunMode::Uninstall},
+      {{"x", "-install"}, kUninstaller, RunMode::Install},
+      {{"x", "-INSTALL"}, kUninstaller, RunMode::Install},
+      // -install counts at position 1 only.
+      {{"x", "-S", "-INSTALL"}, kUninstaller, RunMode::Uninstall},
+      {{"x", "-installer"}, kUninstaller, RunMode::Uninstall},
+      {{"x"}, "C:\\Temp\\SETUP.EXE", RunMode::Install},
+      {{"x"}, "C:\\Temp\\Product_Setup.exe", RunMode::Install},
+      {{"x"}, "C:\\Temp\\mysetup.exe", RunMode::Install},
+      // The whole path is searched, folders included.
+      {{"x"}, "C:\\setup.exe.d\\PictvUnInst.exe", RunMode::Install},
+      {{"x"}, "C:\\Temp\\setup.ex", RunMode::Uninstall},
+      {{"x"}, "C:\\Temp\\setup .exe", RunMode::Uninstall},
+      // -delself must be exact, at position 1, and followed by a path.
+      {{"x", "-delself", "C:\\P\\PictvUnInst.exe"}, kSetup, RunMode::SelfRemoval},
+      {{"x", "-delself", "C:\\P\\PictvUnInst.exe", "-s"}, kUninstaller, RunMode::SelfRemoval},
+      {{"x", "-delself"}, kUninstaller, RunMode::Uninstall},
+      {{"x", "-delself"}, kSetup, RunMode::Install},
+      {{"x", "-DelSelf", "C:\\P\\PictvUnInst.exe"}, kUninstaller, RunMode::Uninstall},
+      {{"x", "-s", "-delself", "C:\\P\\PictvUnInst.exe"}, kUninstaller, RunMode::Uninstall},
+      {{}, kUninstaller, RunMode::Uninstall},
+  };
+  for (const ModeCase& c : cases) {
+    EXPECT_EQ(ChooseRunMode(c.arguments, c.path), c.expected)
+        << c.path << " with " << c.arguments.size() << " argument(s)";
+  }
+}
+
+TEST(RunModeTest, SilentSwitchIsAWholeMinusSAnywhereAfterTheProgram) {
+  EXPECT_TRUE(HasSilentSwitch({"x", "-s"}));
+  EXPECT_TRUE(HasSilentSwitch({"x", "-S"}));
+  EXPECT_TRUE(HasSilentSwitch({"x", "-install", "-allusers", "-s"}));
+  EXPECT_FALSE(HasSilentSwitch({"x"}));
+  EXPECT_FALSE(HasSilentSwitch({"x", "/s"}));
+  EXPECT_FALSE(HasSilentSwitch({"x", "-silent"}));
+  EXPECT_FALSE(HasSilentSwitch({"x", "-s "}));
+  EXPECT_FALSE(HasSilentSwitch({"-s"}));  // the program itself is no switch
+  EXPECT_FALSE(HasSilentSwitch({}));
+}
+
+TEST(RunModeTest, ProgramPathIsCutToTheBufferOfTwoHundredSixtyCharacters) {
+  const std::string longPath = "C:\\" + std::string(300, 'a') + "\\setup.exe";
+  EXPECT_EQ(ProgramFilePath(longPath).size(), 259u);
+  EXPECT_EQ(ProgramFilePath(kSetup), kSetup);
+  // The cut happens before the name test, so a "setup.exe" beyond it is not seen.
+  EXPECT_EQ(ChooseRunMode({"x"}, ProgramFilePath(longPath)), RunMode::Uninstall);
+}
+
+TEST(EntryTest, UninstallerAsksTheRemovalQuestionAndNoEndsWithNothingDone) {
+  sim::Machine machine;
+  machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::No);
+
+  ProgramRun run = RunProgram(machine, kUninstaller);
+
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(machine.GetUser().Boxes().size(), 1u);
+  EXPECT_EQ(machine.GetUser().Boxes()[0].owner, platform::kNoWindow);
+  EXPECT_FALSE(run.options.Silent);
+}
+
+TEST(EntryTest, RemovalQuestionIsAskedWhateverTheProgramIsCalled) {
+  for (const char* path : {"C:\\P\\uninstall.exe", "C:\\P\\setup.bin", "C:\\P\\a b\\X.EXE"}) {
+    sim::Machine machine;
+    machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::No);
+    RunProgram(machine, path);
+    EXPECT_EQ(machine.GetUser().Boxes().size(), 1u) << path;
+  }
+}
+
+TEST(EntryTest, SilentUninstallAsksNothing) {
+  for (const char* silent : {"-s", "-S"}) {
+    sim::Machine machine;
+    ProgramRun run = RunProgram(machine, kUninstaller, {silent});
+    EXPECT_TRUE(machine.GetUser().Boxes().empty()) << silent;
+    EXPECT_TRUE(run.options.Silent) << silent;
+  }
+}
+
+TEST(EntryTest, SlashSDoesNotSilenceTheRemovalQuestion) {
+  sim::Machine machine;
+  machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::No);
+  ProgramRun run = RunProgram(machine, kUninstaller, {"/s"});
+  EXPECT_FALSE(run.options.Silent);
+  EXPECT_EQ(machine.GetUser().Boxes().size(), 1u);
+}
+
+TEST(EntryTest, InstallModeAsksNoRemovalQuestion) {
+  sim::Machine machine;
+  RunProgram(machine, kSetup);
+  RunProgram(machine, kUninstaller, {"-install"});
+  RunProgram(machine, "C:\\Temp\\SETUP.EXE");
+  EXPECT_TRUE(machine.GetUser().Boxes().empty());
+}
+
+TEST(EntryTest, SelfRemovalStartAsksNothingAndDoesNotClaimSuccess) {
+  sim::Machine machine;
+  ProgramRun run =
+      RunProgram(machine, "C:\\Users\\u\\Temp\\uni1A2B.tmp", {"-delself", kUninstaller});
+  EXPECT_TRUE(machine.GetUser().Boxes().empty());
+  // The removal itself is not there yet; its run must not end as if it had removed anything.
+  EXPECT_NE(run.exitCode, 0u);
+}
+
+TEST(EntryTest, MisspelledOrIncompleteDelselfFallsBackToTheName) {
+  sim::Machine machine;
+  machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::No);
+  machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::No);
+  RunProgram(machine, kUninstaller, {"-DelSelf", "C:\\P\\PictvUnInst.exe"});
+  RunProgram(machine, kUninstaller, {"-delself"});
+  EXPECT_EQ(machine.GetUser().Boxes().size(), 2u);
+  EXPECT_FALSE(machine.GetUser().HasUnusedAnswers());
+}
+
+TEST(EntryTest, SilentAndInstallInThatOrderStayInUninstallMode) {
+  // -S at position 1 hides -INSTALL at position 2: a silent uninstall, so nothing is asked.
+  sim::Machine machine;
+  ProgramRun run = RunProgram(machine, kUninstaller, {"-S", "-INSTALL"});
+  EXPECT_TRUE(run.options.Silent);
+  EXPECT_TRUE(machine.GetUser().Boxes().empty());
+}
+
+TEST(EntryTest, YesGoesOnButRemovesNothingWhileInstancesCannotBeClosed) {
+  sim::Machine machine;
+  machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::Yes);
+  ProgramRun run = RunProgram(machine, kUninstaller);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(machine.GetUser().Boxes().size(), 1u);
+  EXPECT_EQ(machine.Processes().size(), 1u);  // no temporary copy was started
+}
+
+TEST(SetupOptionsTest, StartWithTheInitialValues) {
+  const SetupOptions options;
+  EXPECT_EQ(options.InstallFolder, "");
+  EXPECT_EQ(options.SourceFolder, "");
+  EXPECT_EQ(options.GroupName, "");
+  EXPECT_TRUE(options.DesktopIcon);
+  EXPECT_FALSE(options.AllUsers || options.Autostart || options.RunAfter || options.Silent ||
+               options.NewInstall || options.Upgrade);
+  EXPECT_EQ(options.NewVersion, FileVersion{});
+  EXPECT_EQ(options.NewVersion, (FileVersion{0, 0, 0, 0}));
+}
+
+TEST(SetupOptionsTest, EachProcessHasItsOwnRecord) {
+  sim::Machine machine;
+  ProgramRun silent = RunProgram(machine, kUninstaller, {"-s"});
+  ProgramRun plain = RunProgram(machine, kSetup);
+  EXPECT_TRUE(silent.options.Silent);
+  EXPECT_FALSE(plain.options.Silent);
+  EXPECT_TRUE(plain.options.DesktopIcon);
+}
+
+}  // namespace
