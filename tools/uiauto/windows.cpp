@@ -1,0 +1,565 @@
+// Window commands: find top-level windows, describe them with their controls, and act on them
+// as a user would (press a button, type a text, close).
+
+#include <windows.h>
+// tlhelp32.h needs the types of windows.h.
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "commands.h"
+#include "icons.h"
+#include "output.h"
+
+namespace uiauto {
+namespace {
+
+// Windows of other processes may hang; a describe must not hang with them.
+constexpr UINT kMessageTimeoutMs = 2000;
+constexpr DWORD kPollIntervalMs = 50;
+
+unsigned long long HandleValue(const void* handle) {
+  return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256];
+  const int length = GetClassNameW(window, buffer, 256);
+  return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+// WM_GETTEXT rather than GetWindowText: for another process's control GetWindowText returns
+// the text stored at creation, not what an edit control holds now.
+std::wstring WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                          &length)) {
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+      text.resize(copied);
+      return text;
+    }
+  }
+  wchar_t buffer[1024];
+  const int length2 = InternalGetWindowText(window, buffer, 1024);
+  return std::wstring(buffer, length2 > 0 ? static_cast<size_t>(length2) : 0);
+}
+
+std::wstring ProcessImage(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) {
+    return {};
+  }
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD size = MAX_PATH * 4;
+  std::wstring image;
+  if (QueryFullProcessImageNameW(process, 0, buffer, &size)) {
+    image.assign(buffer, size);
+  }
+  CloseHandle(process);
+  return image;
+}
+
+bool ImageMatches(const std::wstring& image, const std::wstring& wanted) {
+  if (EqualIgnoringCase(image, wanted)) {
+    return true;
+  }
+  const size_t slash = image.find_last_of(L"\\/");
+  return slash != std::wstring::npos &&
+         EqualIgnoringCase(std::wstring_view(image).substr(slash + 1), wanted);
+}
+
+bool Matches(HWND window, const WindowFilter& filter) {
+  if (filter.hwnd != nullptr && window != filter.hwnd) {
+    return false;
+  }
+  if (!filter.includeHidden && !IsWindowVisible(window)) {
+    return false;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (filter.pid && *filter.pid != pid) {
+    return false;
+  }
+  if (filter.windowClass && !EqualIgnoringCase(ClassName(window), *filter.windowClass)) {
+    return false;
+  }
+  if (filter.title && WindowText(window) != *filter.title) {
+    return false;
+  }
+  return !filter.image || ImageMatches(ProcessImage(pid), *filter.image);
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+  reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// Every descendant, each before its own children (the order EnumChildWindows yields).
+std::vector<HWND> Descendants(HWND window) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+std::vector<HWND> FindWindows(const WindowFilter& filter) {
+  std::vector<HWND> found;
+  if (filter.hwnd != nullptr) {
+    if (IsWindow(filter.hwnd) && Matches(filter.hwnd, filter)) {
+      found.push_back(filter.hwnd);
+    }
+    return found;
+  }
+  for (HWND window : TopLevelWindows()) {
+    if (Matches(window, filter)) {
+      found.push_back(window);
+    }
+  }
+  return found;
+}
+
+HWND WaitForWindow(const WindowFilter& filter, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const std::vector<HWND> found = FindWindows(filter);
+    if (!found.empty()) {
+      return found.front();
+    }
+    if (GetTickCount() - start >= timeoutMs) {
+      return nullptr;
+    }
+    Sleep(kPollIntervalMs);
+  }
+}
+
+HWND FindTarget(const Options& options) {
+  HWND window = WaitForWindow(options.filter, options.timeoutMs);
+  if (window == nullptr) {
+    ReportError("no window matches");
+  }
+  return window;
+}
+
+Record WindowRecord(HWND window) {
+  DWORD pid = 0;
+  const DWORD tid = GetWindowThreadProcessId(window, &pid);
+  Record record("window");
+  record.Hex("hwnd", HandleValue(window))
+      .Number("pid", pid)
+      .Number("tid", tid)
+      .Text("class", ClassName(window))
+      .Text("title", WindowText(window))
+      .Number("visible", IsWindowVisible(window) ? 1 : 0)
+      .Number("enabled", IsWindowEnabled(window) ? 1 : 0)
+      .Hex("owner", HandleValue(GetWindow(window, GW_OWNER)))
+      .Hex("style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)))
+      .Hex("exstyle", static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)))
+      .Text("image", ProcessImage(pid));
+  return record;
+}
+
+bool IsCheckable(HWND control) {
+  if (!EqualIgnoringCase(ClassName(control), L"Button")) {
+    return false;
+  }
+  switch (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Record ControlRecord(HWND top, HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(HWND_DESKTOP, top, reinterpret_cast<POINT*>(&rect), 2);
+  Record record("control");
+  record.Hex("hwnd", HandleValue(control))
+      .Hex("parent", HandleValue(GetParent(control)))
+      .Number("id", GetDlgCtrlID(control))
+      .Text("class", ClassName(control))
+      .Text("text", WindowText(control))
+      .Hex("style", static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)))
+      .Hex("exstyle", static_cast<DWORD>(GetWindowLongW(control, GWL_EXSTYLE)))
+      .Number("visible", IsWindowVisible(control) ? 1 : 0)
+      .Number("enabled", IsWindowEnabled(control) ? 1 : 0)
+      .Number("x", rect.left)
+      .Number("y", rect.top)
+      .Number("cx", rect.right - rect.left)
+      .Number("cy", rect.bottom - rect.top);
+  if (IsCheckable(control)) {
+    DWORD_PTR check = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &check);
+    record.Number("check", static_cast<long long>(check));
+  }
+  return record;
+}
+
+// The window with the keyboard focus in the thread that owns this window.
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+    return nullptr;
+  }
+  return info.hwndFocus;
+}
+
+// Which button Enter presses, decided as IsDialogMessage decides it: the focused control if it
+// is a default push button, else the dialog's DM_GETDEFID answer. Both inputs are printed too:
+// Wine's message box never sends DM_SETDEFID, so there DM_GETDEFID says IDOK (1) although the
+// box has no such button, and only the focus and the BS_DEFPUSHBUTTON style tell the truth.
+Record DefaultButtonRecord(HWND dialog, const std::vector<HWND>& controls) {
+  Record record("default");
+  std::optional<int> fromDialog;
+  DWORD_PTR result = 0;
+  // DM_GETDEFID is WM_USER: only a dialog may be asked, any other class could take it for a
+  // message of its own.
+  if (SendMessageTimeoutW(dialog, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                          &result) &&
+      HIWORD(result) == DC_HASDEFID) {
+    fromDialog = LOWORD(result);
+  }
+  std::optional<int> defPushButton;
+  for (HWND control : controls) {
+    if (EqualIgnoringCase(ClassName(control), L"Button") &&
+        (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+      defPushButton = GetDlgCtrlID(control);
+      break;
+    }
+  }
+  HWND focus = FocusOf(dialog);
+  std::optional<int> focusId;
+  std::optional<int> enter = fromDialog;
+  if (focus != nullptr && IsChild(dialog, focus)) {
+    focusId = GetDlgCtrlID(focus);
+    DWORD_PTR code = 0;
+    if (SendMessageTimeoutW(focus, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                            &code) &&
+        (code & DLGC_DEFPUSHBUTTON)) {
+      enter = focusId;
+    }
+  }
+  const auto add = [&record](std::string_view key, std::optional<int> value) {
+    if (value) {
+      record.Number(key, *value);
+    } else {
+      record.Text(key, std::string_view());
+    }
+  };
+  add("id", enter);
+  add("dm_getdefid", fromDialog);
+  add("defpushbutton", defPushButton);
+  add("focus", focusId);
+  return record;
+}
+
+// "&Yes" is pressed as "Yes" too: the access-key marker is not part of what a user reads.
+std::wstring WithoutAccessKeys(std::wstring_view text) {
+  std::wstring plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'&' && i + 1 < text.size()) {
+      ++i;
+    }
+    plain += text[i];
+  }
+  return plain;
+}
+
+HWND FindControl(HWND top, const Options& options) {
+  for (HWND control : Descendants(top)) {
+    if (options.controlId && GetDlgCtrlID(control) == *options.controlId) {
+      return control;
+    }
+    if (options.controlText) {
+      const std::wstring text = WindowText(control);
+      if (text == *options.controlText ||
+          WithoutAccessKeys(text) == WithoutAccessKeys(*options.controlText)) {
+        return control;
+      }
+    }
+  }
+  return nullptr;
+}
+
+HWND FindTargetControl(const Options& options, HWND* top) {
+  if (!options.controlId && !options.controlText) {
+    ReportError("--id or --text is required");
+    return nullptr;
+  }
+  *top = FindTarget(options);
+  if (*top == nullptr) {
+    return nullptr;
+  }
+  HWND control = FindControl(*top, options);
+  if (control == nullptr) {
+    ReportError("no control matches");
+  }
+  return control;
+}
+
+bool WaitUntilDestroyed(HWND window, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(window)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      return false;
+    }
+    Sleep(kPollIntervalMs);
+  }
+  return true;
+}
+
+}  // namespace
+
+int ListWindows(const Options& options) {
+  WindowFilter filter = options.filter;
+  for (HWND window : FindWindows(filter)) {
+    WindowRecord(window).Print();
+  }
+  return kExitOk;
+}
+
+int WaitWindow(const Options& options) {
+  if (options.gone) {
+    const DWORD start = GetTickCount();
+    while (!FindWindows(options.filter).empty()) {
+      if (GetTickCount() - start >= options.timeoutMs) {
+        ReportError("a matching window is still there");
+        return kExitTimeout;
+      }
+      Sleep(kPollIntervalMs);
+    }
+    return kExitOk;
+  }
+  HWND window = FindTarget(options);
+  if (window == nullptr) {
+    return kExitTimeout;
+  }
+  WindowRecord(window).Print();
+  return kExitOk;
+}
+
+int DescribeWindow(const Options& options) {
+  HWND window = FindTarget(options);
+  if (window == nullptr) {
+    return kExitTimeout;
+  }
+  WindowRecord(window).Print();
+  const std::vector<HWND> controls = Descendants(window);
+  for (HWND control : controls) {
+    ControlRecord(window, control).Print();
+  }
+  if (EqualIgnoringCase(ClassName(window), L"#32770")) {
+    DefaultButtonRecord(window, controls).Print();
+  }
+  for (HWND control : controls) {
+    const bool isStatic = EqualIgnoringCase(ClassName(control), L"Static");
+    if (!isStatic) {
+      continue;
+    }
+    // A message box's text is the static control with id 0xFFFF, in Windows and in Wine.
+    if (GetDlgCtrlID(control) == 0xFFFF) {
+      Record("message").Text("text", WindowText(control)).Print();
+    }
+    if ((GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      const IconMatch match = IdentifyIcon(control);
+      Record("icon")
+          .Number("id", GetDlgCtrlID(control))
+          .Hex("hwnd", HandleValue(control))
+          .Text("name", match.name)
+          .Text("method", match.method)
+          .Number("visible", IsWindowVisible(control) ? 1 : 0)
+          .Print();
+    }
+  }
+  return kExitOk;
+}
+
+int PressButton(const Options& options) {
+  HWND top = nullptr;
+  HWND control = FindTargetControl(options, &top);
+  if (control == nullptr) {
+    return top == nullptr ? kExitTimeout : kExitFailed;
+  }
+  // A user cannot press what is hidden or disabled; a test that tries wants to know.
+  if (!options.force && (!IsWindowVisible(control) || !IsWindowEnabled(control))) {
+    ReportError("the control is hidden or disabled");
+    return kExitFailed;
+  }
+  // Posted, not sent: the press may open a modal box in the target, and a sent message would
+  // wait for that box to close.
+  BOOL posted = FALSE;
+  if (options.method == L"click") {
+    posted = PostMessageW(control, BM_CLICK, 0, 0);
+  } else if (options.method == L"command") {
+    posted =
+        PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
+  } else {
+    ReportError("--method is click or command");
+    return kExitFailed;
+  }
+  if (!posted) {
+    ReportError("posting the press failed", GetLastError());
+    return kExitFailed;
+  }
+  Record("pressed").Hex("hwnd", HandleValue(control)).Number("id", GetDlgCtrlID(control)).Print();
+  if (options.waitCloseMs > 0 && !WaitUntilDestroyed(top, options.waitCloseMs)) {
+    ReportError("the window is still open");
+    return kExitTimeout;
+  }
+  return kExitOk;
+}
+
+int PressKey(const Options& options) {
+  UINT key = 0;
+  if (options.key == L"enter") {
+    key = VK_RETURN;
+  } else if (options.key == L"escape") {
+    key = VK_ESCAPE;
+  } else if (options.key == L"space") {
+    key = VK_SPACE;
+  } else if (options.key == L"tab") {
+    key = VK_TAB;
+  } else {
+    ReportError("--key is enter, escape, space or tab");
+    return kExitFailed;
+  }
+  HWND window = FindTarget(options);
+  if (window == nullptr) {
+    return kExitTimeout;
+  }
+  // Keys go to the focused control, through the target's message loop, so that its
+  // IsDialogMessage sees them as it sees a typed key.
+  HWND focus = FocusOf(window);
+  HWND target = focus != nullptr ? focus : window;
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+  if (!PostMessageW(target, WM_KEYDOWN, key, scan | 1) ||
+      !PostMessageW(target, WM_KEYUP, key, scan | 1 | (LPARAM{3} << 30))) {
+    ReportError("posting the key failed", GetLastError());
+    return kExitFailed;
+  }
+  Record("key").Hex("hwnd", HandleValue(target)).Number("id", GetDlgCtrlID(target)).Print();
+  if (options.waitCloseMs > 0 && !WaitUntilDestroyed(window, options.waitCloseMs)) {
+    ReportError("the window is still open");
+    return kExitTimeout;
+  }
+  return kExitOk;
+}
+
+int SetControlText(const Options& options) {
+  if (!options.newText) {
+    ReportError("--set is required");
+    return kExitFailed;
+  }
+  HWND top = nullptr;
+  HWND control = FindTargetControl(options, &top);
+  if (control == nullptr) {
+    return top == nullptr ? kExitTimeout : kExitFailed;
+  }
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(control, WM_SETTEXT, 0,
+                           reinterpret_cast<LPARAM>(options.newText->c_str()), SMTO_ABORTIFHUNG,
+                           kMessageTimeoutMs, &result) ||
+      result == FALSE) {
+    ReportError("WM_SETTEXT failed", GetLastError());
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int RequestClose(const Options& options) {
+  HWND window = FindTarget(options);
+  if (window == nullptr) {
+    return kExitTimeout;
+  }
+  if (!PostMessageW(window, WM_CLOSE, 0, 0)) {
+    ReportError("posting WM_CLOSE failed", GetLastError());
+    return kExitFailed;
+  }
+  if (options.waitCloseMs > 0 && !WaitUntilDestroyed(window, options.waitCloseMs)) {
+    ReportError("the window is still open");
+    return kExitTimeout;
+  }
+  return kExitOk;
+}
+
+int ListProcesses(const Options& options) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    ReportError("CreateToolhelp32Snapshot failed", GetLastError());
+    return kExitFailed;
+  }
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (options.filter.pid && *options.filter.pid != entry.th32ProcessID) {
+      continue;
+    }
+    const std::wstring image = ProcessImage(entry.th32ProcessID);
+    if (options.filter.image && !ImageMatches(image, *options.filter.image) &&
+        !EqualIgnoringCase(entry.szExeFile, *options.filter.image)) {
+      continue;
+    }
+    Record("process")
+        .Number("pid", entry.th32ProcessID)
+        .Number("ppid", entry.th32ParentProcessID)
+        .Text("exe", entry.szExeFile)
+        .Text("image", image)
+        .Print();
+  }
+  CloseHandle(snapshot);
+  return kExitOk;
+}
+
+int WaitProcessExit(const Options& options) {
+  if (!options.filter.pid) {
+    ReportError("--pid is required");
+    return kExitFailed;
+  }
+  HANDLE process =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *options.filter.pid);
+  if (process == nullptr) {
+    ReportError("cannot open the process", GetLastError());
+    return kExitFailed;
+  }
+  int result = kExitOk;
+  if (WaitForSingleObject(process, options.timeoutMs) != WAIT_OBJECT_0) {
+    ReportError("the process is still running");
+    result = kExitTimeout;
+  } else {
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    Record("exit")
+        .Number("pid", *options.filter.pid)
+        .Number("code", code)
+        .Hex("code_hex", code)
+        .Print();
+  }
+  CloseHandle(process);
+  return result;
+}
+
+}  // namespace uiauto
