@@ -1,0 +1,346 @@
+#include "bench.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+fs::path FindOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "";
+  while (!rest.empty()) {
+    const size_t colon = rest.find(':');
+    const fs::path candidate = fs::path(rest.substr(0, colon)) / name;
+    if (access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  return {};
+}
+
+// Everything below runs posix_spawn with these pieces; the helper keeps their cleanup in one
+// place.
+class Spawn {
+ public:
+  Spawn() { posix_spawn_file_actions_init(&actions_); }
+  ~Spawn() { posix_spawn_file_actions_destroy(&actions_); }
+  Spawn(const Spawn&) = delete;
+  Spawn& operator=(const Spawn&) = delete;
+
+  posix_spawn_file_actions_t* actions() { return &actions_; }
+
+  pid_t Start(const std::vector<std::string>& argv, std::string* error) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+      args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &actions_, nullptr, args.data(), environ);
+    if (rc != 0) {
+      *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
+      return -1;
+    }
+    return pid;
+  }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+};
+
+// Reads what is there now; false once the writer side is closed.
+bool Drain(int fd, std::string* into) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      into->append(buffer, static_cast<size_t>(got));
+      continue;
+    }
+    if (got == 0) {
+      return false;
+    }
+    return errno == EAGAIN || errno == EINTR;
+  }
+}
+
+int ExitCodeOf(int status) {
+  if (WIFEXITED(status)) {
+    return WEXITSTATUS(status);
+  }
+  return 128 + WTERMSIG(status);
+}
+
+// The first Wine process of a session starts Wine's system processes, and they keep its
+// standard handles for the whole session. Started here with /dev/null, so that no pipe of a
+// later RunHost stays open behind a program that has ended.
+void StartWineSystemProcesses(const Bench& bench) {
+  Spawn spawn;
+  posix_spawn_file_actions_addopen(spawn.actions(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(spawn.actions(), 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(spawn.actions(), 2, "/dev/null", O_WRONLY, 0);
+  std::string error;
+  const pid_t pid = spawn.Start({bench.wine.string(), bench.uiautoExe.string(), "procs"}, &error);
+  if (pid > 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+}
+
+}  // namespace
+
+bool InCi() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string_view(ci) == "true";
+}
+
+const Bench& TheBench() {
+  static const Bench bench = [] {
+    Bench found;
+    const fs::path build = E2E_WIN32_BUILD_DIR;
+    found.setupExe = build / "setup.exe";
+    found.uiautoExe = build / "uiauto.exe";
+    found.wine = FindOnPath("wine");
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix != nullptr) {
+      found.prefix = prefix;
+    }
+    if (std::getenv("PICTAVO_WINE_SESSION") == nullptr) {
+      found.problem =
+          "not inside a Wine session: run the tests through "
+          "tools/wine/run-in-prefix.sh --host";
+    } else if (found.wine.empty()) {
+      found.problem = "wine is not installed (scripts/install-tools.sh)";
+    } else if (found.prefix.empty() || !fs::is_directory(found.prefix / "drive_c")) {
+      found.problem = "WINEPREFIX does not name a Wine prefix";
+    } else if (std::getenv("DISPLAY") == nullptr) {
+      found.problem = "no display (Xvfb and xvfb-run come from scripts/install-tools.sh)";
+    } else if (!fs::is_regular_file(found.setupExe)) {
+      found.problem = found.setupExe.string() + " is missing: build the win32 preset";
+    } else if (!fs::is_regular_file(found.uiautoExe)) {
+      found.problem = found.uiautoExe.string() + " is missing: build the win32 preset";
+    }
+    if (found.problem.empty()) {
+      StartWineSystemProcesses(found);
+    }
+    return found;
+  }();
+  return bench;
+}
+
+Output RunHost(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
+  Output result;
+  int out[2];
+  int err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    result.err = "pipe failed";
+    return result;
+  }
+  pid_t pid = -1;
+  {
+    Spawn spawn;
+    posix_spawn_file_actions_addopen(spawn.actions(), 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(spawn.actions(), out[1], 1);
+    posix_spawn_file_actions_adddup2(spawn.actions(), err[1], 2);
+    pid = spawn.Start(argv, &result.err);
+  }
+  close(out[1]);
+  close(err[1]);
+  if (pid > 0) {
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    fcntl(err[0], F_SETFL, O_NONBLOCK);
+    const auto deadline = Clock::now() + timeout;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    // Ends with the program, not with the end of its output: a process that the program
+    // started may keep the pipes open.
+    for (;;) {
+      poll(fds, 2, 20);
+      for (pollfd& fd : fds) {
+        if (fd.fd >= 0 && !Drain(fd.fd, fd.fd == out[0] ? &result.out : &result.err)) {
+          fd.fd = -1;
+        }
+      }
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        result.exitCode = ExitCodeOf(status);
+        break;
+      }
+      if (Clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        result.err += "\n(killed after the timeout)";
+        break;
+      }
+    }
+    Drain(out[0], &result.out);
+    Drain(err[0], &result.err);
+  }
+  close(out[0]);
+  close(err[0]);
+  return result;
+}
+
+Output RunWindows(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
+  std::vector<std::string> command = {TheBench().wine.string()};
+  command.insert(command.end(), argv.begin(), argv.end());
+  return RunHost(command, timeout);
+}
+
+UiResult Uiauto(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+  std::vector<std::string> command = {TheBench().uiautoExe.string()};
+  command.insert(command.end(), args.begin(), args.end());
+  const Output output = RunWindows(command, timeout);
+  return {output.exitCode, ParseRecords(output.out), output.err};
+}
+
+WindowsProcess::WindowsProcess(const std::string& program, const std::vector<std::string>& args,
+                               const fs::path& workingFolder) {
+  std::vector<std::string> argv = {TheBench().wine.string(), program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Spawn spawn;
+  posix_spawn_file_actions_addopen(spawn.actions(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addchdir_np(spawn.actions(), workingFolder.c_str());
+  std::string error;
+  pid_ = spawn.Start(argv, &error);
+  if (pid_ <= 0) {
+    ADD_FAILURE() << error;
+  }
+}
+
+WindowsProcess::~WindowsProcess() {
+  if (pid_ > 0 && !exitCode_) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+}
+
+std::optional<int> WindowsProcess::WaitForExit(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (pid_ > 0 && !exitCode_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      exitCode_ = ExitCodeOf(status);
+    } else if (Clock::now() > deadline) {
+      break;
+    } else {
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+  return exitCode_;
+}
+
+std::string WindowsPath(const fs::path& hostPath) {
+  const fs::path path = fs::absolute(hostPath).lexically_normal();
+  const fs::path driveC = (TheBench().prefix / "drive_c").lexically_normal();
+  const fs::path inside = path.lexically_relative(driveC);
+  std::string windows;
+  if (!inside.empty() && *inside.begin() != "..") {
+    windows = "C:\\" + (inside == "." ? std::string() : inside.string());
+  } else {
+    windows = "Z:" + path.string();
+  }
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
+
+fs::path HostPath(const std::string& windowsPath) {
+  std::string rest = windowsPath.size() > 2 ? windowsPath.substr(3) : std::string();
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
+  if (drive == 'c') {
+    return TheBench().prefix / "drive_c" / rest;
+  }
+  return fs::path("/") / rest;
+}
+
+fs::path TempFolder() {
+  // GetTempPath's first choice is TMP; Wine sets it from the prefix's registry.
+  static const fs::path temp = [] {
+    const Output output = RunWindows({"cmd", "/c", "echo %TMP%"});
+    std::string path = output.out;
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
+      path.pop_back();
+    }
+    return path.size() > 3 && path[1] == ':' ? HostPath(path) : fs::path();
+  }();
+  return temp;
+}
+
+FolderState SnapshotFolder(const fs::path& folder) {
+  FolderState state;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    const fs::path relative = it->path().lexically_relative(folder);
+    if (it->is_directory()) {
+      state[relative.string()] = "folder";
+    } else {
+      const auto time = fs::last_write_time(it->path(), error).time_since_epoch().count();
+      state[relative.string()] =
+          "file size=" + std::to_string(it->file_size(error)) + " time=" + std::to_string(time);
+    }
+  }
+  return state;
+}
+
+std::vector<std::string> FilesMatching(const fs::path& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WineTest::SetUp() {
+  const Bench& found = TheBench();
+  if (!found.problem.empty()) {
+    if (InCi()) {
+      GTEST_FAIL() << "the Wine test bench is incomplete: " << found.problem;
+    }
+    GTEST_SKIP() << "the Wine test bench is incomplete: " << found.problem;
+  }
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = found.prefix / "drive_c" / "e2e" /
+            (std::string(test->test_suite_name()) + "." + test->name());
+  // "setup.exe" in the path would turn any program started from the folder into the
+  // installer.
+  ASSERT_EQ(AsciiLower(folder_.string()).find("setup.exe"), std::string::npos) << folder_;
+  std::error_code error;
+  fs::remove_all(folder_, error);
+  ASSERT_TRUE(fs::create_directories(folder_, error)) << folder_ << ": " << error.message();
+}
+
+void WineTest::TearDown() {
+  if (folder_.empty() || std::getenv("PICTAVO_E2E_KEEP") != nullptr) {
+    return;
+  }
+  std::error_code error;
+  fs::remove_all(folder_, error);
+  fs::remove(folder_.parent_path(), error);  // only when no other test's folder is left
+}
+
+}  // namespace e2e

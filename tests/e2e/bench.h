@@ -1,0 +1,110 @@
+// The Wine test bench of the end-to-end tests: the test prefix (through
+// tools/wine/run-in-prefix.sh, which gives the process a locked prefix and a display), the
+// Windows build's programs, background Windows processes, uiauto, and a folder of its own for
+// each test under the prefix's drive C.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records.h"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// What the bench found; `problem` names the first thing missing, empty when complete.
+struct Bench {
+  fs::path prefix;     // WINEPREFIX
+  fs::path wine;       // the wine launcher on PATH
+  fs::path setupExe;   // <win32 build>/setup.exe
+  fs::path uiautoExe;  // <win32 build>/uiauto.exe
+  std::string problem;
+};
+
+// Found once per process.
+const Bench& TheBench();
+
+bool InCi();
+
+struct Output {
+  int exitCode = -1;  // -1 when the program did not end in time (it was killed)
+  std::string out;
+  std::string err;
+};
+
+// Runs a host program to its end, with the output captured; killed after the timeout.
+Output RunHost(const std::vector<std::string>& argv, std::chrono::milliseconds timeout = 30s);
+
+// Runs a Windows program through wine to its end.
+Output RunWindows(const std::vector<std::string>& argv, std::chrono::milliseconds timeout = 30s);
+
+// uiauto with these arguments, its records parsed.
+struct UiResult {
+  int exitCode = -1;
+  std::vector<UiRecord> records;
+  std::string err;
+};
+UiResult Uiauto(const std::vector<std::string>& args, std::chrono::milliseconds timeout = 30s);
+
+// A Windows program started in the background, like a user starting it from Explorer.
+// The destructor kills it if it still runs.
+class WindowsProcess {
+ public:
+  // `program` is a Windows path; the process starts in `workingFolder` (a host path).
+  WindowsProcess(const std::string& program, const std::vector<std::string>& args,
+                 const fs::path& workingFolder);
+  ~WindowsProcess();
+  WindowsProcess(const WindowsProcess&) = delete;
+  WindowsProcess& operator=(const WindowsProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // The exit code once the process ended (wine passes the program's own code through, cut to
+  // its low 8 bits by the host), nullopt while it still runs after the timeout.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+// Host path <-> Windows path for paths inside the prefix's drive C (C:) or elsewhere (Z:, which
+// Wine maps to the host's root).
+std::string WindowsPath(const fs::path& hostPath);
+fs::path HostPath(const std::string& windowsPath);
+
+// The Windows temp folder of the prefix's user, as a host path.
+fs::path TempFolder();
+
+// Every entry under a folder, by relative path, with what tells a change: type, size, time.
+using FolderState = std::map<std::string, std::string>;
+FolderState SnapshotFolder(const fs::path& folder);
+
+// Names of files in `folder` that match a Windows wildcard such as "uni*.tmp" (letter case
+// ignored, as Windows matches).
+std::vector<std::string> FilesMatching(const fs::path& folder, const std::string& pattern);
+
+// Base of the Wine tests: checks the bench (a missing part fails in CI and skips elsewhere)
+// and gives each test an empty folder C:\e2e\<suite>.<test>, removed afterwards.
+class WineTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  const Bench& bench() const { return TheBench(); }
+  const fs::path& folder() const { return folder_; }  // host path
+  std::string WindowsFolder() const { return WindowsPath(folder_); }
+
+ private:
+  fs::path folder_;
+};
+
+}  // namespace e2e
