@@ -31,7 +31,7 @@ constexpr wchar_t kUsage[] =
     L"  dialogs   MODULE                     dialog templates of a module loaded as data\n"
     L"\n"
     L"FILTER: --hwnd H --title TEXT --class NAME --pid P --image NAME|PATH --include-hidden\n"
-    L"CONTROL: --id N | --text TEXT (\"&Yes\" also matches \"Yes\")\n"
+    L"CONTROL: --id N and/or --text TEXT (\"&Yes\" also matches \"Yes\"); a visible one first\n"
     L"--timeout MS: how long to wait for the window or process (wait, wait-exit: 10000;\n"
     L"  others: 0). Numbers may be decimal or 0x-hex.\n"
     L"Exit code: 0 done, 1 failed, 2 timed out or nothing matched.\n";

@@ -50,8 +50,8 @@ std::wstring WindowText(HWND window) {
     }
   }
   wchar_t buffer[1024];
-  const int length2 = InternalGetWindowText(window, buffer, 1024);
-  return std::wstring(buffer, length2 > 0 ? static_cast<size_t>(length2) : 0);
+  const int stored = InternalGetWindowText(window, buffer, 1024);
+  return std::wstring(buffer, stored > 0 ? static_cast<size_t>(stored) : 0);
 }
 
 std::wstring ProcessImage(DWORD pid) {
@@ -227,9 +227,9 @@ HWND FocusOf(HWND window) {
 }
 
 // Which button Enter presses, decided as IsDialogMessage decides it: the focused control if it
-// is a default push button, else the dialog's DM_GETDEFID answer. Both inputs are printed too:
-// Wine's message box never sends DM_SETDEFID, so there DM_GETDEFID says IDOK (1) although the
-// box has no such button, and only the focus and the BS_DEFPUSHBUTTON style tell the truth.
+// is a default push button, else the dialog's DM_GETDEFID answer. The inputs are printed too:
+// under Wine a message box answers DM_GETDEFID with IDOK (1) although it has no such button,
+// and only the focus and the BS_DEFPUSHBUTTON style tell the truth.
 Record DefaultButtonRecord(HWND dialog, const std::vector<HWND>& controls) {
   Record record("default");
   std::optional<int> fromDialog;
@@ -243,7 +243,7 @@ Record DefaultButtonRecord(HWND dialog, const std::vector<HWND>& controls) {
   }
   std::optional<int> defPushButton;
   for (HWND control : controls) {
-    if (EqualIgnoringCase(ClassName(control), L"Button") &&
+    if (IsWindowVisible(control) && EqualIgnoringCase(ClassName(control), L"Button") &&
         (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
       defPushButton = GetDlgCtrlID(control);
       break;
@@ -287,20 +287,32 @@ std::wstring WithoutAccessKeys(std::wstring_view text) {
   return plain;
 }
 
+bool ControlMatches(HWND control, const Options& options) {
+  if (options.controlId && GetDlgCtrlID(control) != *options.controlId) {
+    return false;
+  }
+  if (options.controlText) {
+    const std::wstring text = WindowText(control);
+    return text == *options.controlText ||
+           WithoutAccessKeys(text) == WithoutAccessKeys(*options.controlText);
+  }
+  return true;
+}
+
+// A visible match first: wizard pages reuse ids, and the hidden pages keep their controls.
 HWND FindControl(HWND top, const Options& options) {
+  HWND firstMatch = nullptr;
   for (HWND control : Descendants(top)) {
-    if (options.controlId && GetDlgCtrlID(control) == *options.controlId) {
-      return control;
-    }
-    if (options.controlText) {
-      const std::wstring text = WindowText(control);
-      if (text == *options.controlText ||
-          WithoutAccessKeys(text) == WithoutAccessKeys(*options.controlText)) {
+    if (ControlMatches(control, options)) {
+      if (IsWindowVisible(control)) {
         return control;
+      }
+      if (firstMatch == nullptr) {
+        firstMatch = control;
       }
     }
   }
-  return nullptr;
+  return firstMatch;
 }
 
 HWND FindTargetControl(const Options& options, HWND* top) {
@@ -333,8 +345,7 @@ bool WaitUntilDestroyed(HWND window, DWORD timeoutMs) {
 }  // namespace
 
 int ListWindows(const Options& options) {
-  WindowFilter filter = options.filter;
-  for (HWND window : FindWindows(filter)) {
+  for (HWND window : FindWindows(options.filter)) {
     WindowRecord(window).Print();
   }
   return kExitOk;
