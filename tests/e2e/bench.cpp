@@ -248,6 +248,30 @@ std::optional<int> WindowsProcess::WaitForExit(std::chrono::milliseconds timeout
   return exitCode_;
 }
 
+bool ImportRegistry(const std::string& regText) {
+  // Outside drive C, so that no folder a test watches changes.
+  char name[] = "/tmp/e2e-registry-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) {
+    return false;
+  }
+  const bool written =
+      write(fd, regText.data(), regText.size()) == static_cast<ssize_t>(regText.size());
+  close(fd);
+  const Output output =
+      written ? RunWindows({"reg", "import", WindowsPath(name), "/reg:32"}) : Output{};
+  unlink(name);
+  return output.exitCode == 0;
+}
+
+std::optional<std::string> QueryRegistry(const std::string& key) {
+  const Output output = RunWindows({"reg", "query", key, "/s", "/reg:32"});
+  if (output.exitCode != 0) {
+    return std::nullopt;
+  }
+  return output.out;
+}
+
 std::string WindowsPath(const fs::path& hostPath) {
   const fs::path path = fs::absolute(hostPath).lexically_normal();
   const fs::path driveC = (TheBench().prefix / "drive_c").lexically_normal();

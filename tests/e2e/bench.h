@@ -76,6 +76,12 @@ class WindowsProcess {
   std::optional<int> exitCode_;
 };
 
+// The registry as the program under test sees it: the 32-bit view.
+// Imports a .reg text ("Windows Registry Editor Version 5.00"; a "[-KEY]" section deletes KEY).
+bool ImportRegistry(const std::string& regText);
+// `reg query KEY /s`: the key's values and subkeys as text, nullopt when the key is missing.
+std::optional<std::string> QueryRegistry(const std::string& key);
+
 // Host path <-> Windows path for paths inside the prefix's drive C (C:) or elsewhere (Z:, which
 // Wine maps to the host's root).
 std::string WindowsPath(const fs::path& hostPath);

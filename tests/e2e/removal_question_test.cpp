@@ -1,7 +1,9 @@
-// The uninstaller's first screen: started without arguments under its own name, it asks
-// whether to remove the product, and an answer other than Yes leaves everything as it was.
+// The uninstaller's first screen: started without arguments under its own name from the product
+// folder, it asks whether to remove the product, and an answer other than Yes leaves everything
+// as it was: the folder, the registry entries, and no temporary copy of itself.
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 
 #include "bench.h"
@@ -14,6 +16,44 @@ constexpr char kQuestion[] = "This will completely uninstall Pictavo 6.\nDo you 
 constexpr int kYes = 6;
 constexpr int kNo = 7;
 
+// The keys under HKEY_LOCAL_MACHINE by which the system knows the installed product.
+const std::vector<std::string> kProductKeys = {
+    R"(SOFTWARE\Corvantis\Pictavo 6)",
+    R"(SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)",
+    R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)",
+};
+
+std::string RegQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+std::string RegRemoveProductKeys() {
+  std::string reg = "Windows Registry Editor Version 5.00\n\n";
+  for (const std::string& key :
+       {std::string(R"(SOFTWARE\Corvantis)"), kProductKeys[1], kProductKeys[2]}) {
+    reg += "[-HKEY_LOCAL_MACHINE\\" + key + "]\n";
+  }
+  return reg;
+}
+
+std::string RegKey(const std::string& key,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+  std::string reg = "\n[HKEY_LOCAL_MACHINE\\" + key + "]\n";
+  for (const auto& [name, data] : values) {
+    reg += (name.empty() ? "@" : RegQuoted(name)) + "=" + RegQuoted(data) + "\n";
+  }
+  return reg;
+}
+
+// An installed product as the uninstaller finds it: its folder with the uninstaller and two of
+// the product's files, and its registry entries.
 class RemovalQuestionTest : public WineTest {
  protected:
   void SetUp() override {
@@ -23,6 +63,21 @@ class RemovalQuestionTest : public WineTest {
     }
     uninstaller_ = folder() / "PictvUnInst.exe";
     fs::copy_file(bench().setupExe, uninstaller_);
+    WriteFile(folder() / "Pictv6.exe", "stands in for the product program");
+    WriteFile(folder() / "readme.txt", "Read about Pictavo 6");
+    const std::string installFolder = WindowsFolder();
+    ASSERT_TRUE(ImportRegistry(
+        RegRemoveProductKeys() +
+        RegKey(kProductKeys[0], {{"AllUsers", "A"}, {"Path", installFolder}}) +
+        RegKey(kProductKeys[1], {{"", installFolder + "\\Pictv6.exe"}}) +
+        RegKey(kProductKeys[2], {{"DisplayName", "Pictavo 6"},
+                                 {"UninstallString", installFolder + "\\PictvUnInst.exe"}})));
+    for (const std::string& key : kProductKeys) {
+      registryBefore_[key] = QueryRegistry("HKLM\\" + key);
+      ASSERT_TRUE(registryBefore_[key].has_value()) << key << " was not laid down";
+    }
+    ASSERT_NE(registryBefore_[kProductKeys[0]]->find(installFolder), std::string::npos);
+
     ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
     folderBefore_ = SnapshotFolder(folder());
     tempCopiesBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
@@ -40,7 +95,14 @@ class RemovalQuestionTest : public WineTest {
         }
       }
     }
+    if (!registryBefore_.empty()) {
+      EXPECT_TRUE(ImportRegistry(RegRemoveProductKeys())) << "the product's keys stay behind";
+    }
     WineTest::TearDown();
+  }
+
+  static void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
   }
 
   void StartUninstaller() {
@@ -63,10 +125,14 @@ class RemovalQuestionTest : public WineTest {
     EXPECT_EQ(SnapshotFolder(folder()), folderBefore_) << "the product folder changed";
     EXPECT_EQ(FilesMatching(TempFolder(), "uni*.tmp"), tempCopiesBefore_)
         << "a temporary copy of the uninstaller appeared";
+    for (const std::string& key : kProductKeys) {
+      EXPECT_EQ(QueryRegistry("HKLM\\" + key), registryBefore_[key]) << key << " changed";
+    }
   }
 
   fs::path uninstaller_;
   std::unique_ptr<WindowsProcess> process_;
+  std::map<std::string, std::optional<std::string>> registryBefore_;
   FolderState folderBefore_;
   std::vector<std::string> tempCopiesBefore_;
 };
