@@ -66,6 +66,7 @@ class RemovalQuestionTest : public WineTest {
     WriteFile(folder() / "Pictv6.exe", "stands in for the product program");
     WriteFile(folder() / "readme.txt", "Read about Pictavo 6");
     const std::string installFolder = WindowsFolder();
+    registryTouched_ = true;
     ASSERT_TRUE(ImportRegistry(
         RegRemoveProductKeys() +
         RegKey(kProductKeys[0], {{"AllUsers", "A"}, {"Path", installFolder}}) +
@@ -95,7 +96,7 @@ class RemovalQuestionTest : public WineTest {
         }
       }
     }
-    if (!registryBefore_.empty()) {
+    if (registryTouched_) {
       EXPECT_TRUE(ImportRegistry(RegRemoveProductKeys())) << "the product's keys stay behind";
     }
     WineTest::TearDown();
@@ -132,6 +133,7 @@ class RemovalQuestionTest : public WineTest {
 
   fs::path uninstaller_;
   std::unique_ptr<WindowsProcess> process_;
+  bool registryTouched_ = false;
   std::map<std::string, std::optional<std::string>> registryBefore_;
   FolderState folderBefore_;
   std::vector<std::string> tempCopiesBefore_;
