@@ -28,7 +28,7 @@ readonly prefix_format=2  # raise when the way the prefix is prepared changes
 readonly skip_code=77
 
 arch=${PICTAVO_WINEARCH:-win32}
-prefix=${PICTAVO_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/pictavo-setup/wine-$arch}
+prefix=${PICTAVO_WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/pictavo-setup/wine-$arch}
 
 export WINEARCH=$arch
 export WINEPREFIX=$prefix
