@@ -7,8 +7,12 @@
 // sizes, error results and the order of steps. Values travel as std::string and plain structs.
 #pragma once
 
+#include "platform/files.h"
 #include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/system.h"
 #include "platform/ui.h"
+#include "platform/version.h"
 
 namespace platform {
 
@@ -17,6 +21,10 @@ namespace platform {
 struct Platform {
   Process& process;
   UserInterface& ui;
+  FileSystem& files;
+  Registry& registry;
+  VersionResources& versions;
+  System& system;
 };
 
 }  // namespace platform
