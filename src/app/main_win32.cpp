@@ -4,6 +4,8 @@
 #include "platform/win32/win32_platform.h"
 
 int main() {
+  // Before anything can load a library: from here on only the system folder's copies count.
+  platform::win32::RestrictLibrarySearch();
   platform::win32::Win32Platform platform;
   SetupProgram program(platform.Get());
   return program.Run();

@@ -1,9 +1,16 @@
 // The real Windows platform of the running process.
 #pragma once
 
+#include <cstdio>
+
 #include "platform/platform.h"
 
 namespace platform::win32 {
+
+// Confines every library loaded from now on to the system folder, so that a DLL lying beside
+// the program (a download folder holds anything) is never picked up. Call it first in main,
+// before any code that might load a library. Does nothing on a Windows too old to offer it.
+void RestrictLibrarySearch();
 
 class Win32Process final : public Process {
  public:
@@ -22,6 +29,74 @@ class Win32UserInterface final : public UserInterface {
                        BoxStyle style) override;
 };
 
+class Win32TextFile final : public TextFile {
+ public:
+  explicit Win32TextFile(std::FILE* file) : file_(file) {}
+  ~Win32TextFile() override;
+  Win32TextFile(const Win32TextFile&) = delete;
+  Win32TextFile& operator=(const Win32TextFile&) = delete;
+
+  std::optional<std::string> ReadLine(std::size_t capacity) override;
+  void Rewind() override;
+
+ private:
+  std::FILE* file_;
+};
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::uint32_t GetFileAttributes(const std::string& path) override;
+  std::vector<FoundFile> FindFiles(const std::string& pattern) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::unique_ptr<TextFile> OpenTextFile(const std::string& path) override;
+  bool AppendText(const std::string& path, const std::string& text) override;
+};
+
+class Win32Registry final : public Registry {
+ public:
+  long OpenKey(RegistryKey key, const std::string& subKey, std::uint32_t access,
+               RegistryKey& opened) override;
+  long CreateKey(RegistryKey key, const std::string& subKey, RegistryKey& opened) override;
+  long QueryValue(RegistryKey key, const std::string& name, std::size_t capacity,
+                  RegistryValue& value) override;
+  long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
+                const std::string& data) override;
+  long EnumKey(RegistryKey key, std::uint32_t index, std::string& name) override;
+  long DeleteKey(RegistryKey key, const std::string& subKey) override;
+  long DeleteValue(RegistryKey key, const std::string& name) override;
+  long CloseKey(RegistryKey key) override;
+};
+
+// An entry point found with GetProcAddress, kept untyped until it is called.
+using ProcEntry = void (*)();
+
+class Win32VersionResources final : public VersionResources {
+ public:
+  std::optional<FixedFileVersion> GetFixedFileVersion(const std::string& path) override;
+
+ private:
+  bool Load();
+
+  bool loadTried_ = false;
+  ProcEntry getSize_ = nullptr;
+  ProcEntry getInfo_ = nullptr;
+  ProcEntry queryValue_ = nullptr;
+};
+
+class Win32System final : public System {
+ public:
+  std::string GetWindowsDirectory() override;
+  bool HasIsWow64Process() override;
+  bool IsWow64Process() override;
+  bool IsDBCSLeadByte(unsigned char byte) override;
+
+ private:
+  bool lookedUp_ = false;
+  ProcEntry isWow64Process_ = nullptr;
+};
+
 // Every facility of this process, in one object that lives as long as the program runs.
 class Win32Platform {
  public:
@@ -30,7 +105,11 @@ class Win32Platform {
  private:
   Win32Process process_;
   Win32UserInterface ui_;
-  Platform platform_{process_, ui_};
+  Win32FileSystem files_;
+  Win32Registry registry_;
+  Win32VersionResources versions_;
+  Win32System system_;
+  Platform platform_{process_, ui_, files_, registry_, versions_, system_};
 };
 
 }  // namespace platform::win32
