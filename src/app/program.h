@@ -4,11 +4,13 @@
 
 #include "app/setup_app.h"
 #include "app/setup_options.h"
+#include "engine/helpers.h"
 #include "platform/platform.h"
 
 class SetupProgram {
  public:
-  explicit SetupProgram(platform::Platform& platform) : app_(platform, options_) {}
+  explicit SetupProgram(platform::Platform& platform)
+      : wow64_(platform.system), app_(platform, options_, wow64_) {}
 
   // Runs InitInstance and the normal end; returns the process's exit code.
   int Run();
@@ -16,8 +18,9 @@ class SetupProgram {
   const SetupOptions& Options() const { return options_; }
 
  private:
-  // Members are created in start-up order: the options get their initial values before the
-  // application object exists.
+  // Members are created in start-up order: the 64-bit query is looked up and the options get
+  // their initial values before the application object exists.
+  Wow64Query wow64_;
   SetupOptions options_;
   CSetupApp app_;
 };

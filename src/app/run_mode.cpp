@@ -3,23 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace {
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-      return false;
-    }
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-}  // namespace
+#include "engine/text.h"
 
 bool HasSilentSwitch(const std::vector<std::string>& arguments) {
   return std::any_of(
@@ -36,9 +20,8 @@ RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::stri
     return RunMode::Install;
   }
   // Any "setup.exe" in the path counts, folders and longer names (mysetup.exe) included.
-  std::string lowered = programPath;
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(), LowerAscii);
-  return lowered.find("setup.exe") != std::string::npos ? RunMode::Install : RunMode::Uninstall;
+  return LowerCase(programPath).find("setup.exe") != std::string::npos ? RunMode::Install
+                                                                       : RunMode::Uninstall;
 }
 
 std::string ProgramFilePath(const std::string& moduleFileName) {

@@ -2,17 +2,20 @@
 #pragma once
 
 #include "app/setup_options.h"
+#include "engine/helpers.h"
 #include "platform/framework.h"
 
 class CSetupApp : public platform::Application {
  public:
-  CSetupApp(platform::Platform& platform, SetupOptions& options)
-      : Application(platform), options_(options) {}
+  CSetupApp(platform::Platform& platform, SetupOptions& options, const Wow64Query& wow64)
+      : Application(platform), options_(options), wow64_(wow64) {}
 
   bool InitInstance() override;
 
   SetupOptions& Options() { return options_; }
+  const Wow64Query& Wow64() const { return wow64_; }
 
  private:
   SetupOptions& options_;
+  const Wow64Query& wow64_;
 };

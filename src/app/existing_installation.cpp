@@ -1,0 +1,143 @@
+#include "app/existing_installation.h"
+
+#include "app/run_mode.h"
+#include "engine/distribution.h"
+#include "engine/format_text.h"
+#include "engine/helpers.h"
+#include "engine/install_log.h"
+#include "engine/registration.h"
+#include "engine/text.h"
+#include "resources/catalogue.h"
+
+namespace {
+
+constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+constexpr char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+void DropTrailingBackslash(std::string& folder) {
+  if (!folder.empty() && folder.back() == '\\') {
+    folder.pop_back();
+  }
+}
+
+}  // namespace
+
+std::string FindExistingInstallation(platform::Platform& platform) {
+  std::string folder = ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
+                                          registration::kProductKey, registration::kPathValue);
+  if (folder.empty()) {
+    // The application path names the program file itself; the name is matched as written.
+    const std::string program = ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
+                                                   registration::kAppPathKey, "");
+    const std::size_t name = program.find(std::string("\\") + distribution::kProductProgram);
+    folder = name == std::string::npos ? std::string() : program.substr(0, name);
+  }
+  DropTrailingBackslash(folder);
+  return folder;
+}
+
+std::string DefaultProgramFilesFolder(platform::Platform& platform) {
+  std::string folder = ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
+                                          kCurrentVersionKey, "ProgramFilesDir");
+  if (folder.empty()) {
+    // The drive root of the Windows folder: C:\WINDOWS gives C:\.
+    const std::string windows = platform.system.GetWindowsDirectory();
+    const std::size_t firstSlash = windows.find('\\');
+    folder =
+        (firstSlash == std::string::npos ? windows + "\\" : windows.substr(0, firstSlash + 1)) +
+        "Program Files";
+  }
+  DropTrailingBackslash(folder);
+  return folder;
+}
+
+std::string OwnFolder(platform::Platform& platform) {
+  const std::string path = ProgramFilePath(platform.process.ModuleFileName());
+  const std::size_t lastSlash = path.rfind('\\');
+  return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash);
+}
+
+FileVersion ReadFileVersion(platform::Platform& platform, const std::string& path) {
+  const std::optional<platform::FixedFileVersion> fixed =
+      platform.versions.GetFixedFileVersion(path);
+  if (!fixed) {
+    return {};
+  }
+  return {static_cast<std::uint16_t>(fixed->fileVersionMS >> 16),
+          static_cast<std::uint16_t>(fixed->fileVersionMS & 0xFFFF),
+          static_cast<std::uint16_t>(fixed->fileVersionLS >> 16),
+          static_cast<std::uint16_t>(fixed->fileVersionLS & 0xFFFF)};
+}
+
+std::uint32_t VersionKey(const FileVersion& version) {
+  std::uint32_t key = version.major;
+  key = key * 100 + version.minor;
+  key = key * 100 + version.build;
+  return key * 100 + version.revision;
+}
+
+VersionCheck CheckExistingVersion(platform::Application& app, SetupOptions& options) {
+  platform::Platform& platform = app.GetPlatform();
+  const std::string product = std::string("\\") + distribution::kProductProgram;
+  const FileVersion installed = ReadFileVersion(platform, options.InstallFolder + product);
+  options.NewVersion = ReadFileVersion(platform, options.SourceFolder + product);
+  const FileVersion& offered = options.NewVersion;
+
+  if (options.Silent || VersionKey(installed) < VersionKey(offered)) {
+    options.Upgrade = true;
+    return VersionCheck::Continue;
+  }
+  const std::string question =
+      VersionKey(offered) < VersionKey(installed)
+          ? FormatText(app.LoadString(catalogue::kOlderVersion),
+                       {installed.major, installed.minor, installed.build, installed.revision,
+                        offered.major, offered.minor, offered.build, offered.revision})
+          : FormatText(app.LoadString(catalogue::kSameVersion),
+                       {offered.major, offered.minor, offered.build, offered.revision});
+  const platform::BoxStyle style{platform::Buttons::YesNo, platform::Icon::Question};
+  if (app.MessageBox(question, style) != platform::BoxResult::Yes) {
+    return VersionCheck::Refuse;
+  }
+  options.Upgrade = false;
+  return VersionCheck::Continue;
+}
+
+void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options) {
+  options.AllUsers =
+      ReadRegistryString(platform.registry, platform::kHkeyLocalMachine, registration::kProductKey,
+                         registration::kAllUsersValue) == registration::kAllUsersOn;
+
+  InstallLog log(platform.files, options.InstallFolder + "\\" + distribution::kManifest);
+  if (!log.IsOpen()) {
+    log = InstallLog(platform.files, options.InstallFolder + "\\" + distribution::kOlderLog);
+    if (!log.IsOpen()) {
+      return;
+    }
+  }
+
+  const platform::RegistryKey root =
+      options.AllUsers ? platform::kHkeyLocalMachine : platform::kHkeyCurrentUser;
+  std::string programs = ReadRegistryString(platform.registry, root, kShellFoldersKey,
+                                            options.AllUsers ? "Common Programs" : "Programs");
+  const std::string startup = LowerCase(ReadRegistryString(
+      platform.registry, root, kShellFoldersKey, options.AllUsers ? "Common Startup" : "Startup"));
+  if (programs.empty() || programs.back() != '\\') {
+    programs += '\\';
+  }
+  programs = LowerCase(programs);
+
+  // Every group shortcut lies in the one group folder; the startup and desktop shortcuts never
+  // qualify. An empty Startup folder occurs in every path, so then nothing qualifies.
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (!record || record->kind != LogRecordKind::ShellLink) {
+      continue;
+    }
+    const std::string lowered = LowerCase(record->argument);
+    if (lowered.compare(0, programs.size(), programs) == 0 &&
+        lowered.find(startup) == std::string::npos) {
+      options.GroupName = ParentFolder(record->argument.substr(programs.size()));
+    }
+  }
+}

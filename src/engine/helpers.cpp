@@ -1,0 +1,94 @@
+#include "engine/helpers.h"
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kValueBuffer = 260;
+
+bool IsFolderPadding(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\\';
+}
+
+}  // namespace
+
+std::string ReadRegistryString(platform::Registry& registry, platform::RegistryKey root,
+                               const std::string& keyPath, const std::string& valueName) {
+  platform::RegistryKey key = 0;
+  if (registry.OpenKey(root, keyPath, platform::kKeyRead, key) != platform::kErrorSuccess) {
+    return {};
+  }
+  platform::RegistryValue value;
+  const long status = registry.QueryValue(key, valueName, kValueBuffer, value);
+  registry.CloseKey(key);
+  if (status != platform::kErrorSuccess) {
+    return {};
+  }
+  return std::string(std::string_view(value.data.c_str()));
+}
+
+bool WriteRegistryString(platform::Registry& registry, platform::RegistryKey root,
+                         const std::string& keyPath, const std::string& valueName,
+                         const std::string& text) {
+  platform::RegistryKey key = 0;
+  if (registry.CreateKey(root, keyPath, key) != platform::kErrorSuccess) {
+    return false;
+  }
+  // The data length counts the terminating zero, which is stored with the text.
+  const long status = registry.SetValue(key, valueName, platform::kRegSz,
+                                        std::string(text.c_str(), text.size() + 1));
+  registry.CloseKey(key);
+  return status == platform::kErrorSuccess;
+}
+
+void NormalizeFolderText(platform::System& system, std::string& text) {
+  // Where each character starts; a double-byte character is one character.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    starts.push_back(i);
+    if (system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      ++i;
+    } else if (text[i] == '/') {
+      text[i] = '\\';
+    }
+  }
+  auto isPadding = [&](std::size_t index) {
+    const std::size_t end = index + 1 < starts.size() ? starts[index + 1] : text.size();
+    return end - starts[index] == 1 && IsFolderPadding(text[starts[index]]);
+  };
+  std::size_t first = 0;
+  while (first < starts.size() && isPadding(first)) {
+    ++first;
+  }
+  std::size_t last = starts.size();
+  while (last > first && isPadding(last - 1)) {
+    --last;
+  }
+  const std::size_t begin = first < starts.size() ? starts[first] : text.size();
+  const std::size_t end = last < starts.size() ? starts[last] : text.size();
+  text = text.substr(begin, end - begin);
+}
+
+std::string CompleteFolder(const std::string& folder) {
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+    return folder;
+  }
+  return folder + "\\";
+}
+
+std::string ParentFolder(const std::optional<std::string>& path) {
+  if (!path) {
+    return {};
+  }
+  std::string text = *path;
+  if (!text.empty() && text.back() == '\\') {
+    text.pop_back();
+  }
+  const std::size_t lastSlash = text.rfind('\\');
+  if (lastSlash == std::string::npos || lastSlash == 0) {
+    return {};
+  }
+  return text.substr(0, lastSlash);
+}

@@ -1,0 +1,28 @@
+#include "engine/registration.h"
+
+#include "engine/distribution.h"
+#include "engine/format_text.h"
+#include "engine/helpers.h"
+#include "resources/catalogue.h"
+
+void RegisterProduct(platform::Platform& platform, const SetupOptions& options) {
+  using namespace registration;
+  auto write = [&](const char* key, const char* name, const std::string& text) {
+    WriteRegistryString(platform.registry, platform::kHkeyLocalMachine, key, name, text);
+  };
+  const std::string& folder = options.InstallFolder;
+
+  write(kProductKey, kAllUsersValue, options.AllUsers ? kAllUsersOn : kAllUsersOff);
+  write(kProductKey, kPathValue, folder);
+
+  write(kAppPathKey, "", folder + "\\" + distribution::kProductProgram);
+
+  const FileVersion& version = options.NewVersion;
+  write(kUninstallKey, "Contact", "Support");
+  write(kUninstallKey, "DisplayName", platform.ui.LoadString(catalogue::kProductName));
+  write(kUninstallKey, "DisplayVersion",
+        FormatText("%d.%02d.%02d", {version.major, version.minor, version.build}));
+  write(kUninstallKey, "Publisher", kPublisher);
+  write(kUninstallKey, "UninstallString", folder + "\\" + distribution::kUninstaller);
+  write(kUninstallKey, "URLInfoAbout", vendor::kSite);
+}

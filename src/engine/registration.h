@@ -1,0 +1,29 @@
+// The registry entries that make the installed product known to the system and to the next
+// run of this program.
+#pragma once
+
+#include "app/setup_options.h"
+#include "platform/platform.h"
+
+namespace registration {
+
+// Under HKEY_LOCAL_MACHINE, in the 32-bit view where this program looks for them again.
+inline constexpr char kProductKey[] = "SOFTWARE\\Corvantis\\Pictavo 6";
+inline constexpr char kAppPathKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pictv6.exe";
+inline constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
+
+inline constexpr char kAllUsersValue[] = "AllUsers";
+inline constexpr char kPathValue[] = "Path";
+inline constexpr char kAllUsersOn[] = "B";
+inline constexpr char kAllUsersOff[] = "A";
+
+inline constexpr char kPublisher[] = "Corvantis Technology LLC";
+
+}  // namespace registration
+
+// Writes the product key, the application path and the uninstall entry, all under
+// HKEY_LOCAL_MACHINE and in a fixed order. Each write stands alone; nothing is reported, so a
+// user who may not write there simply gets no entries.
+void RegisterProduct(platform::Platform& platform, const SetupOptions& options);
