@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/file_system.h"
+#include "platform/sim/registry.h"
+#include "platform/sim/system.h"
 #include "platform/sim/user.h"
 
 namespace sim {
@@ -73,19 +76,36 @@ class Process {
   std::optional<unsigned> exitCode_;
   ProcessFacility processFacility_{*this};
   UiFacility uiFacility_{*this};
-  platform::Platform platform_{processFacility_, uiFacility_};
+  platform::Platform platform_;  // the machine's files, registry and system, shared by all
 };
 
+// A fresh machine looks like a fresh 64-bit Windows where an installer looks: drive C: with
+// the Windows and program files folders, the program files folder in the registry, and the
+// shell folders of the default user and of all users, laid down on the disk.
 class Machine {
  public:
+  Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
   User& GetUser() { return user_; }
+  sim::FileSystem& Files() { return files_; }
+  sim::Registry& Registry() { return registry_; }
+  sim::System& System() { return system_; }
+  platform::VersionResources& Versions() { return versions_; }
 
   // A new process of this program, not yet running.
   Process& StartProcess(ProcessSpec spec);
   const std::deque<std::unique_ptr<Process>>& Processes() const { return processes_; }
 
  private:
+  void LayDownProfile(sim::Registry& registry, const std::string& sid);
+
   User user_;
+  sim::FileSystem files_;
+  sim::FileVersions versions_{files_};
+  sim::System system_;
+  sim::Registry registry_;  // after the files: a new user's profile folders are laid down
   unsigned nextProcessId_ = 1000;
   std::deque<std::unique_ptr<Process>> processes_;
 };
