@@ -2,12 +2,18 @@
 // conformance.exe. Each test gets a fresh backend.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace conformance {
+
+// The version resource of conformance.exe (conformance.rc), which the simulated program file
+// carries too: 6.1.40000.300. The build number above 32767 shows a sign slip.
+inline constexpr platform::FixedFileVersion kProgramVersion{0x00060001, 0x9C40012C};
 
 class Backend {
  public:
@@ -15,6 +21,12 @@ class Backend {
   virtual platform::Platform& Get() = 0;
   // The file name of the program that runs the tests, as it lies on disk.
   virtual std::string ProgramFileName() const = 0;
+
+  // What a test lays down or inspects beyond the door: exact bytes, and attributes, which the
+  // program itself never sets through it. False or empty when the call fails.
+  virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
+  virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
 };
 
 std::unique_ptr<Backend> MakeBackend();

@@ -4,15 +4,40 @@
 namespace conformance {
 namespace {
 
+constexpr char kProgramPath[] = "C:\\Build\\Tests\\conformance.exe";
+
 class SimBackend final : public Backend {
  public:
+  SimBackend() {
+    machine_.Files().WriteFile(kProgramPath, "MZ");
+    machine_.Files().SetFileVersion(kProgramPath, kProgramVersion);
+  }
+
   platform::Platform& Get() override { return process_.GetPlatform(); }
   std::string ProgramFileName() const override { return "conformance.exe"; }
 
+  bool WriteBytes(const std::string& path, const std::string& bytes) override {
+    const std::string parent = path.substr(0, path.find_last_of("\\/"));
+    if (!machine_.Files().Exists(parent) || machine_.Files().ReadFile(parent)) {
+      return false;
+    }
+    machine_.Files().WriteFile(path, bytes);
+    return true;
+  }
+  std::optional<std::string> ReadBytes(const std::string& path) override {
+    return machine_.Files().ReadFile(path);
+  }
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    if (!machine_.Files().Exists(path)) {
+      return false;
+    }
+    machine_.Files().SetAttributes(path, attributes);
+    return true;
+  }
+
  private:
   sim::Machine machine_;
-  sim::Process& process_ =
-      machine_.StartProcess({"C:\\Build\\Tests\\conformance.exe", {}, "conformance.exe"});
+  sim::Process& process_ = machine_.StartProcess({kProgramPath, {}, "conformance.exe"});
 };
 
 }  // namespace

@@ -223,10 +223,6 @@ long Registry::CreateKey(RegistryKey key, const std::string& subKey, RegistryKey
     return status;
   }
   const std::vector<std::string> path = Split(subKey);
-  if (path.empty()) {
-    opened = key;  // RegCreateKey hands back the very handle it was given
-    return platform::kErrorSuccess;
-  }
   std::shared_ptr<Key> found = target.key->Find(path);
   if (!found) {
     if (Refused(target)) {

@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "conformance/scratch.h"
+
+namespace {
+
+using platform::kAttributeArchive;
+using platform::kAttributeDirectory;
+using platform::kAttributeHidden;
+using platform::kAttributeNormal;
+using platform::kAttributeReadOnly;
+using platform::kInvalidFileAttributes;
+
+class FilesConformance : public conformance::ScratchTest {
+ protected:
+  // Name -> attributes of what a search finds, in no particular order: Windows gives the
+  // order of the disk, which the program must not rely on.
+  std::map<std::string, std::uint32_t> Found(const std::string& pattern) {
+    std::map<std::string, std::uint32_t> found;
+    for (const platform::FoundFile& entry : files_.FindFiles(pattern)) {
+      EXPECT_TRUE(found.emplace(entry.name, entry.attributes).second) << entry.name;
+    }
+    return found;
+  }
+
+  std::vector<std::string> Names(const std::string& pattern) {
+    std::vector<std::string> names;
+    for (const auto& [name, attributes] : Found(pattern)) {
+      names.push_back(name);
+    }
+    return names;
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(backend_->WriteBytes(Path(name), bytes)) << name;
+  }
+
+  // Every line fgets gives with a buffer of `capacity` bytes, until the end.
+  std::vector<std::string> Lines(const std::string& name, std::size_t capacity) {
+    std::unique_ptr<platform::TextFile> file = files_.OpenTextFile(Path(name));
+    EXPECT_TRUE(file) << name;
+    std::vector<std::string> lines;
+    while (file) {
+      std::optional<std::string> line = file->ReadLine(capacity);
+      if (!line) {
+        break;
+      }
+      lines.push_back(*line);
+      if (lines.size() > 1000) {
+        ADD_FAILURE() << "no end of " << name;
+        break;
+      }
+    }
+    return lines;
+  }
+};
+
+TEST_F(FilesConformance, AttributesOfNewFilesFoldersAndMissingPaths) {
+  ASSERT_TRUE(files_.AppendText(Path("new.txt"), "x"));
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+
+  // A file the program writes is marked for backup; a plain folder is a directory only.
+  EXPECT_EQ(files_.GetFileAttributes(Path("new.txt")), kAttributeArchive);
+  EXPECT_EQ(files_.GetFileAttributes(Path("folder")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path("missing.txt")), kInvalidFileAttributes);
+  EXPECT_EQ(files_.GetFileAttributes(Path("missing\\new.txt")), kInvalidFileAttributes);
+
+  // Read-only and hidden come and go as set; Windows then reports a file without attributes
+  // as "normal" alone, where Wine keeps the archive bit, so only these bits are compared.
+  constexpr std::uint32_t kBits = kAttributeReadOnly | kAttributeHidden | kAttributeDirectory;
+  ASSERT_TRUE(backend_->SetAttributes(Path("new.txt"), kAttributeReadOnly | kAttributeHidden));
+  EXPECT_EQ(files_.GetFileAttributes(Path("new.txt")) & kBits,
+            kAttributeReadOnly | kAttributeHidden);
+  EXPECT_EQ(Found(Path("new.txt"))["new.txt"] & kBits, kAttributeReadOnly | kAttributeHidden);
+  ASSERT_TRUE(backend_->SetAttributes(Path("new.txt"), kAttributeNormal));
+  EXPECT_EQ(files_.GetFileAttributes(Path("new.txt")) & kBits, 0u);
+}
+
+TEST_F(FilesConformance, NamesAreFoundWithoutRegardToCaseAndKeepTheirCase) {
+  Write("Readme.TXT", "text");
+  ASSERT_TRUE(files_.CreateDirectory(Path("Sub Folder")));
+
+  EXPECT_NE(files_.GetFileAttributes(Path("README.txt")), kInvalidFileAttributes);
+  EXPECT_NE(files_.GetFileAttributes(Path("sub folder")), kInvalidFileAttributes);
+  EXPECT_EQ(Names(Path("readme.*")), (std::vector<std::string>{"Readme.TXT"}));
+  EXPECT_EQ(Names(Path("SUB*")), (std::vector<std::string>{"Sub Folder"}));
+
+  // The same name in another case is the same entry.
+  EXPECT_FALSE(files_.CreateDirectory(Path("SUB FOLDER")));
+  ASSERT_TRUE(files_.AppendText(Path("readme.txt"), "\n"));
+  EXPECT_EQ(backend_->ReadBytes(Path("Readme.TXT")), "text\r\n");
+  EXPECT_EQ(Names(Path("*.txt")), (std::vector<std::string>{"Readme.TXT"}));
+  EXPECT_TRUE(files_.DeleteFile(Path("README.TXT")));
+  EXPECT_TRUE(files_.RemoveDirectory(Path("sub FOLDER")));
+  EXPECT_EQ(Names(Path("*")), (std::vector<std::string>{".", ".."}));
+}
+
+TEST_F(FilesConformance, SlashesDotsAndTrailingSeparatorsInPaths) {
+  ASSERT_TRUE(files_.CreateDirectory(Path("a")));
+  Write("a\\file.txt", "x");
+
+  const std::string slashed = folder_ + "/a/file.txt";
+  EXPECT_NE(files_.GetFileAttributes(slashed), kInvalidFileAttributes) << slashed;
+  EXPECT_NE(files_.GetFileAttributes(Path("a\\.\\..\\a\\file.txt")), kInvalidFileAttributes);
+  EXPECT_EQ(files_.GetFileAttributes(Path("a\\")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path("a/")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path("a\\file.txt\\")), kInvalidFileAttributes);
+
+  EXPECT_TRUE(files_.CreateDirectory(Path("a/b/")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("a\\b")), kAttributeDirectory);
+  EXPECT_TRUE(files_.RemoveDirectory(Path("a\\b\\")));
+  EXPECT_TRUE(files_.DeleteFile(Path("a/file.txt")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("a\\file.txt")), kInvalidFileAttributes);
+}
+
+TEST_F(FilesConformance, WildcardSearchYieldsDotsFilesAndFolders) {
+  for (const char* name : {"a.txt", "b.TXT", "noext", "ab.dat", "x.txt.bak"}) {
+    Write(name, "");
+  }
+  ASSERT_TRUE(files_.CreateDirectory(Path("sub")));
+
+  const std::map<std::string, std::uint32_t> all = Found(Path("*"));
+  const std::vector<std::string> everything = {".",     "..",    "a.txt", "ab.dat",
+                                               "b.TXT", "noext", "sub",   "x.txt.bak"};
+  EXPECT_EQ(Names(Path("*")), everything);
+  EXPECT_TRUE(all.at(".") & kAttributeDirectory);
+  EXPECT_TRUE(all.at("..") & kAttributeDirectory);
+  EXPECT_EQ(all.at("sub"), kAttributeDirectory);
+  EXPECT_EQ(all.at("noext"), kAttributeArchive);
+
+  // "*.*" matches names without a dot too, as does a final ".*".
+  EXPECT_EQ(Names(Path("*.*")), everything);
+  EXPECT_EQ(Names(Path("noext.*")), (std::vector<std::string>{"noext"}));
+
+  EXPECT_EQ(Names(Path("*.txt")), (std::vector<std::string>{"a.txt", "b.TXT"}));
+  EXPECT_EQ(Names(Path("?.txt")), (std::vector<std::string>{"a.txt", "b.TXT"}));
+  EXPECT_EQ(Names(Path("a*")), (std::vector<std::string>{"a.txt", "ab.dat"}));
+  EXPECT_EQ(Names(Path("n*t")), (std::vector<std::string>{"noext"}));
+  EXPECT_EQ(Names(Path("*.bak")), (std::vector<std::string>{"x.txt.bak"}));
+  EXPECT_EQ(Names(Path("ab.dat")), (std::vector<std::string>{"ab.dat"}));
+
+  EXPECT_TRUE(Names(Path("*.exe")).empty());
+  EXPECT_TRUE(Names(Path("missing\\*")).empty());
+  EXPECT_TRUE(Names(Path("noext\\*")).empty());
+}
+
+TEST_F(FilesConformance, SearchWithoutWildcardFindsTheEntryItself) {
+  ASSERT_TRUE(files_.CreateDirectory(Path("Folder")));
+  EXPECT_EQ(Found(Path("folder")), (std::map<std::string, std::uint32_t>{{"Folder", 0x10}}));
+  EXPECT_TRUE(Names(Path("folder\\")).empty());
+}
+
+TEST_F(FilesConformance, CreateDirectoryNeedsAParentAndAFreeName) {
+  EXPECT_TRUE(files_.CreateDirectory(Path("new")));
+  EXPECT_FALSE(files_.CreateDirectory(Path("new")));
+  EXPECT_FALSE(files_.CreateDirectory(Path("missing\\child")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("missing")), kInvalidFileAttributes);
+
+  Write("file", "");
+  EXPECT_FALSE(files_.CreateDirectory(Path("file")));
+  EXPECT_FALSE(files_.CreateDirectory(Path("file\\child")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("file")), kAttributeArchive);
+}
+
+TEST_F(FilesConformance, RemoveDirectoryOnlyRemovesAnEmptyFolder) {
+  ASSERT_TRUE(files_.CreateDirectory(Path("full")));
+  ASSERT_TRUE(files_.CreateDirectory(Path("full\\inner")));
+  EXPECT_FALSE(files_.RemoveDirectory(Path("full")));
+  EXPECT_TRUE(files_.RemoveDirectory(Path("full\\inner")));
+
+  Write("full\\file.txt", "");
+  EXPECT_FALSE(files_.RemoveDirectory(Path("full")));
+  EXPECT_FALSE(files_.RemoveDirectory(Path("full\\file.txt")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("full\\file.txt")), kAttributeArchive);
+  ASSERT_TRUE(files_.DeleteFile(Path("full\\file.txt")));
+
+  EXPECT_TRUE(files_.RemoveDirectory(Path("full")));
+  EXPECT_FALSE(files_.RemoveDirectory(Path("full")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("full")), kInvalidFileAttributes);
+}
+
+TEST_F(FilesConformance, DeleteFileRefusesReadOnlyFilesAndFolders) {
+  Write("locked.txt", "keep");
+  ASSERT_TRUE(backend_->SetAttributes(Path("locked.txt"), kAttributeReadOnly));
+  EXPECT_FALSE(files_.DeleteFile(Path("locked.txt")));
+  EXPECT_EQ(backend_->ReadBytes(Path("locked.txt")), "keep");
+
+  ASSERT_TRUE(backend_->SetAttributes(Path("locked.txt"), kAttributeNormal));
+  EXPECT_TRUE(files_.DeleteFile(Path("locked.txt")));
+  EXPECT_FALSE(files_.DeleteFile(Path("locked.txt")));
+
+  // Hidden alone does not protect a file.
+  Write("hidden.txt", "");
+  ASSERT_TRUE(backend_->SetAttributes(Path("hidden.txt"), kAttributeHidden));
+  EXPECT_TRUE(files_.DeleteFile(Path("hidden.txt")));
+
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+  EXPECT_FALSE(files_.DeleteFile(Path("folder")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("folder")), kAttributeDirectory);
+}
+
+TEST_F(FilesConformance, TextReadTurnsCarriageReturnLineFeedIntoLineFeed) {
+  Write("crlf.txt", "one\r\ntwo\rstill two\r\n\r\nlast");
+  EXPECT_EQ(Lines("crlf.txt", 512),
+            (std::vector<std::string>{"one\n", "two\rstill two\n", "\n", "last"}));
+
+  // A lone carriage return at the very end stays too.
+  Write("cr.txt", "a\r");
+  EXPECT_EQ(Lines("cr.txt", 512), (std::vector<std::string>{"a\r"}));
+}
+
+TEST_F(FilesConformance, TextReadStopsAtControlZ) {
+  Write("ctrlz.txt",
+        "before\r\nmid\x1A"
+        "after\r\nmore\r\n");
+  EXPECT_EQ(Lines("ctrlz.txt", 512), (std::vector<std::string>{"before\n", "mid"}));
+
+  // Rewinding reads up to the same end again.
+  std::unique_ptr<platform::TextFile> file = files_.OpenTextFile(Path("ctrlz.txt"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadLine(512), "before\n");
+  EXPECT_EQ(file->ReadLine(512), "mid");
+  EXPECT_EQ(file->ReadLine(512), std::nullopt);
+  file->Rewind();
+  EXPECT_EQ(file->ReadLine(512), "before\n");
+}
+
+TEST_F(FilesConformance, TextReadGivesALongLineInPiecesOfCapacityMinusOne) {
+  Write("long.txt", std::string(10, 'a') + "\r\n" + std::string(9, 'b') + "\r\nc\r\n");
+  // With 5 bytes a piece holds 4 characters; a line feed that fits ends its piece.
+  EXPECT_EQ(Lines("long.txt", 5),
+            (std::vector<std::string>{"aaaa", "aaaa", "aa\n", "bbbb", "bbbb", "b\n", "c\n"}));
+  // The line feed takes the last place of a piece when the line fills it exactly.
+  Write("exact.txt", "abc\r\nd");
+  EXPECT_EQ(Lines("exact.txt", 4), (std::vector<std::string>{"abc", "\n", "d"}));
+  EXPECT_EQ(Lines("exact.txt", 5), (std::vector<std::string>{"abc\n", "d"}));
+}
+
+TEST_F(FilesConformance, TextReadEndsEmptyAndStaysEnded) {
+  Write("empty.txt", "");
+  std::unique_ptr<platform::TextFile> empty = files_.OpenTextFile(Path("empty.txt"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->ReadLine(512), std::nullopt);
+
+  Write("one.txt", "x\r\n");
+  std::unique_ptr<platform::TextFile> file = files_.OpenTextFile(Path("one.txt"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadLine(512), "x\n");
+  EXPECT_EQ(file->ReadLine(512), std::nullopt);
+  EXPECT_EQ(file->ReadLine(512), std::nullopt);
+}
+
+TEST_F(FilesConformance, TextReadCutsALineAtAZeroByte) {
+  Write("zero.txt", std::string("ab\0cd\r\nef\r\n", 11));
+  EXPECT_EQ(Lines("zero.txt", 512), (std::vector<std::string>{"ab", "ef\n"}));
+}
+
+TEST_F(FilesConformance, TextOpenFailsForMissingFilesAndFolders) {
+  EXPECT_EQ(files_.OpenTextFile(Path("missing.txt")), nullptr);
+  EXPECT_EQ(files_.OpenTextFile(Path("missing\\file.txt")), nullptr);
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+  EXPECT_EQ(files_.OpenTextFile(Path("folder")), nullptr);
+}
+
+TEST_F(FilesConformance, TextAppendCreatesTheFileAndWritesLineFeedsAsCarriageReturnLineFeed) {
+  ASSERT_TRUE(files_.AppendText(Path("log.txt"), "first\n"));
+  ASSERT_TRUE(files_.AppendText(Path("log.txt"), ""));
+  ASSERT_TRUE(files_.AppendText(Path("log.txt"), "\nsecond\nthird"));
+  EXPECT_EQ(backend_->ReadBytes(Path("log.txt")), "first\r\n\r\nsecond\r\nthird");
+
+  // Appending continues after bytes laid down otherwise, and a CR LF of the text gains a CR.
+  Write("raw.txt", "no break");
+  ASSERT_TRUE(files_.AppendText(Path("raw.txt"), "\r\n"));
+  EXPECT_EQ(backend_->ReadBytes(Path("raw.txt")), "no break\r\r\n");
+
+  ASSERT_TRUE(files_.AppendText(Path("empty.txt"), ""));
+  EXPECT_EQ(backend_->ReadBytes(Path("empty.txt")), "");
+}
+
+// A read-only file refuses appending on Windows too, but Wine leaves that check to the host,
+// which lets the root user of the test machines write; the simulation's own tests pin it.
+TEST_F(FilesConformance, TextAppendFailsWithoutAFolderAndOnAFolder) {
+  EXPECT_FALSE(files_.AppendText(Path("missing\\log.txt"), "x\n"));
+  EXPECT_EQ(files_.GetFileAttributes(Path("missing")), kInvalidFileAttributes);
+
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+  EXPECT_FALSE(files_.AppendText(Path("folder"), "x\n"));
+  EXPECT_EQ(files_.GetFileAttributes(Path("folder")), kAttributeDirectory);
+  EXPECT_FALSE(files_.AppendText(Path("folder\\"), "x\n"));
+}
+
+TEST_F(FilesConformance, TextAppendAndReadRoundTrip) {
+  ASSERT_TRUE(files_.AppendText(Path("round.txt"), "Made Dir: C:\\x\n"));
+  ASSERT_TRUE(files_.AppendText(Path("round.txt"), "File Copy: a b\n"));
+  EXPECT_EQ(Lines("round.txt", 512),
+            (std::vector<std::string>{"Made Dir: C:\\x\n", "File Copy: a b\n"}));
+}
+
+}  // namespace
