@@ -1,0 +1,129 @@
+// setup.exe is started from download folders, where anything may lie beside it. Windows looks
+// for a library the import table names in the program's own folder first, except for the
+// Known DLLs, which it always takes from the system folder, and the common controls, which the
+// manifest binds to the side-by-side copy. Any other name in the table would load a planted
+// copy before the program's first line runs.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "bench.h"
+#include "pe_file.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// Known DLLs of every Windows the program supports, and comctl32.
+bool IsLoadedFromSystemFolder(const std::string& library) {
+  static const Names kAllowed = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll",
+                                 "imm32.dll",    "kernel32.dll", "msvcrt.dll",   "ntdll.dll",
+                                 "ole32.dll",    "oleaut32.dll", "rpcrt4.dll",   "shell32.dll",
+                                 "shlwapi.dll",  "user32.dll",   "ws2_32.dll"};
+  return std::find(kAllowed.begin(), kAllowed.end(), Lower(library)) != kAllowed.end();
+}
+
+// Names that may appear in the program's bytes although no system folder rule covers them,
+// each for a reason that keeps the program's folder out of the search.
+bool IsNamedSafely(const std::string& library) {
+  const std::string name = Lower(library);
+  // Loaded by its full path in the system folder (the version resources).
+  return name == "version.dll" ||
+         // The compiler's start-up code takes its runtime library only when the process has
+         // already loaded it (GetModuleHandle first), never by a search.
+         name == "libgcc_s_dw2-1.dll";
+}
+
+// The names of `imports` a planted copy could stand in for.
+Names LoadedFromAnywhere(const pe::Imports& imports) {
+  Names found;
+  for (const Names* list : {&imports.libraries, &imports.delayLoaded}) {
+    for (const std::string& library : *list) {
+      if (!IsLoadedFromSystemFolder(library)) {
+        found.push_back(library);
+      }
+    }
+  }
+  return found;
+}
+
+Names MentionedUnsafely(std::string_view image) {
+  Names found;
+  for (const std::string& library : pe::MentionedLibraries(image)) {
+    if (!IsLoadedFromSystemFolder(library) && !IsNamedSafely(library)) {
+      found.push_back(library);
+    }
+  }
+  return found;
+}
+
+// The Windows build's program file; a missing one fails in CI and skips elsewhere.
+std::optional<std::string> BuiltProgram(const std::string& name) {
+  const std::string path = std::string(E2E_WIN32_BUILD_DIR) + "/" + name;
+  std::optional<std::string> image = pe::ReadFile(path);
+  if (!image) {
+    if (e2e::InCi()) {
+      ADD_FAILURE() << path << " is missing: build the win32 preset first";
+    } else {
+      [&] { GTEST_SKIP() << path << " is missing: build the win32 preset first"; }();
+    }
+  }
+  return image;
+}
+
+TEST(SetupImportsTest, NameOnlyLibrariesWindowsTakesFromItsOwnFolders) {
+  const std::optional<std::string> image = BuiltProgram("setup.exe");
+  if (!image) {
+    return;
+  }
+  std::string error;
+  const std::optional<pe::Imports> imports = pe::ReadImports(*image, error);
+  ASSERT_TRUE(imports) << error;
+  // Every Windows program imports kernel32: an empty list would be a misread, not a pass.
+  ASSERT_TRUE(std::any_of(imports->libraries.begin(), imports->libraries.end(),
+                          [](const std::string& name) { return Lower(name) == "kernel32.dll"; }));
+  EXPECT_EQ(LoadedFromAnywhere(*imports), Names{});
+}
+
+TEST(SetupImportsTest, MentionNoOtherLibrary) {
+  // Delay-load tables that GNU ld leaves out of the delay-load directory, and names handed to
+  // LoadLibrary, only show as text.
+  const std::optional<std::string> image = BuiltProgram("setup.exe");
+  if (!image) {
+    return;
+  }
+  EXPECT_EQ(MentionedUnsafely(*image), Names{});
+}
+
+TEST(SetupImportsTest, TheChecksCatchAProgramThatLinksOtherLibraries) {
+  // import_probe.exe links version.dll the ordinary way and dwmapi.dll through a delay-load
+  // library of dlltool.
+  const std::optional<std::string> image = BuiltProgram("import_probe.exe");
+  if (!image) {
+    return;
+  }
+  std::string error;
+  const std::optional<pe::Imports> imports = pe::ReadImports(*image, error);
+  ASSERT_TRUE(imports) << error;
+  EXPECT_EQ(LoadedFromAnywhere(*imports), Names{"VERSION.dll"});
+  EXPECT_EQ(MentionedUnsafely(*image), Names{"dwmapi.dll"});
+}
+
+TEST(SetupImportsTest, TheAllowListIgnoresLetterCaseOnly) {
+  pe::Imports imports;
+  imports.libraries = {"KERNEL32.dll", "User32.DLL", "kernel32", "kernel32.dll.dll"};
+  imports.delayLoaded = {"COMCTL32.dll", "uxtheme.dll"};
+  EXPECT_EQ(LoadedFromAnywhere(imports), (Names{"kernel32", "kernel32.dll.dll", "uxtheme.dll"}));
+}
+
+}  // namespace
