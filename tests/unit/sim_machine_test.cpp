@@ -92,3 +92,132 @@ TEST(SimUserTest, UnforeseenOrDifferentBoxFailsTheTest) {
 }
 
 }  // namespace
+
+namespace {
+
+using platform::kHkeyCurrentUser;
+using platform::kHkeyLocalMachine;
+using platform::kHkeyUsers;
+
+constexpr char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+TEST(SimMachineTest, FreshMachineLooksLikeAFreshWindowsToAnInstaller) {
+  sim::Machine machine;
+  sim::FileSystem& files = machine.Files();
+  sim::Registry& registry = machine.Registry();
+
+  EXPECT_TRUE(files.Exists("C:\\WINDOWS"));
+  EXPECT_TRUE(files.Exists("C:\\Program Files"));
+  EXPECT_EQ(registry.GetString(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                               "ProgramFilesDir"),
+            "C:\\Program Files");
+
+  // Every shell folder the registry names lies on the disk, the user's under their profile.
+  for (const char* name : {"Programs", "Startup", "Desktop", "Start Menu"}) {
+    const std::optional<std::string> folder =
+        registry.GetString(kHkeyCurrentUser, kShellFolders, name);
+    ASSERT_TRUE(folder) << name;
+    EXPECT_EQ(folder->rfind("C:\\Users\\User\\", 0), 0u) << *folder;
+    EXPECT_TRUE(files.Exists(*folder)) << *folder;
+  }
+  for (const char* name : {"Common Programs", "Common Startup", "Common Desktop"}) {
+    const std::optional<std::string> folder =
+        registry.GetString(kHkeyLocalMachine, kShellFolders, name);
+    ASSERT_TRUE(folder) << name;
+    EXPECT_TRUE(files.Exists(*folder)) << *folder;
+  }
+  EXPECT_EQ(registry.GetString(kHkeyCurrentUser, kShellFolders, "Startup"),
+            registry.GetString(kHkeyCurrentUser, kShellFolders, "Programs").value() + "\\Startup");
+  EXPECT_EQ(registry.GetString(kHkeyLocalMachine, kShellFolders, "Common Desktop"),
+            "C:\\Users\\Public\\Desktop");
+
+  sim::System& system = machine.System();
+  EXPECT_EQ(system.GetWindowsDirectory(), "C:\\WINDOWS");
+  EXPECT_TRUE(system.HasIsWow64Process());
+  EXPECT_FALSE(system.IsWow64Process());
+  EXPECT_EQ(system.CodePage(), 1252u);
+}
+
+TEST(SimMachineTest, EachAddedUserGetsShellFoldersOfTheirOwn) {
+  sim::Machine machine;
+  const std::string second = "S-1-5-21-1000-1000-1000-1002";
+  const std::string third = "S-1-5-21-1000-1000-1000-1003";
+  machine.Registry().AddUser(second);
+  machine.Registry().AddUser(third);
+
+  const auto programs = [&](const std::string& sid) {
+    return machine.Registry().GetString(kHkeyUsers, sid + "\\" + kShellFolders, "Programs");
+  };
+  EXPECT_EQ(programs(machine.Registry().CurrentUserSid()),
+            "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
+  EXPECT_EQ(programs(second),
+            "C:\\Users\\User2\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
+  EXPECT_EQ(programs(third),
+            "C:\\Users\\User3\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
+  EXPECT_TRUE(machine.Files().Exists(*programs(third) + "\\Startup"));
+  EXPECT_TRUE(machine.Files().Exists("C:\\Users\\User2\\Desktop"));
+}
+
+TEST(SimMachineTest, EveryProcessSeesTheSameMachine) {
+  sim::Machine machine;
+  platform::Platform& first = machine.StartProcess({"C:\\A\\one.exe", {}, {}}).GetPlatform();
+  platform::Platform& second = machine.StartProcess({"C:\\B\\two.exe", {}, {}}).GetPlatform();
+
+  ASSERT_TRUE(first.files.AppendText("C:\\shared.txt", "from one\n"));
+  EXPECT_EQ(second.files.GetFileAttributes("C:\\SHARED.TXT"), platform::kAttributeArchive);
+  EXPECT_EQ(machine.Files().ReadFile("C:\\shared.txt"), "from one\r\n");
+
+  platform::RegistryKey key = 0;
+  ASSERT_EQ(first.registry.CreateKey(kHkeyCurrentUser, "Software\\Shared", key),
+            platform::kErrorSuccess);
+  EXPECT_TRUE(machine.Registry().KeyExists(kHkeyCurrentUser, "Software\\Shared"));
+  // Handles belong to the machine here, which Windows would not allow across processes; the
+  // program never passes one on.
+  EXPECT_EQ(second.registry.CloseKey(key), platform::kErrorSuccess);
+
+  machine.Files().WriteFile("C:\\B\\two.exe", "MZ");
+  machine.Files().SetFileVersion("C:\\B\\two.exe", platform::FixedFileVersion{1, 2});
+  EXPECT_EQ(first.versions.GetFixedFileVersion("C:\\B\\two.exe"),
+            (platform::FixedFileVersion{1, 2}));
+
+  machine.System().SetWindowsDirectory("D:\\WINNT");
+  EXPECT_EQ(second.system.GetWindowsDirectory(), "D:\\WINNT");
+}
+
+TEST(SimSystemTest, WidthAndTheSixtyFourBitQuery) {
+  sim::System system;
+  system.SetWindows64Bit(true);
+  EXPECT_TRUE(system.HasIsWow64Process());
+  EXPECT_TRUE(system.IsWow64Process());
+
+  // A program that asks without looking the call up first would crash on such a Windows.
+  system.SetWindows64Bit(false);
+  system.SetIsWow64ProcessAvailable(false);
+  EXPECT_FALSE(system.HasIsWow64Process());
+  EXPECT_THROW(system.IsWow64Process(), sim::ScriptError);
+}
+
+TEST(SimSystemTest, LeadBytesOfTheCodePages) {
+  sim::System system;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    EXPECT_FALSE(system.IsDBCSLeadByte(static_cast<unsigned char>(byte))) << byte;
+  }
+
+  system.SetCodePage(932);
+  std::string leads;
+  for (unsigned byte : {0x40u, 0x5Cu, 0x80u, 0x81u, 0x9Fu, 0xA0u, 0xDFu, 0xE0u, 0xFCu, 0xFDu}) {
+    leads += system.IsDBCSLeadByte(static_cast<unsigned char>(byte)) ? '1' : '0';
+  }
+  EXPECT_EQ(leads, "0001100110");
+
+  system.SetCodePage(936);
+  EXPECT_TRUE(system.IsDBCSLeadByte(0xFE));
+  EXPECT_FALSE(system.IsDBCSLeadByte(0xFF));
+  EXPECT_FALSE(system.IsDBCSLeadByte(0x80));
+
+  EXPECT_THROW(system.SetCodePage(65001), sim::ScriptError);
+  EXPECT_EQ(system.CodePage(), 936u);
+}
+
+}  // namespace

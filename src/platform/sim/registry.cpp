@@ -79,6 +79,7 @@ std::string DescribeValue(const RegistryValue& value) {
 struct Registry::Key {
   std::string name;  // as written when it was created
   std::weak_ptr<Key> parent;
+  bool hive = false;  // a root, or a user's key under HKU: never deleted
   bool deleted = false;
   std::map<std::string, std::shared_ptr<Key>> subKeys;  // by folded name
   struct NamedValue {
@@ -132,6 +133,7 @@ std::shared_ptr<Registry::Key> NewRoot(const std::string& name) {
   auto key = std::make_shared<Registry::Key>();
   key->name = name;
   key->self = key;
+  key->hive = true;
   return key;
 }
 
@@ -301,7 +303,7 @@ long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
   }
   std::shared_ptr<Key> parent = found->parent.lock();
   // Windows refuses to delete a key that still has sub-keys, and the hives themselves.
-  if (!parent || !found->subKeys.empty() || Refused(target)) {
+  if (!parent || found->hive || !found->subKeys.empty() || Refused(target)) {
     return platform::kErrorAccessDenied;
   }
   found->MarkDeleted();
@@ -375,12 +377,12 @@ bool Registry::KeyExists(RegistryKey root, const std::string& path) const {
 
 void Registry::DeleteTree(RegistryKey root, const std::string& path) {
   std::shared_ptr<Key> key = RootOrThrow(root).key->Find(Split(path));
-  std::shared_ptr<Key> parent = key ? key->parent.lock() : nullptr;
-  if (!parent) {
-    if (key) {
-      throw ScriptError("a hive cannot be deleted: " + path);
-    }
+  if (!key) {
     return;
+  }
+  std::shared_ptr<Key> parent = key->parent.lock();
+  if (!parent || key->hive) {
+    throw ScriptError("a hive cannot be deleted: " + path);
   }
   key->MarkDeleted();
   parent->subKeys.erase(Fold(key->name));
@@ -391,6 +393,7 @@ void Registry::AddUser(const std::string& sid) {
     return;
   }
   users_->Create({sid, "Software"});
+  users_->Find({sid})->hive = true;
   if (userAdded_) {
     userAdded_(*this, sid);
   }
