@@ -79,7 +79,7 @@ class Process {
   platform::Platform platform_;  // the machine's files, registry and system, shared by all
 };
 
-// A fresh machine looks like a fresh 64-bit Windows where an installer looks: drive C: with
+// A fresh machine looks like a fresh 32-bit Windows where an installer looks: drive C: with
 // the Windows and program files folders, the program files folder in the registry, and the
 // shell folders of the default user and of all users, laid down on the disk.
 class Machine {
