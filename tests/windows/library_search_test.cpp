@@ -1,5 +1,6 @@
-// Once the program has confined the library search, a library lying beside it is no longer
-// found, while the system's libraries and the version resources still are.
+// A library lying beside the program must never be taken for a system one: once the program
+// has confined the library search such a library is no longer found, and the version library
+// comes from the system folder in any case.
 
 #include <windows.h>
 
@@ -65,6 +66,40 @@ TEST_F(LibrarySearchTest, VersionsAreStillReadOnceTheSearchIsConfined) {
                            system, static_cast<int>(length)),
             CSTR_EQUAL)
       << path;
+}
+
+// Runs a program to its end; its exit code, or -1 when it did not start or end.
+int RunToEnd(const std::string& program, const std::string& arguments, const std::string& folder) {
+  std::string commandLine = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    return -1;
+  }
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+TEST(PlantedVersionLibraryTest, TheSystemCopyIsUsedWhateverLiesBesideTheProgram) {
+  ScratchFolder folder("planted");
+  ASSERT_TRUE(folder.created());
+  const std::string probe = folder.path() + "\\version_probe.exe";
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\version_probe.exe").c_str(), probe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\planted_probe.dll").c_str(),
+                        (folder.path() + "\\version.dll").c_str(), FALSE));
+  // The plant works: a program that names the library alone gets the copy beside it.
+  EXPECT_EQ(RunToEnd(probe, "--by-name", folder.path()), 3);
+  // The version resources, with no confinement of the search, still read the system's.
+  EXPECT_EQ(RunToEnd(probe, "\"" + ProgramFolder() + "\\Pictv6.exe\"", folder.path()), 0);
 }
 
 }  // namespace
