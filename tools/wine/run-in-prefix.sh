@@ -14,8 +14,9 @@
 # Wine's processes stay bound to the display they started on.
 #
 # Environment:
-#   PICTAVO_WINEARCH    win32 (default) or win64; a win64 prefix runs the 32-bit setup.exe too,
-#                       through WoW64, but costs twice the time and disk to create
+#   PICTAVO_WINEARCH    win64 (default) or win32. The 32-bit setup.exe runs in a win64 prefix
+#                       through WoW64, as on most Windows machines, with both registry views
+#                       (Wow6432Node); a win32 prefix is quicker to create but has one view
 #   PICTAVO_WINEPREFIX  the prefix folder (default: ~/.cache/pictavo-setup/wine-$PICTAVO_WINEARCH)
 #   CI=true             a missing tool or program is an error (exit 1); elsewhere it is reported
 #                       with exit code 77, which ctest takes as "skipped" (SKIP_RETURN_CODE 77)
@@ -27,7 +28,7 @@ set -uo pipefail
 readonly prefix_format=2  # raise when the way the prefix is prepared changes
 readonly skip_code=77
 
-arch=${PICTAVO_WINEARCH:-win32}
+arch=${PICTAVO_WINEARCH:-win64}
 prefix=${PICTAVO_WINEPREFIX:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/pictavo-setup/wine-$arch}
 
 export WINEARCH=$arch
