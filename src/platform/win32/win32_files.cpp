@@ -4,6 +4,14 @@
 #undef CreateDirectory
 #undef RemoveDirectory
 #undef DeleteFile
+#undef SetFileAttributes
+#undef CopyFile
+#undef MoveFileEx
+#undef SetCurrentDirectory
+#undef GetTempPath
+#undef GetTempFileName
+#undef GetPrivateProfileSection
+#undef WritePrivateProfileSection
 
 #include <climits>
 #include <cstring>
@@ -39,6 +47,10 @@ std::uint32_t Win32FileSystem::GetFileAttributes(const std::string& path) {
   return ::GetFileAttributesA(path.c_str());
 }
 
+bool Win32FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+}
+
 std::vector<FoundFile> Win32FileSystem::FindFiles(const std::string& pattern) {
   std::vector<FoundFile> found;
   WIN32_FIND_DATAA data;
@@ -63,6 +75,72 @@ bool Win32FileSystem::RemoveDirectory(const std::string& path) {
 
 bool Win32FileSystem::DeleteFile(const std::string& path) {
   return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32FileSystem::CopyFile(const std::string& existing, const std::string& target,
+                               bool failIfExists) {
+  return ::CopyFileA(existing.c_str(), target.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32FileSystem::MoveFileEx(const std::string& existing,
+                                 const std::optional<std::string>& target, std::uint32_t flags) {
+  // A missing target must reach the system as a null pointer: only that asks for deletion.
+  return ::MoveFileExA(existing.c_str(), target ? target->c_str() : nullptr, flags) != FALSE;
+}
+
+bool Win32FileSystem::SetCurrentDirectory(const std::string& path) {
+  return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string Win32FileSystem::GetTempPath() {
+  std::string path(MAX_PATH + 1, '\0');
+  for (;;) {
+    DWORD length = ::GetTempPathA(static_cast<DWORD>(path.size()), path.data());
+    if (length == 0) {
+      return {};
+    }
+    // A result no shorter than the buffer is the size needed, terminating zero included.
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(length);
+  }
+}
+
+std::string Win32FileSystem::GetTempFileName(const std::string& folder, const std::string& prefix) {
+  // The call writes up to MAX_PATH characters, terminating zero included.
+  char buffer[MAX_PATH];
+  if (::GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer) == 0) {
+    return {};
+  }
+  return buffer;
+}
+
+std::size_t Win32FileSystem::GetPrivateProfileSection(const std::string& section,
+                                                      std::size_t capacity, const std::string& file,
+                                                      std::string& lines) {
+  // The buffer has exactly the caller's size, so a section too long for it is cut the way
+  // the system cuts it.
+  std::string buffer(capacity != 0 ? capacity : 1, '\0');
+  DWORD copied = ::GetPrivateProfileSectionA(section.c_str(), buffer.data(),
+                                             static_cast<DWORD>(capacity), file.c_str());
+  if (copied > capacity) {
+    copied = static_cast<DWORD>(capacity);
+  }
+  buffer.resize(copied);
+  lines = std::move(buffer);
+  return copied;
+}
+
+bool Win32FileSystem::WritePrivateProfileSection(const std::string& section,
+                                                 const std::string& lines,
+                                                 const std::string& file) {
+  // The system reads up to an empty line: a zero more than the caller's guarantees that end
+  // even when the last line lacks its own, and a surplus one is never read.
+  std::string list = lines;
+  list.push_back('\0');
+  return ::WritePrivateProfileSectionA(section.c_str(), list.c_str(), file.c_str()) != FALSE;
 }
 
 std::unique_ptr<TextFile> Win32FileSystem::OpenTextFile(const std::string& path) {

@@ -16,6 +16,9 @@ class Win32Process final : public Process {
  public:
   std::string ModuleFileName() override;
   std::vector<std::string> Arguments() override;
+  void Sleep(unsigned milliseconds) override;
+  void StartReplacingProcess(const std::string& program,
+                             const std::vector<std::string>& arguments) override;
 
  protected:
   void EndProcess(unsigned exitCode) override;
@@ -46,10 +49,21 @@ class Win32TextFile final : public TextFile {
 class Win32FileSystem final : public FileSystem {
  public:
   std::uint32_t GetFileAttributes(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
   std::vector<FoundFile> FindFiles(const std::string& pattern) override;
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool CopyFile(const std::string& existing, const std::string& target, bool failIfExists) override;
+  bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
+                  std::uint32_t flags) override;
+  bool SetCurrentDirectory(const std::string& path) override;
+  std::string GetTempPath() override;
+  std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
+  std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
+                                       const std::string& file, std::string& lines) override;
+  bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
+                                  const std::string& file) override;
   std::unique_ptr<TextFile> OpenTextFile(const std::string& path) override;
   bool AppendText(const std::string& path, const std::string& text) override;
 };
@@ -97,6 +111,11 @@ class Win32System final : public System {
   ProcEntry isWow64Process_ = nullptr;
 };
 
+class Win32Shell final : public Shell {
+ public:
+  void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
+};
+
 // Every facility of this process, in one object that lives as long as the program runs.
 class Win32Platform {
  public:
@@ -109,7 +128,8 @@ class Win32Platform {
   Win32Registry registry_;
   Win32VersionResources versions_;
   Win32System system_;
-  Platform platform_{process_, ui_, files_, registry_, versions_, system_};
+  Win32Shell shell_;
+  Platform platform_{process_, ui_, files_, registry_, versions_, system_, shell_};
 };
 
 }  // namespace platform::win32

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <process.h>
+
 #include <cstdlib>
 
 #include "platform/win32/win32_platform.h"
@@ -31,6 +33,23 @@ std::vector<std::string> Win32Process::Arguments() {
     arguments.emplace_back(__argv[i]);
   }
   return arguments;
+}
+
+void Win32Process::Sleep(unsigned milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+void Win32Process::StartReplacingProcess(const std::string& program,
+                                         const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv;
+  argv.reserve(arguments.size() + 1);
+  for (const std::string& argument : arguments) {
+    argv.push_back(argument.c_str());
+  }
+  argv.push_back(nullptr);
+  // On success the runtime ends this process itself with exit code 0; coming back means the
+  // start failed.
+  ::_spawnv(_P_OVERLAY, program.c_str(), argv.data());
 }
 
 void Win32Process::EndProcess(unsigned exitCode) {
