@@ -21,6 +21,10 @@ enum FileAttribute : std::uint32_t {
 };
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
+// MoveFileExA flags, with their Win32 values.
+inline constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
+inline constexpr std::uint32_t kMoveFileDelayUntilReboot = 0x4;
+
 struct FoundFile {
   std::string name;  // the name alone, as stored
   std::uint32_t attributes = 0;
@@ -45,6 +49,8 @@ class FileSystem {
 
   // GetFileAttributesA: kInvalidFileAttributes when nothing exists at the path.
   virtual std::uint32_t GetFileAttributes(const std::string& path) = 0;
+  // SetFileAttributesA: the directory bit cannot be changed this way.
+  virtual bool SetFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
 
   // FindFirstFileA and FindNextFileA: every entry whose name matches the last component of
   // `pattern` (with * and ?), in the folder the rest names. A search of a folder's "*" yields
@@ -55,8 +61,37 @@ class FileSystem {
   virtual bool CreateDirectory(const std::string& path) = 0;
   // RemoveDirectoryA: fails unless the folder exists and is empty.
   virtual bool RemoveDirectory(const std::string& path) = 0;
-  // DeleteFileA: fails for a folder, a missing file and a read-only file.
+  // DeleteFileA: fails for a folder, a missing file, a read-only file and a file in use.
   virtual bool DeleteFile(const std::string& path) = 0;
+  // CopyFileA: copies the contents and attributes; fails when `failIfExists` and the target
+  // exists, and when the target is read-only or in use.
+  virtual bool CopyFile(const std::string& existing, const std::string& target,
+                        bool failIfExists) = 0;
+  // MoveFileExA. With kMoveFileDelayUntilReboot the operation is only recorded, to be carried
+  // out at the next system start in the order of the calls; no `target` then means deletion.
+  // False when the system refuses to record it.
+  virtual bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
+                          std::uint32_t flags) = 0;
+
+  // SetCurrentDirectoryA. Relative paths and "\" (the root of the current drive) resolve
+  // against the current directory.
+  virtual bool SetCurrentDirectory(const std::string& path) = 0;
+
+  // GetTempPathA: the user's temporary folder, with a trailing backslash.
+  virtual std::string GetTempPath() = 0;
+  // GetTempFileNameA with a unique number chosen by the system: creates the empty file
+  // `folder` + `prefix` + hexadecimal digits + ".tmp" and returns its path; empty on failure.
+  virtual std::string GetTempFileName(const std::string& folder, const std::string& prefix) = 0;
+
+  // GetPrivateProfileSectionA into a buffer of `capacity` characters: the section's lines, each
+  // ended by a zero, as copied, without the list's closing zero. Returns the number of
+  // characters copied; when the section does not fit, capacity - 2.
+  virtual std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
+                                               const std::string& file, std::string& lines) = 0;
+  // WritePrivateProfileSectionA: replaces the section with `lines` (each ended by a zero, the
+  // list closed by a second zero). A bare file name lies in the Windows folder.
+  virtual bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
+                                          const std::string& file) = 0;
 
   // fopen(path, "rt"): nullptr when the file cannot be opened.
   virtual std::unique_ptr<TextFile> OpenTextFile(const std::string& path) = 0;

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "platform/version.h"
@@ -25,6 +26,7 @@ struct Platform {
   Registry& registry;
   VersionResources& versions;
   System& system;
+  Shell& shell;
 };
 
 }  // namespace platform

@@ -19,6 +19,16 @@ class Process {
   // is the program as it was named on the command line; the arguments follow.
   virtual std::vector<std::string> Arguments() = 0;
 
+  // Sleep.
+  virtual void Sleep(unsigned milliseconds) = 0;
+
+  // The C runtime's _spawnv with _P_OVERLAY: starts `program` with the command line made of
+  // `arguments` joined by single blanks (quote an argument with blanks yourself), the same
+  // environment and inherited handles, and on success ends this process at once with exit
+  // code 0, without its normal shutdown. Returns only when the start failed.
+  virtual void StartReplacingProcess(const std::string& program,
+                                     const std::vector<std::string>& arguments) = 0;
+
   // ExitProcess: the process ends here with this exit code. Nothing of the caller's normal
   // shutdown runs on Windows, so callers must not rely on destructors for anything the
   // machine can see.

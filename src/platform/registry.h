@@ -30,6 +30,7 @@ inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 
 // Access rights.
+inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyWrite = 0x20006;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
