@@ -1,0 +1,405 @@
+// Removal from end to end: an installed product as the installer leaves it, the uninstaller
+// started from the product folder, the hand-over to a temporary copy of itself, and a machine
+// on which afterwards nothing of the product is left but that copy, which the next system
+// start deletes.
+
+#include <algorithm>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "bench.h"
+
+namespace e2e {
+namespace {
+
+constexpr char kCaption[] = "Pictavo Setup";
+constexpr char kDone[] = "Pictavo 6 has been completely uninstalled from this computer.";
+constexpr int kYes = 6;
+constexpr int kOk = 1;
+
+constexpr char kInstallFolder[] = R"(C:\Program Files\Pictavo 6)";
+constexpr char kShellFolders[] =
+    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
+constexpr char kFileExts[] =
+    R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts)";
+constexpr char kClassesPng[] = R"(HKEY_CLASSES_ROOT\.png)";
+constexpr char kSessionManager[] =
+    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
+constexpr char kProductProgram[] = R"(C:\Program Files\Pictavo 6\Pictv6.exe)";
+
+// Every key of the product, as full names; each must be gone after the removal.
+const std::vector<std::string> kProductKeys = {
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis\Pictavo 6)",
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis)",
+    R"(HKEY_CURRENT_USER\SOFTWARE\Corvantis\Pictavo 6)",
+    R"(HKEY_CURRENT_USER\SOFTWARE\Corvantis)",
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)",
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)",
+    R"(HKEY_CLASSES_ROOT\PV6.Document)",
+};
+
+std::string RegQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+std::string RegKey(const std::string& key,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+  std::string reg = "\n[" + key + "]\n";
+  for (const auto& [name, data] : values) {
+    reg += (name.empty() ? "@" : RegQuoted(name)) + "=" + RegQuoted(data) + "\n";
+  }
+  return reg;
+}
+
+std::string RegHeader() {
+  return "Windows Registry Editor Version 5.00\n";
+}
+
+std::string RegRemoveProduct() {
+  std::string reg = RegHeader();
+  for (const std::string& key :
+       {kProductKeys[1], kProductKeys[3], kProductKeys[4], kProductKeys[5], kProductKeys[6]}) {
+    reg += "\n[-" + key + "]\n";
+  }
+  return reg;
+}
+
+// One string value of a key in the 32-bit view; an empty name asks for the default value.
+// nullopt when the key or the value is missing.
+std::optional<std::string> RegValue(const std::string& key, const std::string& name) {
+  std::vector<std::string> query = {"reg", "query", key};
+  if (name.empty()) {
+    query.push_back("/ve");
+  } else {
+    query.insert(query.end(), {"/v", name});
+  }
+  query.push_back("/reg:32");
+  const Output output = RunWindows(query);
+  if (output.exitCode != 0) {
+    return std::nullopt;
+  }
+  // reg prints a value as four blanks, the name, four blanks, the type, four blanks, the data.
+  std::istringstream lines(output.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    const std::size_t type = line.find("    REG_");
+    if (line.rfind("    ", 0) != 0 || type == std::string::npos || type < 4) {
+      continue;
+    }
+    const std::string valueName = line.substr(4, type - 4);
+    if (!name.empty() && AsciiLower(valueName) != AsciiLower(name)) {
+      continue;
+    }
+    const std::size_t data = line.find("    ", type + 4);
+    return data == std::string::npos ? std::string() : line.substr(data + 4);
+  }
+  return std::nullopt;
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> NewNames(const std::vector<std::string>& now,
+                                  const std::vector<std::string>& before) {
+  std::vector<std::string> added;
+  for (const std::string& name : now) {
+    if (std::find(before.begin(), before.end(), name) == before.end()) {
+      added.push_back(name);
+    }
+  }
+  return added;
+}
+
+enum class AssociationRoot { kUserFileExts, kClassesRoot };
+
+class RemovalTest : public WineTest {
+ protected:
+  // The product's image association lies where the program examines it: under the user's
+  // FileExts key when that exists, in the default value of the class key otherwise.
+  void LayDown(AssociationRoot root) {
+    root_ = root;
+    install_ = HostPath(kInstallFolder);
+    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
+    tempBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
+    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
+
+    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
+    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
+    ASSERT_TRUE(programs && !programs->empty()) << "the prefix names no all-users Programs";
+    ASSERT_TRUE(desktop && !desktop->empty()) << "the prefix names no all-users Desktop";
+    programs_ = HostPath(*programs);
+    group_ = HostPath(*programs + "\\Pictavo 6");
+    groupLink_ = group_ / "Pictavo 6.lnk";
+    desktopLink_ = HostPath(*desktop + "\\Pictavo 6.lnk");
+    ASSERT_TRUE(fs::is_directory(programs_)) << programs_;
+    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
+    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
+
+    touched_ = true;
+    fs::create_directories(install_ / "Samples");
+    fs::copy_file(bench().setupExe, install_ / "PictvUnInst.exe");
+    fs::copy_file(bench().setupExe.parent_path() / "Pictv6.exe", install_ / "Pictv6.exe");
+    WriteFile(install_ / "readme.txt", "Read about Pictavo 6\r\n");
+    WriteFile(install_ / "Samples" / "flowers.dat", "sample one");
+    WriteFile(install_ / "Samples" / "harbour.dat", "sample two");
+    WriteFile(install_ / "PictvUnInst.log",
+              "File Copy: Pictv6.exe\r\n"
+              "File Copy: readme.txt\r\n"
+              "Make Dir: Samples\r\n"
+              "File Copy: Samples\\*.dat\r\n"
+              "File Copy: setup.exe>PictvUnInst.exe\r\n"
+              "\r\n"
+              "Made Dir: " +
+                  *programs + "\\Pictavo 6\r\n" + "Shell Link: " + *programs +
+                  "\\Pictavo 6\\Pictavo 6.lnk\r\n" + "Shell Link: " + *desktop +
+                  "\\Pictavo 6.lnk\r\n");
+    fs::create_directories(group_);
+    WriteFile(groupLink_, "stands in for a shortcut");
+    WriteFile(desktopLink_, "stands in for a shortcut");
+
+    fileExtsBefore_ = QueryRegistry(kFileExts).has_value();
+    classPngBefore_ = QueryRegistry(kClassesPng).has_value();
+    classPngDefault_ = RegValue(kClassesPng, "");
+    std::string reg =
+        RegRemoveProduct() +
+        RegKey(kProductKeys[0], {{"Path", kInstallFolder}, {"AllUsers", "A"}}) +
+        RegKey(kProductKeys[2], {{"Path", kInstallFolder}}) +
+        RegKey(kProductKeys[4], {{"", kProductProgram}}) +
+        RegKey(kProductKeys[5],
+               {{"DisplayName", "Pictavo 6"},
+                {"UninstallString", std::string(kInstallFolder) + "\\PictvUnInst.exe"}}) +
+        RegKey(kProductKeys[6], {{"", "Pictavo 6 Image"}}) +
+        RegKey(kProductKeys[6] + R"(\shell\open\command)",
+               {{"", std::string("\"") + kProductProgram + "\" \"%1\""}});
+    if (root == AssociationRoot::kUserFileExts) {
+      reg += RegKey(std::string(kFileExts) + "\\.png",
+                    {{"Application", kProductProgram}, {"PictvOld", "mspaint.exe"}});
+    } else {
+      ASSERT_FALSE(fileExtsBefore_) << "the prefix has a FileExts key: the program would not "
+                                       "examine the class keys";
+      reg += RegKey(kClassesPng, {{"", kProductProgram}, {"PictvOld", "pngfile"}});
+    }
+    ASSERT_TRUE(ImportRegistry(reg));
+    for (const std::string& key :
+         {kProductKeys[0], kProductKeys[2], kProductKeys[4], kProductKeys[5], kProductKeys[6]}) {
+      ASSERT_TRUE(QueryRegistry(key).has_value()) << key << " was not laid down";
+    }
+    ASSERT_EQ(RegValue(AssociationKey(), AssociationValue()), kProductProgram);
+  }
+
+  void TearDown() override {
+    uninstaller_.reset();
+    if (touched_) {
+      // A copy still running (its box unanswered) would hold its file and show up in the
+      // next test.
+      for (const std::string& name :
+           NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_)) {
+        RunWindows({"taskkill", "/f", "/im", name});
+        std::error_code error;
+        fs::remove(TempFolder() / name, error);
+      }
+      std::error_code error;
+      fs::remove_all(install_, error);
+      fs::remove_all(group_, error);
+      fs::remove(desktopLink_, error);
+
+      std::string reg = RegRemoveProduct();
+      if (!pendingBefore_) {
+        reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
+      }
+      if (root_ == AssociationRoot::kUserFileExts) {
+        reg += "\n[-" +
+               std::string(fileExtsBefore_ ? std::string(kFileExts) + "\\.png"
+                                           : std::string(kFileExts)) +
+               "]\n";
+      } else if (!classPngBefore_) {
+        reg += "\n[-" + std::string(kClassesPng) + "]\n";
+      } else {
+        reg += "\n[" + std::string(kClassesPng) + "]\n\"PictvOld\"=-\n@=" +
+               (classPngDefault_ ? RegQuoted(*classPngDefault_) : std::string("-")) + "\n";
+      }
+      EXPECT_TRUE(ImportRegistry(reg)) << "the product's keys stay behind";
+    }
+    WineTest::TearDown();
+  }
+
+  std::string AssociationKey() const {
+    return root_ == AssociationRoot::kUserFileExts ? std::string(kFileExts) + "\\.png"
+                                                   : std::string(kClassesPng);
+  }
+  std::string AssociationValue() const {
+    return root_ == AssociationRoot::kUserFileExts ? "Application" : "";
+  }
+
+  void StartUninstaller(const std::vector<std::string>& args) {
+    uninstaller_ = std::make_unique<WindowsProcess>(
+        std::string(kInstallFolder) + "\\PictvUnInst.exe", args, install_);
+    ASSERT_TRUE(uninstaller_->started());
+  }
+
+  // The temporary copy: the one uni*.tmp that appeared in the temp folder.
+  std::string TempCopy() const {
+    const std::vector<std::string> added =
+        NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_);
+    return added.size() == 1 ? added[0] : std::string();
+  }
+
+  // The copy's process id, looked up while it runs.
+  std::optional<long long> CopyProcess(const std::string& image) const {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const UiResult procs = Uiauto({"procs", "--image", image});
+      for (const UiRecord& process : OfKind(procs.records, "process")) {
+        if (process.Number("pid")) {
+          return process.Number("pid");
+        }
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return std::nullopt;
+  }
+
+  void ExpectProductGone() {
+    EXPECT_FALSE(fs::exists(install_)) << "the product folder stays";
+    EXPECT_FALSE(fs::exists(groupLink_)) << "the group shortcut stays";
+    EXPECT_FALSE(fs::exists(group_)) << "the program group stays";
+    EXPECT_FALSE(fs::exists(desktopLink_)) << "the desktop shortcut stays";
+    // The walk up from the group folder stops at the first folder that still holds entries.
+    EXPECT_TRUE(fs::is_directory(programs_)) << "the Programs folder itself was removed";
+    for (const std::string& key : kProductKeys) {
+      EXPECT_FALSE(QueryRegistry(key).has_value()) << key << " stays";
+    }
+    const std::string restored =
+        root_ == AssociationRoot::kUserFileExts ? "mspaint.exe" : "pngfile";
+    EXPECT_EQ(RegValue(AssociationKey(), AssociationValue()), restored);
+    EXPECT_FALSE(RegValue(AssociationKey(), "PictvOld").has_value()) << "PictvOld stays";
+  }
+
+  // What is left is the copy's own file, recorded for deletion at the next system start.
+  void ExpectOnlyTheCopyLeftUntilRestart(const std::string& copy) {
+    ASSERT_FALSE(copy.empty());
+    EXPECT_TRUE(fs::exists(TempFolder() / copy)) << "the copy's file went before the restart";
+    const Output restart = RunHost({"wineboot", "-r"}, 60s);
+    ASSERT_EQ(restart.exitCode, 0) << restart.err;
+    bool gone = false;
+    for (int attempt = 0; attempt < 100 && !gone; ++attempt) {
+      gone = !fs::exists(TempFolder() / copy);
+      if (!gone) {
+        std::this_thread::sleep_for(100ms);
+      }
+    }
+    EXPECT_TRUE(gone) << copy << " survives the restart";
+  }
+
+  AssociationRoot root_ = AssociationRoot::kUserFileExts;
+  bool touched_ = false;
+  fs::path install_;
+  fs::path programs_;
+  fs::path group_;
+  fs::path groupLink_;
+  fs::path desktopLink_;
+  std::vector<std::string> tempBefore_;
+  bool pendingBefore_ = false;
+  bool fileExtsBefore_ = false;
+  bool classPngBefore_ = false;
+  std::optional<std::string> classPngDefault_;
+  std::unique_ptr<WindowsProcess> uninstaller_;
+};
+
+TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) {
+  ASSERT_NO_FATAL_FAILURE(LayDown(AssociationRoot::kUserFileExts));
+  StartUninstaller({});
+  const std::string uninstallerPath = std::string(kInstallFolder) + "\\PictvUnInst.exe";
+  const UiResult question =
+      Uiauto({"press", "--title", kCaption, "--class", "#32770", "--image", uninstallerPath, "--id",
+              std::to_string(kYes), "--timeout", "20000", "--wait-close", "10000"});
+  ASSERT_EQ(question.exitCode, 0) << "no removal question was answered\n" << question.err;
+  const std::optional<int> handedOver = uninstaller_->WaitForExit(15s);
+  ASSERT_TRUE(handedOver.has_value()) << "the uninstaller still runs after the hand-over";
+  EXPECT_EQ(*handedOver, 0);
+
+  const UiResult done =
+      Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "30000"});
+  ASSERT_EQ(done.exitCode, 0) << "no closing message appeared\n" << done.err;
+  const std::vector<UiRecord> windows = OfKind(done.records, "window");
+  ASSERT_EQ(windows.size(), 1u);
+  const std::string copy = TempCopy();
+  ASSERT_FALSE(copy.empty()) << "no single temporary copy in the temp folder";
+  EXPECT_EQ(AsciiLower(fs::path(windows[0].Get("image")).filename().string()), AsciiLower(copy));
+  const std::vector<UiRecord> messages = OfKind(done.records, "message");
+  ASSERT_EQ(messages.size(), 1u) << "not a message box";
+  EXPECT_EQ(messages[0].Get("text"), kDone);
+  std::vector<std::string> buttons;
+  for (const UiRecord& control : OfKind(done.records, "control")) {
+    if (AsciiLower(control.Get("class")) == "button") {
+      buttons.push_back(control.Get("id") + ":" + control.Get("text"));
+    }
+  }
+  EXPECT_EQ(buttons, std::vector<std::string>{"1:OK"});
+  const std::vector<UiRecord> icons = OfKind(done.records, "icon");
+  ASSERT_EQ(icons.size(), 1u);
+  EXPECT_EQ(icons[0].Get("name"), "warning");
+  // By the time the box shows, the run is over: everything but the copy is already gone.
+  ExpectProductGone();
+
+  const std::optional<long long> pid = windows[0].Number("pid");
+  ASSERT_TRUE(pid.has_value());
+  // Started before the press: a process that has ended can no longer be asked.
+  std::future<UiResult> exited = std::async(std::launch::async, [&] {
+    return Uiauto({"wait-exit", "--pid", std::to_string(*pid), "--timeout", "20000"}, 40s);
+  });
+  std::this_thread::sleep_for(500ms);
+  const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
+                                   std::to_string(kOk), "--wait-close", "10000"});
+  ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
+  const UiResult exit = exited.get();
+  ASSERT_EQ(exit.exitCode, 0) << "the copy did not end\n" << exit.err;
+  const std::vector<UiRecord> codes = OfKind(exit.records, "exit");
+  ASSERT_EQ(codes.size(), 1u);
+  EXPECT_EQ(codes[0].Get("code_hex"), "0x00000000") << codes[0].Get("code");
+  EXPECT_EQ(codes[0].Number("code"), 0);
+
+  ExpectOnlyTheCopyLeftUntilRestart(copy);
+}
+
+TEST_F(RemovalTest, SilentRemovalAsksNothingAndLeavesTheSameMachine) {
+  ASSERT_NO_FATAL_FAILURE(LayDown(AssociationRoot::kClassesRoot));
+  StartUninstaller({"-s"});
+  const std::optional<int> handedOver = uninstaller_->WaitForExit(15s);
+  ASSERT_TRUE(handedOver.has_value()) << "the silent uninstaller waits for something";
+  EXPECT_EQ(*handedOver, 0);
+
+  const std::string copy = TempCopy();
+  ASSERT_FALSE(copy.empty()) << "no single temporary copy in the temp folder";
+  // The copy pauses a second before its work; it ends by itself only if it shows nothing,
+  // since an unanswered box would hold it.
+  const std::optional<long long> pid = CopyProcess(copy);
+  ASSERT_TRUE(pid.has_value()) << "the copy " << copy << " was not seen running";
+  const UiResult exit =
+      Uiauto({"wait-exit", "--pid", std::to_string(*pid), "--timeout", "20000"}, 40s);
+  ASSERT_EQ(exit.exitCode, 0) << "the silent copy did not end by itself\n" << exit.err;
+  const std::vector<UiRecord> codes = OfKind(exit.records, "exit");
+  ASSERT_EQ(codes.size(), 1u);
+  EXPECT_EQ(codes[0].Number("code"), 0);
+  const UiResult boxes = Uiauto({"list", "--title", kCaption});
+  EXPECT_TRUE(OfKind(boxes.records, "window").empty()) << "a box of the program is showing";
+
+  ExpectProductGone();
+  ExpectOnlyTheCopyLeftUntilRestart(copy);
+}
+
+}  // namespace
+}  // namespace e2e
