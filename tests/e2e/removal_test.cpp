@@ -332,7 +332,7 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
   EXPECT_EQ(*handedOver, 0);
 
   const UiResult done =
-      Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "30000"});
+      Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "30000"}, 40s);
   ASSERT_EQ(done.exitCode, 0) << "no closing message appeared\n" << done.err;
   const std::vector<UiRecord> windows = OfKind(done.records, "window");
   ASSERT_EQ(windows.size(), 1u);
@@ -357,11 +357,12 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
 
   const std::optional<long long> pid = windows[0].Number("pid");
   ASSERT_TRUE(pid.has_value());
-  // Started before the press: a process that has ended can no longer be asked.
+  // Started before the press, with time to open the process: one that has ended can no
+  // longer be asked for its exit code. The box holds the copy meanwhile.
   std::future<UiResult> exited = std::async(std::launch::async, [&] {
     return Uiauto({"wait-exit", "--pid", std::to_string(*pid), "--timeout", "20000"}, 40s);
   });
-  std::this_thread::sleep_for(500ms);
+  std::this_thread::sleep_for(2s);
   const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
                                    std::to_string(kOk), "--wait-close", "10000"});
   ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
