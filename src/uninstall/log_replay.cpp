@@ -1,0 +1,132 @@
+#include "uninstall/log_replay.h"
+
+#include <string_view>
+
+#include "engine/helpers.h"
+#include "engine/text.h"
+#include "uninstall/removal_helpers.h"
+
+namespace {
+
+bool IsFileRecord(LogRecordKind kind) {
+  switch (kind) {
+    case LogRecordKind::FileCopy:
+    case LogRecordKind::FileCopyX64:
+    case LogRecordKind::FileCopyInd:
+    case LogRecordKind::FileOverwrite:
+    case LogRecordKind::FileDel:
+      return true;
+    case LogRecordKind::MakeDir:
+    case LogRecordKind::MadeDir:
+    case LogRecordKind::ShellLink:
+      break;
+  }
+  return false;
+}
+
+bool IsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The logs lie in the install folder, which its user may be able to write, while the removal
+// may run with more rights. A record must not reach what an installation never put there.
+bool StaysInsideTheFolder(std::string_view spec) {
+  if (spec.empty() || spec.front() == '\\' || spec.front() == '/' ||
+      spec.find(':') != std::string_view::npos) {
+    return false;
+  }
+  std::size_t start = 0;
+  while (start <= spec.size()) {
+    const std::size_t end = spec.find_first_of("\\/", start);
+    const std::string_view step =
+        spec.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (step == "..") {
+      return false;
+    }
+    if (end == std::string_view::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+// Only a shortcut may go by a "Shell Link: " record: the older logs' .pif and .url kinds too.
+bool IsShortcutFile(const std::string& path) {
+  const std::string lowered = LowerCase(path);
+  for (std::string_view extension : {".lnk", ".pif", ".url"}) {
+    if (lowered.size() > extension.size() &&
+        std::string_view(lowered).substr(lowered.size() - extension.size()) == extension) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsBareDrive(const std::string& folder) {
+  return folder.size() == 2 && folder[1] == ':';
+}
+
+}  // namespace
+
+std::string RemovalFileSpec(const std::string& argument) {
+  std::string spec = argument.substr(0, argument.find(" | "));
+  if (const std::size_t mark = spec.find('>'); mark != std::string::npos) {
+    std::size_t start = mark + 1;
+    while (start < spec.size() && IsSpace(spec[start])) {
+      ++start;
+    }
+    spec = spec.substr(start);
+  }
+  return StaysInsideTheFolder(spec) ? spec : std::string();
+}
+
+void ReplayShellRecords(platform::Platform& platform, const std::string& logPath) {
+  InstallLog log(platform.files, logPath);
+  if (!log.IsOpen()) {
+    return;
+  }
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    // Attributes stay as they are: a read-only shortcut is not deleted.
+    if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument)) {
+      platform.files.DeleteFile(record->argument);
+    }
+  }
+  log.Rewind();
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (!record || record->kind != LogRecordKind::MadeDir) {
+      continue;
+    }
+    std::string folder = record->argument;
+    while (!folder.empty() && !IsBareDrive(folder) && platform.files.RemoveDirectory(folder)) {
+      folder = ParentFolder(folder);
+    }
+  }
+}
+
+void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
+                       const std::string& installFolder, std::optional<LogRecordKind> kind) {
+  InstallLog log(platform.files, logPath);
+  if (!log.IsOpen()) {
+    return;
+  }
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (!record || !IsFileRecord(record->kind) || (kind && record->kind != *kind)) {
+      continue;
+    }
+    const std::string spec = RemovalFileSpec(record->argument);
+    if (!spec.empty()) {
+      DeleteFilesByPattern(platform, installFolder, spec);
+    }
+  }
+  log.Rewind();
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (record && record->kind == LogRecordKind::MakeDir) {
+      platform.files.RemoveDirectory(installFolder + "\\" + record->argument);
+    }
+  }
+}

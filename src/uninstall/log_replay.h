@@ -1,0 +1,23 @@
+// Undoing the records of one install log, pass by pass, by name.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/install_log.h"
+#include "platform/platform.h"
+
+// First deletes the shortcut of every "Shell Link: " record, then removes the folder of every
+// "Made Dir: " record and its parents for as long as they come away empty. A log that cannot
+// be opened changes nothing.
+void ReplayShellRecords(platform::Platform& platform, const std::string& logPath);
+
+// First deletes what the file records name in `installFolder` (all five kinds, or only `kind`),
+// then removes the folder of every "Make Dir: " record once, whatever the kind.
+void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
+                       const std::string& installFolder, std::optional<LogRecordKind> kind);
+
+// The file spec a removal reads from a file record's argument: a remark from " | " on is
+// dropped, then a rename ("source>target") gives its target. Empty when the spec would reach
+// outside the install folder (a drive, a root, a share, or a ".." step).
+std::string RemovalFileSpec(const std::string& argument);

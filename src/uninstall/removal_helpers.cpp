@@ -1,0 +1,86 @@
+#include "uninstall/removal_helpers.h"
+
+#include <cstddef>
+
+namespace {
+
+// The path buffer of the file search, terminator included.
+constexpr std::size_t kPathCapacity = 260;
+
+// The position after the pattern's last backslash, stepping by ANSI characters so that the
+// second byte of a double-byte character is not taken for one.
+std::size_t FolderPartLength(platform::System& system, const std::string& pattern) {
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (system.IsDBCSLeadByte(static_cast<unsigned char>(pattern[i])) && i + 1 < pattern.size()) {
+      ++i;
+    } else if (pattern[i] == '\\') {
+      length = i + 1;
+    }
+  }
+  return length;
+}
+
+}  // namespace
+
+int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder,
+                         const std::string& pattern) {
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') {
+    base += '\\';
+  }
+  const std::string search = base + pattern;
+  if (search.size() >= kPathCapacity) {
+    return 0;
+  }
+  const std::string prefix = base + pattern.substr(0, FolderPartLength(platform.system, pattern));
+  int deleted = 0;
+  for (const platform::FoundFile& found : platform.files.FindFiles(search)) {
+    const std::string path = prefix + found.name;
+    // A path that would not fit the buffer is never built, so it is never touched.
+    if (path.size() >= kPathCapacity) {
+      continue;
+    }
+    const std::uint32_t attributes = platform.files.GetFileAttributes(path);
+    if (attributes != platform::kInvalidFileAttributes) {
+      platform.files.SetFileAttributes(
+          path, attributes & ~(platform::kAttributeReadOnly | platform::kAttributeHidden));
+    }
+    if (platform.files.DeleteFile(path)) {
+      ++deleted;
+    }
+  }
+  return deleted;
+}
+
+bool DeleteRegistryTree(platform::Registry& registry, platform::RegistryKey root,
+                        const std::string& subKey) {
+  platform::RegistryKey key = 0;
+  if (registry.OpenKey(root, subKey, platform::kKeyAllAccess, key) == platform::kErrorSuccess) {
+    std::uint32_t index = 0;
+    std::string name;
+    while (registry.EnumKey(key, index, name) == platform::kErrorSuccess) {
+      ++index;
+      // A deleted sub-key frees its place: the next one moves into it.
+      if (DeleteRegistryTree(registry, key, name)) {
+        --index;
+      }
+    }
+    registry.CloseKey(key);
+  }
+  return registry.DeleteKey(root, subKey) == platform::kErrorSuccess;
+}
+
+void DeleteKeyIfNoSubkeys(platform::Registry& registry, platform::RegistryKey root,
+                          const std::string& subKey) {
+  platform::RegistryKey key = 0;
+  if (registry.OpenKey(root, subKey, platform::kKeyAllAccess, key) != platform::kErrorSuccess) {
+    return;
+  }
+  std::string name;
+  const bool hasSubKeys = registry.EnumKey(key, 0, name) == platform::kErrorSuccess;
+  registry.CloseKey(key);
+  if (!hasSubKeys) {
+    registry.DeleteKey(root, subKey);
+  }
+}

@@ -1,0 +1,201 @@
+#include "uninstall/uninstall_run.h"
+
+#include <optional>
+#include <string_view>
+
+#include "engine/distribution.h"
+#include "uninstall/log_replay.h"
+#include "uninstall/removal_helpers.h"
+
+namespace {
+
+using platform::RegistryKey;
+
+constexpr char kProductKey[] = "SOFTWARE\\Corvantis\\Pictavo 6";
+constexpr char kCompanyKey[] = "SOFTWARE\\Corvantis";
+constexpr char kDocumentType[] = "PV6.Document";
+constexpr char kProductName[] = "Pictavo 6";
+constexpr char kUninstallListKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr char kFileExtsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kPreviousApplication[] = "PictvOld";
+
+// Registry values are read into a buffer of 512 bytes; shortcut and folder paths are formed in
+// it and used only while they stay within a path buffer of 260.
+constexpr std::size_t kValueBuffer = 512;
+constexpr std::size_t kPathCapacity = 260;
+
+// A text value, up to its first zero; empty when it cannot be read or does not fit.
+std::optional<std::string> ReadValue(platform::Registry& registry, RegistryKey key,
+                                     const std::string& name) {
+  platform::RegistryValue value;
+  if (registry.QueryValue(key, name, kValueBuffer, value) != platform::kErrorSuccess) {
+    return std::nullopt;
+  }
+  return std::string(std::string_view(value.data.c_str()));
+}
+
+std::string ReadText(platform::Registry& registry, RegistryKey key, const std::string& name) {
+  return ReadValue(registry, key, name).value_or(std::string());
+}
+
+// Calls `action` with every user's key under HKEY_USERS that opens with full access.
+template <typename Action>
+void ForEachUser(platform::Registry& registry, Action action) {
+  std::string sid;
+  for (std::uint32_t index = 0;
+       registry.EnumKey(platform::kHkeyUsers, index, sid) == platform::kErrorSuccess; ++index) {
+    RegistryKey user = 0;
+    if (registry.OpenKey(platform::kHkeyUsers, sid, platform::kKeyAllAccess, user) ==
+        platform::kErrorSuccess) {
+      action(user);
+      registry.CloseKey(user);
+    }
+  }
+}
+
+void RemoveProductKeys(platform::Registry& registry, RegistryKey root) {
+  DeleteRegistryTree(registry, root, kProductKey);
+}
+
+void DeleteSubKey(platform::Registry& registry, const char* parent, const char* name) {
+  RegistryKey key = 0;
+  if (registry.OpenKey(platform::kHkeyLocalMachine, parent, platform::kKeyAllAccess, key) ==
+      platform::kErrorSuccess) {
+    registry.DeleteKey(key, name);
+    registry.CloseKey(key);
+  }
+}
+
+// The fixed-name shortcut and group of one set of shell folders.
+void RemoveShortcutsIn(platform::Platform& platform, RegistryKey shellFolders, const char* startup,
+                       const char* desktop, const char* programs) {
+  const std::string shortcut = std::string("\\") + kProductName + ".lnk";
+  for (const char* name : {startup, desktop}) {
+    const std::string folder = ReadText(platform.registry, shellFolders, name);
+    if (!folder.empty() && folder.size() + shortcut.size() < kPathCapacity) {
+      platform.files.DeleteFile(folder + shortcut);
+    }
+  }
+  const std::string groups = ReadText(platform.registry, shellFolders, programs);
+  platform.registry.CloseKey(shellFolders);
+  const std::string group = groups + "\\" + kProductName + "\\";
+  if (!groups.empty() && group.size() < kPathCapacity) {
+    DeleteFilesByPattern(platform, group, "*.*");
+    platform.files.RemoveDirectory(group);
+  }
+}
+
+}  // namespace
+
+void RemoveProductRegistry(platform::Registry& registry) {
+  for (RegistryKey root : {platform::kHkeyLocalMachine, platform::kHkeyCurrentUser}) {
+    RemoveProductKeys(registry, root);
+  }
+  for (RegistryKey root : {platform::kHkeyLocalMachine, platform::kHkeyCurrentUser}) {
+    DeleteKeyIfNoSubkeys(registry, root, kCompanyKey);
+  }
+  ForEachUser(registry, [&](RegistryKey user) {
+    RemoveProductKeys(registry, user);
+    DeleteKeyIfNoSubkeys(registry, user, kCompanyKey);
+  });
+  DeleteRegistryTree(registry, platform::kHkeyClassesRoot, kDocumentType);
+  DeleteSubKey(registry, kUninstallListKey, kProductName);
+  DeleteSubKey(registry, kAppPathsKey, distribution::kProductProgram);
+}
+
+void RestoreImageAssociations(platform::Platform& platform) {
+  platform::Registry& registry = platform.registry;
+  // The user's own choices under FileExts, where Explorer keeps them; else the classes' defaults.
+  RegistryKey root = 0;
+  std::string examined = "Application";
+  if (registry.OpenKey(platform::kHkeyCurrentUser, kFileExtsKey, platform::kKeyAllAccess, root) !=
+      platform::kErrorSuccess) {
+    examined.clear();
+    if (registry.OpenKey(platform::kHkeyClassesRoot, "", platform::kKeyAllAccess, root) !=
+        platform::kErrorSuccess) {
+      return;
+    }
+  }
+  auto namesProduct = [](const std::optional<std::string>& value) {
+    return value && value->find(distribution::kProductProgram) != std::string::npos;
+  };
+
+  std::array<std::string, ImageExtensionTable.size()> previous;
+  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
+    RegistryKey key = 0;
+    if (registry.OpenKey(root, ImageExtensionTable[i], platform::kKeyAllAccess, key) !=
+        platform::kErrorSuccess) {
+      continue;
+    }
+    if (namesProduct(ReadValue(registry, key, examined))) {
+      previous[i] = ReadText(registry, key, kPreviousApplication);
+    }
+    registry.CloseKey(key);
+  }
+
+  bool changed = false;
+  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
+    RegistryKey key = 0;
+    if (registry.OpenKey(root, ImageExtensionTable[i], platform::kKeyAllAccess, key) !=
+        platform::kErrorSuccess) {
+      continue;
+    }
+    if (namesProduct(ReadValue(registry, key, examined))) {
+      changed = true;
+      if (!previous[i].empty()) {
+        registry.SetValue(key, examined, platform::kRegSz,
+                          std::string(previous[i].c_str(), previous[i].size() + 1));
+      } else {
+        registry.DeleteValue(key, examined);
+      }
+      registry.DeleteValue(key, kPreviousApplication);
+    }
+    registry.CloseKey(key);
+  }
+  registry.CloseKey(root);
+
+  if (changed) {
+    platform.shell.ChangeNotify(platform::kShellEventAssociationChanged,
+                                platform::kShellNotifyIdList);
+  }
+}
+
+void RemoveFixedShortcuts(platform::Platform& platform) {
+  platform::Registry& registry = platform.registry;
+  RegistryKey common = 0;
+  if (registry.OpenKey(platform::kHkeyLocalMachine, kShellFoldersKey, platform::kKeyQueryValue,
+                       common) == platform::kErrorSuccess) {
+    RemoveShortcutsIn(platform, common, "Common Startup", "Common Desktop", "Common Programs");
+  }
+  ForEachUser(registry, [&](RegistryKey user) {
+    RegistryKey folders = 0;
+    if (registry.OpenKey(user, kShellFoldersKey, platform::kKeyAllAccess, folders) ==
+        platform::kErrorSuccess) {
+      RemoveShortcutsIn(platform, folders, "Startup", "Desktop", "Programs");
+    }
+  });
+}
+
+void RunUninstall(platform::Platform& platform, const std::string& installFolder) {
+  RemoveProductRegistry(platform.registry);
+  RestoreImageAssociations(platform);
+
+  const std::string olderLog = installFolder + distribution::kOlderLog;
+  const std::string installedLog = installFolder + distribution::kManifest;
+  ReplayShellRecords(platform, olderLog);
+  ReplayShellRecords(platform, installedLog);
+  ReplayFileRecords(platform, olderLog, installFolder, std::nullopt);
+  ReplayFileRecords(platform, installedLog, installFolder, std::nullopt);
+
+  // "install.log" is not deleted by name: it goes only if a log lists it.
+  DeleteFilesByPattern(platform, installFolder, distribution::kManifest);
+
+  // The process may stand in the folder; it must leave before the folder can go.
+  platform.files.SetCurrentDirectory("\\");
+  platform.files.RemoveDirectory(installFolder);
+
+  RemoveFixedShortcuts(platform);
+}
