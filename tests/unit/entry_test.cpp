@@ -118,13 +118,13 @@ TEST(EntryTest, InstallModeAsksNoRemovalQuestion) {
   EXPECT_TRUE(machine.GetUser().Boxes().empty());
 }
 
-TEST(EntryTest, SelfRemovalStartAsksNothingAndDoesNotClaimSuccess) {
+TEST(EntryTest, SelfRemovalStartAsksNoRemovalQuestion) {
   sim::Machine machine;
+  machine.Files().WriteFile("C:\\Users\\u\\Temp\\uni1A2B.tmp", "the program");
   ProgramRun run =
-      RunProgram(machine, "C:\\Users\\u\\Temp\\uni1A2B.tmp", {"-delself", kUninstaller});
+      RunProgram(machine, "C:\\Users\\u\\Temp\\uni1A2B.tmp", {"-delself", kUninstaller, "-s"});
   EXPECT_TRUE(machine.GetUser().Boxes().empty());
-  // The removal itself is not there yet; its run must not end as if it had removed anything.
-  EXPECT_NE(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, 0u);
 }
 
 TEST(EntryTest, MisspelledOrIncompleteDelselfFallsBackToTheName) {
@@ -145,13 +145,15 @@ TEST(EntryTest, SilentAndInstallInThatOrderStayInUninstallMode) {
   EXPECT_TRUE(machine.GetUser().Boxes().empty());
 }
 
-TEST(EntryTest, YesGoesOnButRemovesNothingWhileInstancesCannotBeClosed) {
+TEST(EntryTest, YesHandsOverToACopyWithoutAnotherQuestion) {
   sim::Machine machine;
+  machine.Files().WriteFile(kUninstaller, "the program");
   machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::Yes);
   ProgramRun run = RunProgram(machine, kUninstaller);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(machine.GetUser().Boxes().size(), 1u);
-  EXPECT_EQ(machine.Processes().size(), 1u);  // no temporary copy was started
+  EXPECT_EQ(machine.Processes().size(), 2u);
+  EXPECT_TRUE(machine.Files().Exists(kUninstaller));  // the copy removes it, not the uninstaller
 }
 
 TEST(SetupOptionsTest, StartWithTheInitialValues) {
