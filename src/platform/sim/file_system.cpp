@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <functional>
+#include <set>
 
 #include "platform/sim/user.h"
 
@@ -10,7 +12,18 @@ namespace sim {
 
 using platform::FoundFile;
 
+namespace {
+
+std::uint64_t NextNodeId() {
+  static std::uint64_t next = 1;
+  return next++;
+}
+
+}  // namespace
+
 struct FileSystem::Node {
+  std::uint64_t id = NextNodeId();  // what a hold names: it stays through a rename
+  InUse inUse = InUse::None;
   std::string name;  // as written when it was created
   bool folder = false;
   std::uint32_t attributes = 0;  // as stored: never the directory or the "normal" bit
@@ -166,17 +179,17 @@ FileSystem::Location FileSystem::Resolve(const std::string& path) const {
     location.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
     start = 2;
     // "C:name" is relative to the drive's current folder; only one drive has one here.
-    if ((path.size() == 2 || !IsSeparator(path[2])) && location.drive == currentDrive_) {
-      location.components = currentFolder_;
+    if ((path.size() == 2 || !IsSeparator(path[2])) && location.drive == Current().drive) {
+      location.components = Current().folder;
     }
   } else if (!path.empty() && IsSeparator(path[0])) {
     if (path.size() >= 2 && IsSeparator(path[1])) {
       return location;  // network paths lead nowhere on this machine
     }
-    location.drive = currentDrive_;
+    location.drive = Current().drive;
   } else if (!path.empty()) {
-    location.drive = currentDrive_;
-    location.components = currentFolder_;
+    location.drive = Current().drive;
+    location.components = Current().folder;
   } else {
     return location;
   }
@@ -290,7 +303,8 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
-  if (!parent || !node || !node->folder || !node->children.empty()) {
+  if (!parent || !node || !node->folder || !node->children.empty() ||
+      IsCurrentFolderOfRunning(location, false)) {
     return false;
   }
   parent->children.erase(Fold(location.components.back()));
@@ -301,7 +315,8 @@ bool FileSystem::DeleteFile(const std::string& path) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
-  if (!parent || !node || node->folder || (node->attributes & platform::kAttributeReadOnly)) {
+  if (!parent || !node || node->folder || (node->attributes & platform::kAttributeReadOnly) ||
+      Busy(*node)) {
     return false;
   }
   parent->children.erase(Fold(location.components.back()));
@@ -326,7 +341,7 @@ bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   if (!slot) {
     slot = std::make_unique<Node>();
     slot->name = location.components.back();
-  } else if (slot->folder || (slot->attributes & platform::kAttributeReadOnly)) {
+  } else if (slot->folder || (slot->attributes & platform::kAttributeReadOnly) || Busy(*slot)) {
     return false;
   }
   // fputs writes up to the first zero.
@@ -464,8 +479,532 @@ void FileSystem::SetCurrentFolder(const std::string& path) {
   if (!node || !node->folder) {
     throw ScriptError("no folder to make current: " + path);
   }
-  currentDrive_ = location.drive;
-  currentFolder_ = location.components;
+  Context& context = contexts_[acting_];
+  context.drive = location.drive;
+  context.folder = location.components;
+}
+
+const FileSystem::Context& FileSystem::Current() const {
+  const auto context = contexts_.find(acting_);
+  return context != contexts_.end() ? context->second : contexts_.at(0);
+}
+
+std::string FileSystem::Full(const Location& location) {
+  std::string path = std::string(1, location.drive) + ":\\";
+  for (std::size_t i = 0; i < location.components.size(); ++i) {
+    path += (i > 0 ? "\\" : "") + location.components[i];
+  }
+  return path;
+}
+
+std::string FileSystem::CurrentFolder() const {
+  Location location;
+  location.drive = Current().drive;
+  location.components = Current().folder;
+  return Full(location);
+}
+
+std::string FileSystem::FullPath(const std::string& path) const {
+  const Location location = Resolve(path);
+  return location.valid ? Full(location) : std::string();
+}
+
+bool FileSystem::Busy(const Node& node) const {
+  if (node.inUse != InUse::None) {
+    return true;
+  }
+  for (const auto& [id, context] : contexts_) {
+    if (context.running && context.program == node.id) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether anything in the tree is held open, or is a running process's current folder: Windows
+// then refuses to rename the tree's top.
+bool FileSystem::BusyTree(const Node& node, const Location& location) const {
+  if (node.inUse != InUse::None || Busy(node)) {
+    return true;
+  }
+  if (node.folder && IsCurrentFolderOfRunning(location, true)) {
+    return true;
+  }
+  for (const auto& [folded, child] : node.children) {
+    Location below = location;
+    below.components.push_back(child->name);
+    if (BusyTree(*child, below)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FileSystem::IsCurrentFolderOfRunning(const Location& location, bool orBelow) const {
+  for (const auto& [id, context] : contexts_) {
+    if (!context.running || context.drive != location.drive ||
+        context.folder.size() < location.components.size() ||
+        (!orBelow && context.folder.size() != location.components.size())) {
+      continue;
+    }
+    bool same = true;
+    for (std::size_t i = 0; i < location.components.size() && same; ++i) {
+      same = Fold(context.folder[i]) == Fold(location.components[i]);
+    }
+    if (same) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  Node* node = Find(Resolve(path));
+  if (!node) {
+    return false;
+  }
+  node->attributes =
+      attributes & ~std::uint32_t{platform::kAttributeDirectory | platform::kAttributeNormal};
+  return true;
+}
+
+bool FileSystem::CopyFile(const std::string& existing, const std::string& target,
+                          bool failIfExists) {
+  const Node* source = Find(Resolve(existing));
+  if (!source || source->folder || source->inUse == InUse::NotRenamable) {
+    return false;
+  }
+  const Location location = Resolve(target);
+  Node* parent = FindParent(location);
+  if (!parent || location.trailingSeparator || !IsValidName(location.components.back())) {
+    return false;
+  }
+  auto& slot = parent->children[Fold(location.components.back())];
+  if (slot) {
+    // Overwriting a hidden file with a file that is not hidden is refused as well.
+    const bool hiddenMismatch = (slot->attributes & platform::kAttributeHidden) &&
+                                !(source->attributes & platform::kAttributeHidden);
+    if (failIfExists || slot->folder || slot.get() == source ||
+        (slot->attributes & platform::kAttributeReadOnly) || hiddenMismatch || Busy(*slot)) {
+      return false;
+    }
+  } else {
+    slot = std::make_unique<Node>();
+    slot->name = location.components.back();
+  }
+  slot->bytes = source->bytes;
+  slot->attributes = source->attributes;
+  slot->version = source->version;
+  return true;
+}
+
+bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
+                            std::uint32_t flags) {
+  const Location from = Resolve(existing);
+  if (flags & platform::kMoveFileDelayUntilReboot) {
+    const std::optional<Location> to = target ? std::optional(Resolve(*target)) : std::nullopt;
+    if (refuseDelayed_ || !from.valid || (to && !to->valid)) {
+      return false;
+    }
+    delayed_.push_back({Full(from), to ? std::optional(Full(*to)) : std::nullopt,
+                        (flags & platform::kMoveFileReplaceExisting) != 0});
+    return true;
+  }
+  if (!target) {
+    return false;  // deleting this way waits for the system start only
+  }
+  const Location to = Resolve(*target);
+  Node* fromParent = FindParent(from);
+  Node* node = Find(from);
+  Node* toParent = FindParent(to);
+  if (!fromParent || !node || !toParent || to.drive != from.drive ||
+      !IsValidName(to.components.back()) || node->inUse == InUse::NotRenamable ||
+      (node->folder && BusyTree(*node, from))) {
+    return false;
+  }
+  // A folder cannot move into its own tree.
+  if (node->folder && to.components.size() > from.components.size()) {
+    bool inside = true;
+    for (std::size_t i = 0; i < from.components.size() && inside; ++i) {
+      inside = Fold(from.components[i]) == Fold(to.components[i]);
+    }
+    if (inside) {
+      return false;
+    }
+  }
+  const std::string fromKey = Fold(from.components.back());
+  const std::string toKey = Fold(to.components.back());
+  const auto occupant = toParent->children.find(toKey);
+  if (occupant != toParent->children.end()) {
+    if (occupant->second.get() == node) {
+      node->name = to.components.back();  // a change of letter case only
+      return true;
+    }
+    const Node& taken = *occupant->second;
+    if (!(flags & platform::kMoveFileReplaceExisting) || taken.folder || node->folder ||
+        (taken.attributes & platform::kAttributeReadOnly) || Busy(taken)) {
+      return false;
+    }
+  }
+  std::unique_ptr<Node> moving = std::move(fromParent->children[fromKey]);
+  fromParent->children.erase(fromKey);
+  moving->name = to.components.back();
+  toParent->children[toKey] = std::move(moving);
+  return true;
+}
+
+void FileSystem::CarryOutDelayedOperations() {
+  const std::vector<DelayedOperation> operations = std::move(delayed_);
+  delayed_.clear();
+  const unsigned previous = acting_;
+  acting_ = 0;  // the paths are full already
+  for (const DelayedOperation& operation : operations) {
+    if (!operation.target) {
+      const Node* node = Find(Resolve(operation.existing));
+      if (node && node->folder) {
+        RemoveDirectory(operation.existing);
+      } else {
+        DeleteFile(operation.existing);
+      }
+    } else {
+      MoveFileEx(operation.existing, operation.target,
+                 operation.replaceExisting ? platform::kMoveFileReplaceExisting : 0);
+    }
+  }
+  acting_ = previous;
+}
+
+bool FileSystem::SetCurrentDirectory(const std::string& path) {
+  const Location location = Resolve(path);
+  const Node* node = Find(location);
+  if (!node || !node->folder) {
+    return false;
+  }
+  Context& context = contexts_[acting_];
+  context.drive = location.drive;
+  context.folder = location.components;
+  return true;
+}
+
+std::string FileSystem::GetTempPath() {
+  return tempFolder_ ? tempFolder_() : std::string("C:\\WINDOWS\\TEMP\\");
+}
+
+std::string FileSystem::GetTempFileName(const std::string& folder, const std::string& prefix) {
+  const Node* node = Find(Resolve(folder));
+  if (!node || !node->folder) {
+    return {};
+  }
+  std::string base = folder;
+  if (base.empty() || !IsSeparator(base.back())) {
+    base += '\\';
+  }
+  base += prefix.substr(0, 3);
+  // Windows takes numbers from 1 to FFFF and skips those already taken.
+  for (unsigned tries = 0; tries < 0xFFFF; ++tries) {
+    const unsigned number = nextTempNumber_;
+    nextTempNumber_ = nextTempNumber_ % 0xFFFF + 1;
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%X", number);
+    const std::string path = base + digits + ".tmp";
+    const Location location = Resolve(path);
+    Node* parent = FindParent(location);
+    if (!parent) {
+      return {};
+    }
+    auto& slot = parent->children[Fold(location.components.back())];
+    if (!slot) {
+      slot = std::make_unique<Node>();
+      slot->name = location.components.back();
+      slot->attributes = platform::kAttributeArchive;
+      return path;
+    }
+  }
+  return {};
+}
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// An ini file as lines, without their line ends.
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) {
+      end = bytes.size();
+    }
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) {
+    bytes += line + "\r\n";
+  }
+  return bytes;
+}
+
+std::optional<std::string> SectionName(const std::string& line) {
+  const std::string trimmed = Trim(line);
+  if (trimmed.size() < 2 || trimmed.front() != '[') {
+    return std::nullopt;
+  }
+  const std::size_t close = trimmed.find(']');
+  return Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+}
+
+// The lines [first, last) of the section's body; first == 0 when the file lacks the section.
+std::pair<std::size_t, std::size_t> FindSection(const std::vector<std::string>& lines,
+                                                const std::string& section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::optional<std::string> name = SectionName(lines[i]);
+    if (name && Fold(*name) == Fold(Trim(section))) {
+      std::size_t end = i + 1;
+      while (end < lines.size() && !SectionName(lines[end])) {
+        ++end;
+      }
+      return {i + 1, end};
+    }
+  }
+  return {0, 0};
+}
+
+// A body line as a program reads it: blanks around the key and the value go.
+std::optional<std::string> EntryText(const std::string& line) {
+  const std::string trimmed = Trim(line);
+  if (trimmed.empty()) {
+    return std::nullopt;
+  }
+  const std::size_t equals = trimmed.find('=');
+  if (equals == std::string::npos) {
+    return trimmed;
+  }
+  return Trim(trimmed.substr(0, equals)) + "=" + Trim(trimmed.substr(equals + 1));
+}
+
+}  // namespace
+
+std::string FileSystem::IniPath(const std::string& file) const {
+  if (file.find_first_of("\\/") == std::string::npos && !(file.size() >= 2 && file[1] == ':')) {
+    return (windowsFolder_ ? windowsFolder_() : std::string("C:\\WINDOWS")) + "\\" + file;
+  }
+  return file;
+}
+
+std::size_t FileSystem::GetPrivateProfileSection(const std::string& section, std::size_t capacity,
+                                                 const std::string& file, std::string& lines) {
+  lines.clear();
+  std::string all;
+  if (const std::optional<std::string> bytes = ReadFile(IniPath(file))) {
+    const std::vector<std::string> text = SplitLines(*bytes);
+    const auto [first, last] = FindSection(text, section);
+    for (std::size_t i = first; i < last; ++i) {
+      if (const std::optional<std::string> entry = EntryText(text[i])) {
+        all += *entry;
+        all += '\0';
+      }
+    }
+  }
+  // The list needs its closing zero in the buffer as well.
+  if (all.size() + 1 <= capacity) {
+    lines = all;
+    return all.size();
+  }
+  const std::size_t copied = capacity >= 2 ? capacity - 2 : 0;
+  lines = all.substr(0, copied);
+  return copied;
+}
+
+bool FileSystem::WritePrivateProfileSection(const std::string& section, const std::string& lines,
+                                            const std::string& file) {
+  const std::string path = IniPath(file);
+  const Location location = Resolve(path);
+  Node* parent = FindParent(location);
+  if (!parent || location.trailingSeparator || !IsValidName(location.components.back())) {
+    return false;
+  }
+  Node* node = Find(location);
+  if (node && (node->folder || (node->attributes & platform::kAttributeReadOnly) || Busy(*node))) {
+    return false;
+  }
+  std::vector<std::string> body;
+  for (std::size_t start = 0; start < lines.size();) {
+    const std::size_t end = std::min(lines.find('\0', start), lines.size());
+    if (end == start) {
+      break;  // the empty string that closes the list
+    }
+    const std::string entry = lines.substr(start, end - start);
+    if (entry.find('=') != std::string::npos) {
+      body.push_back(entry);
+    }
+    start = end + 1;
+  }
+  std::vector<std::string> text = node ? SplitLines(node->bytes) : std::vector<std::string>{};
+  const auto [first, last] = FindSection(text, section);
+  if (first == 0) {
+    text.push_back("[" + section + "]");
+    text.insert(text.end(), body.begin(), body.end());
+  } else {
+    text.erase(text.begin() + static_cast<std::ptrdiff_t>(first),
+               text.begin() + static_cast<std::ptrdiff_t>(last));
+    text.insert(text.begin() + static_cast<std::ptrdiff_t>(first), body.begin(), body.end());
+  }
+  if (!node) {
+    auto& slot = parent->children[Fold(location.components.back())];
+    slot = std::make_unique<Node>();
+    slot->name = location.components.back();
+    node = slot.get();
+  }
+  node->bytes = JoinLines(text);
+  node->attributes |= platform::kAttributeArchive;
+  return true;
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>> FileSystem::ProfileSection(
+    const std::string& file, const std::string& section) const {
+  const std::optional<std::string> bytes = ReadFile(IniPath(file));
+  if (!bytes) {
+    return std::nullopt;
+  }
+  const std::vector<std::string> text = SplitLines(*bytes);
+  const auto [first, last] = FindSection(text, section);
+  if (first == 0) {
+    return std::nullopt;
+  }
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (std::size_t i = first; i < last; ++i) {
+    if (const std::optional<std::string> entry = EntryText(text[i])) {
+      const std::size_t equals = entry->find('=');
+      entries.emplace_back(entry->substr(0, equals),
+                           equals == std::string::npos ? std::string() : entry->substr(equals + 1));
+    }
+  }
+  return entries;
+}
+
+void FileSystem::RemoveProfileSection(const std::string& file, const std::string& section) {
+  Node* node = Find(Resolve(IniPath(file)));
+  if (!node || node->folder) {
+    return;
+  }
+  std::vector<std::string> text = SplitLines(node->bytes);
+  const auto [first, last] = FindSection(text, section);
+  if (first == 0) {
+    return;
+  }
+  text.erase(text.begin() + static_cast<std::ptrdiff_t>(first - 1),
+             text.begin() + static_cast<std::ptrdiff_t>(last));
+  node->bytes = JoinLines(text);
+}
+
+void FileSystem::SetInUse(const std::string& path, InUse inUse) {
+  Node* node = Find(Resolve(path));
+  if (!node || node->folder) {
+    throw ScriptError("no file to hold open: " + path);
+  }
+  node->inUse = inUse;
+}
+
+void FileSystem::SetWindowsFolderSource(std::function<std::string()> source) {
+  windowsFolder_ = std::move(source);
+}
+
+void FileSystem::SetTempFolderSource(std::function<std::string()> source) {
+  tempFolder_ = std::move(source);
+}
+
+void FileSystem::AddProcess(unsigned id, const std::string& startFolder) {
+  Context context = contexts_.at(0);
+  const Location location = Resolve(startFolder);
+  const Node* node = startFolder.empty() ? nullptr : Find(location);
+  if (node && node->folder) {
+    context.drive = location.drive;
+    context.folder = location.components;
+  }
+  context.running = false;
+  context.program.reset();
+  contexts_[id] = context;
+}
+
+void FileSystem::ProcessStarted(unsigned id, const std::string& programFile) {
+  Context& context = contexts_[id];
+  context.running = true;
+  const Node* node = Find(Resolve(programFile));
+  if (node && !node->folder) {
+    context.program = node->id;
+  }
+}
+
+void FileSystem::ProcessEnded(unsigned id) {
+  Context& context = contexts_[id];
+  context.running = false;
+  context.program.reset();
+}
+
+void FileSystem::ReleaseEverything() {
+  for (auto& [id, context] : contexts_) {
+    context.running = false;
+    context.program.reset();
+  }
+  const std::function<void(Node&)> release = [&](Node& node) {
+    node.inUse = InUse::None;
+    for (auto& [folded, child] : node.children) {
+      release(*child);
+    }
+  };
+  for (auto& [letter, root] : drives_) {
+    release(*root);
+  }
+}
+
+std::vector<std::string> FileSystem::Snapshot() const {
+  std::vector<std::string> lines;
+  char buffer[96];
+  const std::function<void(const Node&, const std::string&)> walk = [&](const Node& folder,
+                                                                        const std::string& path) {
+    std::snprintf(buffer, sizeof buffer, " [%02X]", folder.Reported());
+    lines.push_back(path + buffer);
+    for (const auto& [folded, child] : folder.children) {
+      if (child->folder) {
+        walk(*child, path + child->name + "\\");
+        continue;
+      }
+      // FNV-1a: equal contents show as equal, a change as a change.
+      std::uint64_t hash = 0xCBF29CE484222325u;
+      for (const char c : child->bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
+      }
+      std::snprintf(buffer, sizeof buffer, " [%02X] %zu bytes, hash %016llX", child->Reported(),
+                    child->bytes.size(), static_cast<unsigned long long>(hash));
+      std::string line = path + child->name + buffer;
+      if (child->version) {
+        std::snprintf(buffer, sizeof buffer, ", version %08X.%08X", child->version->fileVersionMS,
+                      child->version->fileVersionLS);
+        line += buffer;
+      }
+      lines.push_back(line);
+    }
+  };
+  for (const auto& [letter, root] : drives_) {
+    walk(*root, root->name + "\\");
+  }
+  return lines;
 }
 
 std::optional<platform::FixedFileVersion> FileVersions::GetFixedFileVersion(

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +14,21 @@
 #include "platform/version.h"
 
 namespace sim {
+
+// How much a program that holds a file open lets others do with it.
+enum class InUse {
+  None,
+  NotDeletable,  // like a running program file: it cannot be deleted or overwritten, only renamed
+  NotRenamable,  // opened without any sharing of deletion: not even renamed
+};
+
+// A MoveFileEx call with kMoveFileDelayUntilReboot, paths made full at the time of the call.
+struct DelayedOperation {
+  std::string existing;
+  std::optional<std::string> target;  // none: the file is deleted
+  bool replaceExisting = false;       // kMoveFileReplaceExisting was given
+  bool operator==(const DelayedOperation&) const = default;
+};
 
 class FileSystem final : public platform::FileSystem {
  public:
@@ -28,6 +44,17 @@ class FileSystem final : public platform::FileSystem {
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool CopyFile(const std::string& existing, const std::string& target, bool failIfExists) override;
+  bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
+                  std::uint32_t flags) override;
+  bool SetCurrentDirectory(const std::string& path) override;
+  std::string GetTempPath() override;
+  std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
+  std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
+                                       const std::string& file, std::string& lines) override;
+  bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
+                                  const std::string& file) override;
   std::unique_ptr<platform::TextFile> OpenTextFile(const std::string& path) override;
   bool AppendText(const std::string& path, const std::string& text) override;
 
@@ -53,21 +80,99 @@ class FileSystem final : public platform::FileSystem {
   // "C:\WINDOWS\"), in order of their names compared without regard to case.
   std::vector<std::string> AllPaths() const;
 
-  // Where a relative path starts, and "\name" finds its drive (every process shares it).
+  // Where a relative path starts, and "\name" finds its drive, for the calls made outside any
+  // process (the test's own) and for processes started without a folder of their own.
   void SetCurrentFolder(const std::string& path);
+  // The current folder of the caller (see ActAs), full, without a trailing backslash unless it
+  // is a drive's root.
+  std::string CurrentFolder() const;
+  // The full form of a path as Windows makes it before it looks at the disk, names as written.
+  std::string FullPath(const std::string& path) const;
+
+  // A program holds the file open: the knob stays on the file when it is renamed, and is
+  // dropped at a reboot. Throws sim::ScriptError for a missing file.
+  void SetInUse(const std::string& path, InUse inUse);
+
+  // What MoveFileEx with kMoveFileDelayUntilReboot recorded, in the order of the calls.
+  const std::vector<DelayedOperation>& DelayedOperations() const { return delayed_; }
+  // As for a user without the right to change the system's start: the calls return false.
+  void RefuseDelayedOperations(bool refuse) { refuseDelayed_ = refuse; }
+  // The system start: the recorded operations are carried out in order, each that fails is
+  // skipped, and the list is emptied. A rename needs a free target unless the operation said
+  // kMoveFileReplaceExisting.
+  void CarryOutDelayedOperations();
+
+  // The key=value lines of an ini file's section, as a program reading it would get them;
+  // none when the file or the section is missing.
+  std::optional<std::vector<std::pair<std::string, std::string>>> ProfileSection(
+      const std::string& file, const std::string& section) const;
+  // Removes the section with its lines; nothing when it is missing.
+  void RemoveProfileSection(const std::string& file, const std::string& section);
+
+  // Every drive, folder and file as in AllPaths, each with what a before-and-after comparison
+  // needs: attributes, size, a hash of the contents and the file version.
+  std::vector<std::string> Snapshot() const;
+
+  // The machine's side. Where a bare ini file name lies, and the current user's temporary
+  // folder (with its trailing backslash).
+  void SetWindowsFolderSource(std::function<std::string()> source);
+  void SetTempFolderSource(std::function<std::string()> source);
+
+  // Processes: each has a current folder of its own, starting at `startFolder` when that is a
+  // folder, else where the machine's is. While running, its program file is in use (not
+  // deletable) and its current folder cannot be removed or renamed.
+  void AddProcess(unsigned id, const std::string& startFolder);
+  void ProcessStarted(unsigned id, const std::string& programFile);
+  void ProcessEnded(unsigned id);
+  // Ends every hold: the in-use knobs, program files and current folders of running processes.
+  void ReleaseEverything();
+
+  // While the returned object lives, the calls resolve paths against process `id`'s current
+  // folder and SetCurrentDirectory changes it.
+  class Acting {
+   public:
+    Acting(FileSystem& files, unsigned id) : files_(files), previous_(files.acting_) {
+      files.acting_ = id;
+    }
+    ~Acting() { files_.acting_ = previous_; }
+    Acting(const Acting&) = delete;
+    Acting& operator=(const Acting&) = delete;
+
+   private:
+    FileSystem& files_;
+    unsigned previous_;
+  };
 
   struct Node;
 
  private:
   struct Location;
+  struct Context {
+    char drive = 'C';
+    std::vector<std::string> folder;  // components below the drive's root
+    bool running = false;
+    std::optional<std::uint64_t> program;  // the node held while running
+  };
+
   Location Resolve(const std::string& path) const;
+  const Context& Current() const;
+  bool Busy(const Node& node) const;
+  bool BusyTree(const Node& node, const Location& location) const;
+  bool IsCurrentFolderOfRunning(const Location& location, bool orBelow) const;
+  std::string IniPath(const std::string& file) const;
+  static std::string Full(const Location& location);
   Node* Find(const Location& location) const;
   Node* FindParent(const Location& location) const;
   Node& Lay(const std::string& path, bool folder);
 
-  std::map<char, std::unique_ptr<Node>> drives_;  // upper-case letters
-  char currentDrive_ = 'C';
-  std::vector<std::string> currentFolder_;  // components below the drive's root
+  std::map<char, std::unique_ptr<Node>> drives_;          // upper-case letters
+  std::map<unsigned, Context> contexts_{{0, Context{}}};  // 0: outside any process
+  unsigned acting_ = 0;
+  std::vector<DelayedOperation> delayed_;
+  bool refuseDelayed_ = false;
+  unsigned nextTempNumber_ = 1;
+  std::function<std::string()> windowsFolder_;
+  std::function<std::string()> tempFolder_;
 };
 
 // Answers from the version each simulated file carries.

@@ -3,8 +3,10 @@
 // logic relies on; the conformance suite checks the two backends against each other.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +27,21 @@ struct ProcessSpec {
   std::string modulePath;              // full path of the program file
   std::vector<std::string> arguments;  // the arguments after the program name, quotes removed
   std::string programName;             // argument 0 as typed; empty means the module path
+  std::string currentFolder = {};      // where relative paths start; empty: the program's folder
+};
+
+// A command line split as the Microsoft C runtime splits it for main: blanks and tabs part the
+// arguments outside double quotes; quotes group and go; 2n backslashes before a quote give n and
+// the quote counts, 2n+1 give n and a quote kept as text; "" inside quotes is a quote. The first
+// argument, the program, takes no backslash rules: quotes only group it.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// An SHChangeNotify call.
+struct ShellNotification {
+  unsigned processId = 0;
+  std::int32_t event = 0;
+  std::uint32_t flags = 0;
+  bool operator==(const ShellNotification&) const = default;
 };
 
 // One simulated process. It outlives its run, so that a test can read its exit code and
@@ -43,6 +60,15 @@ class Process {
   // process only. Returns the exit code: ExitProcess's, or else what `main` returned.
   unsigned Run(const std::function<int(platform::Platform&)>& main);
   std::optional<unsigned> ExitCode() const { return exitCode_; }
+  bool Running() const { return running_; }
+
+  // The command line the process was started with, as another process wrote it; for one the
+  // test started, its arguments joined with blanks, each that has a blank in quotes.
+  const std::string& CommandLine() const { return commandLine_; }
+  // How long the program paused, in all.
+  unsigned long long SleptMilliseconds() const { return slept_; }
+  // The process the program handed over to with StartReplacingProcess; none if it did not.
+  Process* Successor() const { return successor_; }
 
  private:
   class ProcessFacility final : public platform::Process {
@@ -50,6 +76,9 @@ class Process {
     explicit ProcessFacility(sim::Process& owner) : owner_(owner) {}
     std::string ModuleFileName() override;
     std::vector<std::string> Arguments() override;
+    void Sleep(unsigned milliseconds) override;
+    void StartReplacingProcess(const std::string& program,
+                               const std::vector<std::string>& arguments) override;
 
    protected:
     void EndProcess(unsigned exitCode) override;
@@ -70,13 +99,70 @@ class Process {
     sim::Process& owner_;
   };
 
+  // The machine's files as this process sees them: relative paths start at its own current
+  // folder.
+  class FilesFacility final : public platform::FileSystem {
+   public:
+    explicit FilesFacility(sim::Process& owner) : owner_(owner) {}
+    std::uint32_t GetFileAttributes(const std::string& path) override;
+    bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
+    std::vector<platform::FoundFile> FindFiles(const std::string& pattern) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool RemoveDirectory(const std::string& path) override;
+    bool DeleteFile(const std::string& path) override;
+    bool CopyFile(const std::string& existing, const std::string& target,
+                  bool failIfExists) override;
+    bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
+                    std::uint32_t flags) override;
+    bool SetCurrentDirectory(const std::string& path) override;
+    std::string GetTempPath() override;
+    std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
+    std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
+                                         const std::string& file, std::string& lines) override;
+    bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
+                                    const std::string& file) override;
+    std::unique_ptr<platform::TextFile> OpenTextFile(const std::string& path) override;
+    bool AppendText(const std::string& path, const std::string& text) override;
+
+   private:
+    sim::FileSystem& Files();
+    sim::Process& owner_;
+  };
+
+  class VersionsFacility final : public platform::VersionResources {
+   public:
+    explicit VersionsFacility(sim::Process& owner) : owner_(owner) {}
+    std::optional<platform::FixedFileVersion> GetFixedFileVersion(const std::string& path) override;
+
+   private:
+    sim::Process& owner_;
+  };
+
+  class ShellFacility final : public platform::Shell {
+   public:
+    explicit ShellFacility(sim::Process& owner) : owner_(owner) {}
+    void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
+
+   private:
+    sim::Process& owner_;
+  };
+
+  friend class Machine;
+
   Machine& machine_;
   unsigned id_;
   ProcessSpec spec_;
+  std::string commandLine_;
   std::optional<unsigned> exitCode_;
+  bool running_ = false;
+  unsigned long long slept_ = 0;
+  Process* successor_ = nullptr;
   ProcessFacility processFacility_{*this};
   UiFacility uiFacility_{*this};
-  platform::Platform platform_;  // the machine's files, registry and system, shared by all
+  FilesFacility filesFacility_{*this};
+  VersionsFacility versionsFacility_{*this};
+  ShellFacility shellFacility_{*this};
+  platform::Platform platform_;  // the machine's registry and system, shared by all
 };
 
 // A fresh machine looks like a fresh 32-bit Windows where an installer looks: drive C: with
@@ -98,9 +184,29 @@ class Machine {
   Process& StartProcess(ProcessSpec spec);
   const std::deque<std::unique_ptr<Process>>& Processes() const { return processes_; }
 
- private:
-  void LayDownProfile(sim::Registry& registry, const std::string& sid);
+  // Every SHChangeNotify call of every process, in order.
+  const std::vector<ShellNotification>& ShellNotifications() const { return notifications_; }
 
+  // A user's profile folder, e.g. C:\Users\User; throws sim::ScriptError for an unknown user.
+  std::string ProfileFolder(const std::string& sid) const;
+
+  // Restarts Windows: every hold on files ends (no process runs after it), the delayed
+  // operations are carried out in order, then the [rename] section of WININIT.INI in the
+  // Windows folder (lines target=source; NUL=path deletes; a target in the way is replaced),
+  // and that section goes.
+  void Reboot();
+
+  // The whole machine for a before-and-after comparison: every drive, folder and file with
+  // attributes, size, a hash of the contents and the version, then every registry key and value.
+  std::vector<std::string> Snapshot() const;
+
+ private:
+  friend class Process;
+  void LayDownProfile(sim::Registry& registry, const std::string& sid);
+  void Notify(ShellNotification notification) { notifications_.push_back(notification); }
+
+  std::map<std::string, std::string> profiles_;  // by SID; before the registry, which fills it
+  std::vector<ShellNotification> notifications_;
   User user_;
   sim::FileSystem files_;
   sim::FileVersions versions_{files_};
