@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include "platform/sim/machine.h"
+#include "uninstall/log_replay.h"
+
+namespace {
+
+constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
+constexpr char kLog[] = "C:\\Program Files\\Pictavo 6\\PictvUnInst.log";
+
+class LogReplayTest : public ::testing::Test {
+ protected:
+  void Write(const std::string& relative) {
+    machine_.Files().WriteFile(std::string(kFolder) + "\\" + relative, "x");
+  }
+  bool Exists(const std::string& path) {
+    return machine_.Files().Exists(
+        path.find(':') == std::string::npos ? std::string(kFolder) + "\\" + path : path);
+  }
+  void Log(const std::string& lines) { machine_.Files().WriteFile(kLog, lines); }
+  void ReplayFiles(std::optional<LogRecordKind> kind = std::nullopt) {
+    ReplayFileRecords(platform_, kLog, kFolder, kind);
+  }
+
+  sim::Machine machine_;
+  platform::Platform& platform_ =
+      machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
+};
+
+TEST(RemovalFileSpecTest, RemarkIsCutBeforeTheRenameIsRead) {
+  EXPECT_EQ(RemovalFileSpec("Pictv6.exe"), "Pictv6.exe");
+  EXPECT_EQ(RemovalFileSpec("a.dat>b.dat"), "b.dat");
+  EXPECT_EQ(RemovalFileSpec("a.dat >  b.dat | note"), "b.dat");
+  EXPECT_EQ(RemovalFileSpec("a.dat>\t sub\\b.dat"), "sub\\b.dat");
+  EXPECT_EQ(RemovalFileSpec("a.dat | note>c.dat"), "a.dat");
+  EXPECT_EQ(RemovalFileSpec("setup.exe>PictvUnInst.exe"), "PictvUnInst.exe");
+  EXPECT_EQ(RemovalFileSpec("Samples\\*.dat"), "Samples\\*.dat");
+  EXPECT_EQ(RemovalFileSpec("a>b>c"), "b>c");
+}
+
+TEST(RemovalFileSpecTest, SpecsThatLeaveTheInstallFolderAreRefused) {
+  for (const char* spec :
+       {"C:\\WINDOWS\\system32\\*.dll", "c:x.dll", "\\WINDOWS\\win.ini", "/etc/x",
+        "\\\\server\\share\\x", "..\\other.dll", "Samples\\..\\..\\x.dll", "..", "a/../../b",
+        "x.dat>..\\y.dat", "x>C:\\boot.ini", "file.txt:stream"}) {
+    EXPECT_EQ(RemovalFileSpec(spec), "") << spec;
+  }
+  EXPECT_EQ(RemovalFileSpec("..name.dat"), "..name.dat");
+  EXPECT_EQ(RemovalFileSpec("a..b\\c"), "a..b\\c");
+}
+
+TEST_F(LogReplayTest, FileRecordsOfEveryKindDeleteByNameInTheInstallFolder) {
+  for (const char* name : {"Pictv6.exe", "hook64.dll", "msvcr.dll", "over.dat", "old.dll", "b.dat",
+                           "a.dat", "Samples\\1.dat", "Samples\\2.dat", "keep.txt"}) {
+    Write(name);
+  }
+  Log("File Copy: Pictv6.exe\r\nFile Copy x64: hook64.dll\r\nFile Copy ind: msvcr.dll\r\n"
+      "File Overwrite: over.dat\r\nFile Del: old.dll\r\nFile Copy: a.dat >  b.dat | note\r\n"
+      "File Copy: Samples\\*.dat\r\n");
+  ReplayFiles();
+  for (const char* gone : {"Pictv6.exe", "hook64.dll", "msvcr.dll", "over.dat", "old.dll", "b.dat",
+                           "Samples\\1.dat", "Samples\\2.dat"}) {
+    EXPECT_FALSE(Exists(gone)) << gone;
+  }
+  EXPECT_TRUE(Exists("a.dat"));
+  EXPECT_TRUE(Exists("keep.txt"));
+}
+
+TEST_F(LogReplayTest, KindLimitsTheFirstPassOnly) {
+  Write("copied.dll");
+  Write("obsolete.dll");
+  machine_.Files().CreateFolders(std::string(kFolder) + "\\Empty");
+  Log("File Copy: copied.dll\r\nFile Del: obsolete.dll\r\nMake Dir: Empty\r\n");
+  ReplayFiles(LogRecordKind::FileDel);
+  EXPECT_TRUE(Exists("copied.dll"));
+  EXPECT_FALSE(Exists("obsolete.dll"));
+  EXPECT_FALSE(Exists("Empty"));
+}
+
+TEST_F(LogReplayTest, MakeDirRecordsRemoveEachFolderOnceAtItsOwnLine) {
+  machine_.Files().CreateFolders(std::string(kFolder) + "\\a\\b");
+  machine_.Files().CreateFolders(std::string(kFolder) + "\\Full");
+  Write("Full\\stays.txt");
+  Log("Make Dir: a\r\nMake Dir: a\\b\r\nMake Dir: Full\r\n");
+  ReplayFiles();
+  EXPECT_FALSE(Exists("a\\b"));
+  EXPECT_TRUE(Exists("a"));
+  EXPECT_TRUE(Exists("Full\\stays.txt"));
+  // A folder given with its trailing backslash joins with a doubled one, read as one.
+  ReplayFileRecords(platform_, kLog, std::string(kFolder) + "\\", std::nullopt);
+  EXPECT_FALSE(Exists("a"));
+}
+
+TEST_F(LogReplayTest, LinesThatAreNoRecordsDeleteNothing) {
+  Write("x.dll");
+  Log(" File Del: x.dll\r\nfile del: x.dll\r\nFILE COPY: x.dll\r\nFile Del:x.dll\r\n");
+  ReplayFiles();
+  EXPECT_TRUE(Exists("x.dll"));
+}
+
+TEST_F(LogReplayTest, RecordsReachingOutsideTheFolderDeleteNothing) {
+  machine_.Files().WriteFile("C:\\WINDOWS\\system32\\kernel.dll", "x");
+  machine_.Files().WriteFile("C:\\Program Files\\Other\\other.dll", "x");
+  machine_.Files().WriteFile("C:\\Users\\User\\Documents\\notes.txt", "x");
+  Log("File Copy: C:\\WINDOWS\\system32\\*.dll\r\nFile Del: ..\\Other\\*.dll\r\n"
+      "File Copy: x>\\WINDOWS\\system32\\kernel.dll\r\n"
+      "Shell Link: C:\\Users\\User\\Documents\\notes.txt\r\n");
+  ReplayFiles();
+  ReplayShellRecords(platform_, kLog);
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\system32\\kernel.dll"));
+  EXPECT_TRUE(Exists("C:\\Program Files\\Other\\other.dll"));
+  EXPECT_TRUE(Exists("C:\\Users\\User\\Documents\\notes.txt"));
+}
+
+TEST_F(LogReplayTest, ShellLinksGoButReadOnlyOnesStay) {
+  const std::string group = "C:\\Menu\\Programs\\Pictavo 6";
+  machine_.Files().WriteFile(group + "\\Pictavo 6.lnk", "x");
+  machine_.Files().WriteFile(group + "\\Help.LNK", "x");
+  machine_.Files().WriteFile("C:\\Desktop\\Pictavo 6.lnk", "x");
+  machine_.Files().WriteFile("C:\\Desktop\\Old.pif", "x");
+  machine_.Files().WriteFile("C:\\Desktop\\Site.url", "x");
+  machine_.Files().SetAttributes("C:\\Desktop\\Pictavo 6.lnk", platform::kAttributeReadOnly);
+  Log("Shell Link: " + group + "\\Pictavo 6.lnk\r\nShell Link: " + group + "\\Help.LNK\r\n" +
+      "Shell Link: C:\\Desktop\\Pictavo 6.lnk\r\nShell Link: C:\\Desktop\\Old.pif\r\n" +
+      "Shell Link: C:\\Desktop\\Site.url\r\n");
+  ReplayShellRecords(platform_, kLog);
+  EXPECT_FALSE(Exists(group + "\\Pictavo 6.lnk"));
+  EXPECT_FALSE(Exists(group + "\\Help.LNK"));
+  EXPECT_FALSE(Exists("C:\\Desktop\\Old.pif"));
+  EXPECT_FALSE(Exists("C:\\Desktop\\Site.url"));
+  EXPECT_TRUE(Exists("C:\\Desktop\\Pictavo 6.lnk"));
+}
+
+TEST_F(LogReplayTest, MadeDirWalksUpWhileFoldersComeAwayEmpty) {
+  machine_.Files().CreateFolders("C:\\Menu\\Vendor\\Group");
+  machine_.Files().WriteFile("C:\\Menu\\Other.lnk", "x");
+  machine_.Files().CreateFolders("C:\\Solo\\Only");
+  Log("Made Dir: C:\\Menu\\Vendor\\Group\r\nMade Dir: C:\\Gone\\Never\r\nMade Dir: "
+      "C:\\Solo\\Only\r\n");
+  ReplayShellRecords(platform_, kLog);
+  EXPECT_FALSE(Exists("C:\\Menu\\Vendor"));
+  EXPECT_TRUE(Exists("C:\\Menu\\Other.lnk"));
+  // The walk stops at the bare drive: C:\Solo goes, C: is never tried.
+  EXPECT_FALSE(Exists("C:\\Solo"));
+  EXPECT_TRUE(Exists("C:\\WINDOWS"));
+}
+
+TEST_F(LogReplayTest, MissingLogDoesNothing) {
+  Write("Pictv6.exe");
+  ReplayFiles();
+  ReplayShellRecords(platform_, kLog);
+  EXPECT_TRUE(Exists("Pictv6.exe"));
+}
+
+}  // namespace

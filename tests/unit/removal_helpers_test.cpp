@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "platform/sim/machine.h"
+#include "uninstall/removal_helpers.h"
+
+namespace {
+
+using platform::kHkeyCurrentUser;
+using platform::kHkeyLocalMachine;
+
+constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
+
+class RemovalHelpersTest : public ::testing::Test {
+ protected:
+  void Write(const std::string& relative) {
+    machine_.Files().WriteFile(std::string(kFolder) + "\\" + relative, "x");
+  }
+  bool Exists(const std::string& relative) {
+    return machine_.Files().Exists(std::string(kFolder) + "\\" + relative);
+  }
+
+  sim::Machine machine_;
+  platform::Platform& platform_ =
+      machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
+};
+
+TEST_F(RemovalHelpersTest, PatternDeletesMatchingFilesReadOnlyAndHiddenOnes) {
+  for (const char* name : {"a.dat", "b.dat", "c.txt", "d.DAT"}) {
+    Write(name);
+  }
+  machine_.Files().SetAttributes(std::string(kFolder) + "\\a.dat", platform::kAttributeReadOnly);
+  machine_.Files().SetAttributes(std::string(kFolder) + "\\b.dat",
+                                 platform::kAttributeHidden | platform::kAttributeReadOnly);
+
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat"), 3);
+  EXPECT_FALSE(Exists("a.dat"));
+  EXPECT_FALSE(Exists("b.dat"));
+  EXPECT_FALSE(Exists("d.DAT"));
+  EXPECT_TRUE(Exists("c.txt"));
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat"), 0);
+}
+
+TEST_F(RemovalHelpersTest, SubFolderPartLimitsTheSearchToThatFolder) {
+  Write("x.dat");
+  Write("Samples\\x.dat");
+  Write("Samples\\y.dat");
+  Write("Samples\\Deeper\\x.dat");
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "Samples\\*.dat"), 2);
+  EXPECT_TRUE(Exists("x.dat"));
+  EXPECT_TRUE(Exists("Samples\\Deeper\\x.dat"));
+  EXPECT_TRUE(Exists("Samples"));
+}
+
+TEST_F(RemovalHelpersTest, FoldersMatchButAreNeverRemovedOrCounted) {
+  Write("Samples\\keep.dat");
+  machine_.Files().CreateFolders(std::string(kFolder) + "\\Empty");
+  Write("only.txt");
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.*"), 1);
+  EXPECT_TRUE(Exists("Samples\\keep.dat"));
+  EXPECT_TRUE(Exists("Empty"));
+}
+
+TEST_F(RemovalHelpersTest, FolderWithATrailingSeparatorGetsNoSecondOne) {
+  Write("a.dat");
+  Write("b.dat");
+  EXPECT_EQ(DeleteFilesByPattern(platform_, std::string(kFolder) + "\\", "a.dat"), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, "C:/Program Files/Pictavo 6/", "b.dat"), 1);
+}
+
+TEST_F(RemovalHelpersTest, EmptyFolderSearchesTheCurrentDirectory) {
+  Write("here.dat");
+  ASSERT_TRUE(platform_.files.SetCurrentDirectory(kFolder));
+  EXPECT_EQ(DeleteFilesByPattern(platform_, "", "here.dat"), 1);
+  EXPECT_FALSE(Exists("here.dat"));
+}
+
+TEST_F(RemovalHelpersTest, PathsBeyondTheBufferAreNeverBuilt) {
+  // The folder and pattern fit 259 characters, the found names do not.
+  const std::string folder = "C:\\" + std::string(240, 'f');
+  machine_.Files().WriteFile(folder + "\\short.x", "x");
+  machine_.Files().WriteFile(folder + "\\" + std::string(30, 'n') + ".x", "x");
+  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, "*.x"), 1);
+  EXPECT_TRUE(machine_.Files().Exists(folder + "\\" + std::string(30, 'n') + ".x"));
+  // A search path that does not fit is not even started.
+  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, std::string(30, 'n') + ".x"), 0);
+}
+
+TEST_F(RemovalHelpersTest, RegistryTreeGoesDeepestFirst) {
+  sim::Registry& registry = machine_.Registry();
+  for (const char* key : {"A\\B1\\C1", "A\\B1\\C2", "A\\B2\\C3", "A\\B2\\C4\\D", "A\\B3"}) {
+    registry.SetString(kHkeyCurrentUser, std::string("Software\\T\\") + key, "v", "x");
+  }
+  registry.SetString(kHkeyCurrentUser, "Software\\T\\Other", "v", "x");
+  EXPECT_TRUE(DeleteRegistryTree(platform_.registry, kHkeyCurrentUser, "Software\\T\\A"));
+  EXPECT_FALSE(registry.KeyExists(kHkeyCurrentUser, "Software\\T\\A"));
+  EXPECT_TRUE(registry.KeyExists(kHkeyCurrentUser, "Software\\T\\Other"));
+  EXPECT_FALSE(DeleteRegistryTree(platform_.registry, kHkeyCurrentUser, "Software\\T\\A"));
+  EXPECT_EQ(registry.OpenHandles(), 0u);
+}
+
+TEST_F(RemovalHelpersTest, UndeletableSubKeyKeepsItsAncestorsButNotItsSiblings) {
+  sim::Registry& registry = machine_.Registry();
+  registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked", "v", "x");
+  registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Free", "v", "x");
+  registry.RefuseLocalMachineWrites(true);
+  EXPECT_FALSE(DeleteRegistryTree(platform_.registry, kHkeyLocalMachine, "SOFTWARE\\T\\A"));
+  EXPECT_TRUE(registry.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked"));
+}
+
+TEST_F(RemovalHelpersTest, CompanyKeyGoesOnlyWithoutSubKeys) {
+  sim::Registry& registry = machine_.Registry();
+  registry.SetString(kHkeyCurrentUser, "Software\\Corvantis", "Values", "do not keep it");
+  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Corvantis");
+  EXPECT_FALSE(registry.KeyExists(kHkeyCurrentUser, "Software\\Corvantis"));
+
+  registry.SetString(kHkeyCurrentUser, "Software\\Corvantis\\Other Product", "v", "x");
+  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Corvantis");
+  EXPECT_TRUE(registry.KeyExists(kHkeyCurrentUser, "Software\\Corvantis\\Other Product"));
+  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Nobody");
+  EXPECT_EQ(registry.OpenHandles(), 0u);
+}
+
+}  // namespace
