@@ -35,3 +35,16 @@ TEST(ProcessConformance, ArgumentsStartWithTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProcessConformance, PauseOfNoTimeAndShellNoticeReturn) {
+  auto backend = conformance::MakeBackend();
+  backend->Get().process.Sleep(0);
+  backend->Get().shell.ChangeNotify(platform::kShellEventAssociationChanged,
+                                    platform::kShellNotifyIdList);
+  // Still the same process afterwards.
+  EXPECT_FALSE(backend->Get().process.ModuleFileName().empty());
+}
+
+}  // namespace

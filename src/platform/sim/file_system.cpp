@@ -581,11 +581,10 @@ bool FileSystem::CopyFile(const std::string& existing, const std::string& target
   }
   auto& slot = parent->children[Fold(location.components.back())];
   if (slot) {
-    // Overwriting a hidden file with a file that is not hidden is refused as well.
-    const bool hiddenMismatch = (slot->attributes & platform::kAttributeHidden) &&
-                                !(source->attributes & platform::kAttributeHidden);
+    // Windows refuses to overwrite a read-only or hidden file (Wine overwrites both).
     if (failIfExists || slot->folder || slot.get() == source ||
-        (slot->attributes & platform::kAttributeReadOnly) || hiddenMismatch || Busy(*slot)) {
+        (slot->attributes & (platform::kAttributeReadOnly | platform::kAttributeHidden)) ||
+        Busy(*slot)) {
       return false;
     }
   } else {
@@ -821,8 +820,9 @@ std::size_t FileSystem::GetPrivateProfileSection(const std::string& section, std
       }
     }
   }
-  // The list needs its closing zero in the buffer as well.
-  if (all.size() + 1 <= capacity) {
+  // The list needs its closing zero in the buffer, and one character more: a list that would
+  // fill the buffer exactly counts as cut.
+  if (all.empty() || all.size() + 2 <= capacity) {
     lines = all;
     return all.size();
   }
