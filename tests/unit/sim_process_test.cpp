@@ -1,0 +1,260 @@
+// Simulated processes as the removal sees them: their program files and current folders in
+// use while they run, the start of a replacing process, pauses, shell notices, the reboot and
+// the snapshot of the whole machine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/sim/machine.h"
+
+namespace {
+
+using platform::kHkeyUsers;
+using platform::kMoveFileDelayUntilReboot;
+using std::string_literals::operator""s;
+
+constexpr char kProgram[] = "C:\\Program Files\\App\\app.exe";
+
+class SimProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override { machine_.Files().WriteFile(kProgram, "MZ"); }
+  sim::Machine machine_;
+  sim::FileSystem& files_ = machine_.Files();
+};
+
+TEST_F(SimProcessTest, RunningProgramFileIsInUseUntilTheProcessEnds) {
+  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& other = machine_.StartProcess({"C:\\other.exe", {}, {}});
+  process.Run([&](platform::Platform& platform) {
+    EXPECT_FALSE(platform.files.DeleteFile(kProgram));
+    EXPECT_FALSE(other.GetPlatform().files.DeleteFile(kProgram));
+    EXPECT_FALSE(platform.files.CopyFile("C:\\other.exe", kProgram, false));
+    // Windows lets a running program file be renamed, and back.
+    EXPECT_TRUE(platform.files.MoveFileEx(kProgram, "C:\\renamed.exe", 0));
+    EXPECT_FALSE(platform.files.DeleteFile("C:\\renamed.exe"));
+    EXPECT_TRUE(platform.files.MoveFileEx("C:\\renamed.exe", kProgram, 0));
+    return 0;
+  });
+  EXPECT_TRUE(other.GetPlatform().files.DeleteFile(kProgram));
+}
+
+TEST_F(SimProcessTest, HoldsEndWhateverWayTheProgramLeaves) {
+  sim::Process& exits = machine_.StartProcess({kProgram, {}, {}});
+  exits.Run([](platform::Platform& platform) -> int { platform.process.ExitProcess(3); });
+  EXPECT_FALSE(exits.Running());
+
+  sim::Process& throws = machine_.StartProcess({kProgram, {}, {}});
+  EXPECT_THROW(throws.Run([](platform::Platform&) -> int { throw sim::ScriptError("x"); }),
+               sim::ScriptError);
+  EXPECT_TRUE(files_.DeleteFile(kProgram));
+}
+
+TEST_F(SimProcessTest, EachProcessHasItsOwnCurrentFolder) {
+  files_.WriteFile("C:\\Program Files\\App\\data.txt", "app");
+  files_.WriteFile("C:\\Elsewhere\\data.txt", "elsewhere");
+  platform::FileSystem& app = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  platform::FileSystem& given =
+      machine_.StartProcess({kProgram, {}, {}, "C:\\Elsewhere"}).GetPlatform().files;
+  // A folder that is missing leaves the machine's own.
+  platform::FileSystem& lost =
+      machine_.StartProcess({"C:\\Gone\\x.exe", {}, {}}).GetPlatform().files;
+
+  EXPECT_EQ(files_.FullPath("data.txt"), "C:\\data.txt");
+  EXPECT_NE(app.GetFileAttributes("data.txt"), platform::kInvalidFileAttributes);
+  EXPECT_NE(given.GetFileAttributes("DATA.TXT"), platform::kInvalidFileAttributes);
+  EXPECT_EQ(lost.GetFileAttributes("data.txt"), platform::kInvalidFileAttributes);
+
+  ASSERT_TRUE(app.SetCurrentDirectory("\\"));
+  EXPECT_TRUE(app.AppendText("root.txt", "r"));
+  EXPECT_TRUE(files_.Exists("C:\\root.txt"));
+  EXPECT_TRUE(given.AppendText("data.txt", "!"));
+  EXPECT_EQ(files_.ReadFile("C:\\Elsewhere\\data.txt"), "elsewhere!");
+  EXPECT_FALSE(app.SetCurrentDirectory("C:\\Missing"));
+  EXPECT_FALSE(app.SetCurrentDirectory(kProgram));
+}
+
+TEST_F(SimProcessTest, RunningProcessesCurrentFolderCannotBeRemoved) {
+  files_.Remove(kProgram);
+  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
+  process.Run([&](platform::Platform& platform) {
+    EXPECT_FALSE(platform.files.RemoveDirectory("C:\\Program Files\\App"));
+    EXPECT_FALSE(platform.files.MoveFileEx("C:\\Program Files", "C:\\Moved", 0));
+    EXPECT_TRUE(platform.files.SetCurrentDirectory("\\"));
+    EXPECT_TRUE(platform.files.RemoveDirectory("C:\\Program Files\\App"));
+    return 0;
+  });
+  // Ended processes hold nothing: a folder that was current can go.
+  files_.CreateFolders("C:\\Work");
+  sim::Process& ended = machine_.StartProcess({kProgram, {}, {}, "C:\\Work"});
+  ended.Run([](platform::Platform&) { return 0; });
+  EXPECT_TRUE(files_.RemoveDirectory("C:\\Work"));
+}
+
+TEST_F(SimProcessTest, ReplacingStartEndsTheCallerAndPreparesTheSuccessor) {
+  files_.WriteFile("C:\\Temp dir\\uni1.tmp", "MZ");
+  sim::Process& caller = machine_.StartProcess({kProgram, {}, {}});
+  bool returned = false;
+  const unsigned code = caller.Run([&](platform::Platform& platform) {
+    platform.files.SetCurrentDirectory("C:\\Program Files");
+    platform.process.StartReplacingProcess(
+        "C:\\Temp dir\\uni1.tmp",
+        {"\"C:\\Temp dir\\uni1.tmp\"", "-delself", "\"C:\\Program Files\\App\\app.exe\""});
+    returned = true;
+    return 5;
+  });
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(returned);
+  ASSERT_EQ(machine_.Processes().size(), 2u);
+
+  sim::Process& successor = *machine_.Processes().back();
+  EXPECT_EQ(caller.Successor(), &successor);
+  EXPECT_FALSE(successor.ExitCode());
+  EXPECT_EQ(successor.CommandLine(),
+            "\"C:\\Temp dir\\uni1.tmp\" -delself \"C:\\Program Files\\App\\app.exe\"");
+  EXPECT_EQ(successor.Spec().modulePath, "C:\\Temp dir\\uni1.tmp");
+  EXPECT_EQ(successor.GetPlatform().process.Arguments(),
+            (std::vector<std::string>{"C:\\Temp dir\\uni1.tmp", "-delself", kProgram}));
+  // The caller's program file is free once it has ended; the successor keeps its folder.
+  successor.Run([&](platform::Platform& platform) {
+    EXPECT_TRUE(platform.files.DeleteFile(kProgram));
+    EXPECT_NE(platform.files.GetFileAttributes("App"), platform::kInvalidFileAttributes);
+    EXPECT_FALSE(platform.files.DeleteFile("C:\\Temp dir\\uni1.tmp"));
+    return 0;
+  });
+}
+
+TEST_F(SimProcessTest, ReplacingStartOfAMissingProgramReturns) {
+  sim::Process& caller = machine_.StartProcess({kProgram, {}, {}});
+  const unsigned code = caller.Run([](platform::Platform& platform) {
+    platform.process.StartReplacingProcess("C:\\missing.exe", {"missing.exe"});
+    platform.process.StartReplacingProcess("C:\\Program Files", {"x"});
+    return 9;
+  });
+  EXPECT_EQ(code, 9u);
+  EXPECT_EQ(machine_.Processes().size(), 1u);
+  EXPECT_EQ(caller.Successor(), nullptr);
+}
+
+TEST(SimCommandLineTest, SplitsAsTheMicrosoftRuntime) {
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(sim::SplitCommandLine(""), Args{});
+  EXPECT_EQ(sim::SplitCommandLine("a.exe"), Args{"a.exe"});
+  EXPECT_EQ(sim::SplitCommandLine("\"C:\\A b\\a.exe\"  x\t\"y z\" "),
+            (Args{"C:\\A b\\a.exe", "x", "y z"}));
+  // The program name takes backslashes as they are, even before a quote.
+  EXPECT_EQ(sim::SplitCommandLine("\"C:\\dir\\\" next"), (Args{"C:\\dir\\", "next"}));
+  // Backslashes count only before a quote.
+  EXPECT_EQ(sim::SplitCommandLine("p C:\\a\\b \"C:\\x y\\\\\" a\\\\\\\"b"),
+            (Args{"p", "C:\\a\\b", "C:\\x y\\", "a\\\"b"}));
+  EXPECT_EQ(sim::SplitCommandLine("p \"say \"\"hi\"\"\" a\"b c\"d"),
+            (Args{"p", "say \"hi\"", "ab cd"}));
+  EXPECT_EQ(sim::SplitCommandLine("p \"\" x"), (Args{"p", "", "x"}));
+}
+
+TEST_F(SimProcessTest, CommandLineOfATestStartedProcessQuotesWhatHasBlanks) {
+  sim::Process& process = machine_.StartProcess({kProgram, {"-s", "a b"}, {}});
+  EXPECT_EQ(process.CommandLine(), "\"C:\\Program Files\\App\\app.exe\" -s \"a b\"");
+}
+
+TEST_F(SimProcessTest, PausesAddUpAndShellNoticesAreRecorded) {
+  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
+  process.Run([](platform::Platform& platform) {
+    platform.process.Sleep(1000);
+    platform.process.Sleep(250);
+    platform.shell.ChangeNotify(platform::kShellEventAssociationChanged,
+                                platform::kShellNotifyIdList);
+    return 0;
+  });
+  EXPECT_EQ(process.SleptMilliseconds(), 1250u);
+  EXPECT_EQ(
+      machine_.ShellNotifications(),
+      (std::vector<sim::ShellNotification>{
+          {process.Id(), platform::kShellEventAssociationChanged, platform::kShellNotifyIdList}}));
+}
+
+TEST_F(SimProcessTest, TempPathIsTheCurrentUsersExistingTempFolder) {
+  platform::FileSystem& files = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  EXPECT_EQ(files.GetTempPath(), "C:\\Users\\User\\AppData\\Local\\Temp\\");
+  EXPECT_TRUE(files_.Exists(files.GetTempPath()));
+
+  const std::string second = "S-1-5-21-1000-1000-1000-1002";
+  machine_.Registry().AddUser(second);
+  machine_.Registry().SetCurrentUser(second);
+  EXPECT_EQ(files.GetTempPath(), "C:\\Users\\User2\\AppData\\Local\\Temp\\");
+  EXPECT_EQ(machine_.ProfileFolder(second), "C:\\Users\\User2");
+  EXPECT_THROW(machine_.ProfileFolder("S-1-5-18"), sim::ScriptError);
+}
+
+TEST_F(SimProcessTest, EveryUserIsListedUnderUsersWithShellFolders) {
+  const std::string second = "S-1-5-21-1000-1000-1000-1002";
+  machine_.Registry().AddUser(second);
+  platform::Registry& registry = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().registry;
+
+  std::vector<std::string> sids;
+  std::string name;
+  for (std::uint32_t i = 0; registry.EnumKey(kHkeyUsers, i, name) == platform::kErrorSuccess; ++i) {
+    sids.push_back(name);
+  }
+  EXPECT_EQ(sids, machine_.Registry().UserSids());
+  ASSERT_EQ(sids.size(), 2u);
+
+  for (const std::string& sid : sids) {
+    platform::RegistryKey key = 0;
+    ASSERT_EQ(registry.OpenKey(kHkeyUsers,
+                               sid + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                     "Shell Folders",
+                               platform::kKeyRead, key),
+              platform::kErrorSuccess)
+        << sid;
+    platform::RegistryValue value;
+    EXPECT_EQ(registry.QueryValue(key, "Programs", 260, value), platform::kErrorSuccess);
+    EXPECT_EQ(registry.CloseKey(key), platform::kErrorSuccess);
+  }
+}
+
+TEST_F(SimProcessTest, RebootCarriesOutDelayedOperationsThenWininit) {
+  files_.WriteFile("C:\\a.tmp", "a");
+  files_.WriteFile("C:\\b.new", "new b");
+  files_.WriteFile("C:\\b.dll", "old b");
+  files_.WriteFile("C:\\c.tmp", "c");
+  files_.SetInUse("C:\\b.dll", sim::InUse::NotRenamable);
+  ASSERT_TRUE(files_.MoveFileEx("C:\\a.tmp", "C:\\a.moved", kMoveFileDelayUntilReboot));
+  // Runs after the delayed rename, so it finds the file at its new name.
+  ASSERT_TRUE(files_.WritePrivateProfileSection(
+      "rename", "NUL=C:\\a.moved\0C:\\b.dll=C:\\b.new\0NUL=C:\\c.tmp\0\0"s, "WININIT.INI"));
+  files_.WriteFile("C:\\WINDOWS\\keep.ini", "");
+  ASSERT_TRUE(files_.WritePrivateProfileSection("other", "k=v\0\0"s, "C:\\WINDOWS\\WININIT.INI"));
+
+  machine_.Reboot();
+  EXPECT_FALSE(files_.Exists("C:\\a.tmp"));
+  EXPECT_FALSE(files_.Exists("C:\\a.moved"));
+  EXPECT_EQ(files_.ReadFile("C:\\b.dll"), "new b");
+  EXPECT_FALSE(files_.Exists("C:\\b.new"));
+  EXPECT_FALSE(files_.Exists("C:\\c.tmp"));
+  EXPECT_TRUE(files_.DelayedOperations().empty());
+  EXPECT_FALSE(files_.ProfileSection("WININIT.INI", "rename"));
+  EXPECT_EQ(files_.ReadFile("C:\\WINDOWS\\WININIT.INI"), "[other]\r\nk=v\r\n");
+  // The file once in use is free now.
+  EXPECT_TRUE(files_.DeleteFile("C:\\b.dll"));
+}
+
+TEST_F(SimProcessTest, SnapshotComparesTheWholeMachine) {
+  const std::vector<std::string> before = machine_.Snapshot();
+  const std::string line = "C:\\Program Files\\App\\app.exe [20] 2 bytes, hash ";
+  EXPECT_NE(std::find_if(before.begin(), before.end(),
+                         [&](const std::string& entry) { return entry.rfind(line, 0) == 0; }),
+            before.end())
+      << "file lines show attributes, size and hash";
+  EXPECT_NE(std::find(before.begin(), before.end(), "C:\\Program Files\\ [10]"), before.end());
+
+  files_.WriteFile("C:\\Program Files\\Other\\x.txt", "x");
+  machine_.Registry().SetString(platform::kHkeyLocalMachine, "SOFTWARE\\Other", "v", "1");
+  EXPECT_NE(machine_.Snapshot(), before);
+  files_.Remove("C:\\Program Files\\Other");
+  EXPECT_NE(machine_.Snapshot(), before);  // the key is still there
+  machine_.Registry().DeleteTree(platform::kHkeyLocalMachine, "SOFTWARE\\Other");
+  EXPECT_EQ(machine_.Snapshot(), before);
+}
+
+}  // namespace
