@@ -257,4 +257,26 @@ TEST_F(SimProcessTest, SnapshotComparesTheWholeMachine) {
   EXPECT_EQ(machine_.Snapshot(), before);
 }
 
+TEST_F(SimProcessTest, SnapshotShowsWhatWaitsForTheNextStart) {
+  const std::vector<std::string> before = machine_.Snapshot();
+  ASSERT_TRUE(files_.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
+  const std::vector<std::string> pending = machine_.Snapshot();
+  EXPECT_NE(std::find(pending.begin(), pending.end(),
+                      "at the next start: delete C:\\Program Files\\App\\app.exe"),
+            pending.end());
+  machine_.Reboot();
+  files_.WriteFile(kProgram, "MZ");
+  EXPECT_EQ(machine_.Snapshot(), before);
+}
+
+TEST_F(SimProcessTest, WithoutAdministratorRightsNothingWaitsForTheNextStart) {
+  // The list of delayed operations lies in the machine's part of the registry.
+  machine_.Registry().RefuseLocalMachineWrites(true);
+  platform::FileSystem& files = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  EXPECT_FALSE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
+  machine_.Registry().RefuseLocalMachineWrites(false);
+  EXPECT_TRUE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
+  EXPECT_EQ(files_.DelayedOperations().size(), 1u);
+}
+
 }  // namespace

@@ -602,7 +602,8 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
   const Location from = Resolve(existing);
   if (flags & platform::kMoveFileDelayUntilReboot) {
     const std::optional<Location> to = target ? std::optional(Resolve(*target)) : std::nullopt;
-    if (refuseDelayed_ || !from.valid || (to && !to->valid)) {
+    if (refuseDelayed_ || (delayedAllowed_ && !delayedAllowed_()) || !from.valid ||
+        (to && !to->valid)) {
       return false;
     }
     delayed_.push_back({Full(from), to ? std::optional(Full(*to)) : std::nullopt,
@@ -923,6 +924,10 @@ void FileSystem::SetInUse(const std::string& path, InUse inUse) {
 
 void FileSystem::SetWindowsFolderSource(std::function<std::string()> source) {
   windowsFolder_ = std::move(source);
+}
+
+void FileSystem::SetDelayedOperationsAllowedSource(std::function<bool()> source) {
+  delayedAllowed_ = std::move(source);
 }
 
 void FileSystem::SetTempFolderSource(std::function<std::string()> source) {

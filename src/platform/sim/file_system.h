@@ -117,6 +117,9 @@ class FileSystem final : public platform::FileSystem {
   // folder (with its trailing backslash).
   void SetWindowsFolderSource(std::function<std::string()> source);
   void SetTempFolderSource(std::function<std::string()> source);
+  // Whether the user may change what the system does at its start (the delayed operations lie
+  // in the machine's registry); asked besides RefuseDelayedOperations.
+  void SetDelayedOperationsAllowedSource(std::function<bool()> source);
 
   // Processes: each has a current folder of its own, starting at `startFolder` when that is a
   // folder, else where the machine's is. While running, its program file is in use (not
@@ -173,6 +176,7 @@ class FileSystem final : public platform::FileSystem {
   unsigned nextTempNumber_ = 1;
   std::function<std::string()> windowsFolder_;
   std::function<std::string()> tempFolder_;
+  std::function<bool()> delayedAllowed_;
 };
 
 // Answers from the version each simulated file carries.

@@ -295,6 +295,8 @@ Machine::Machine()
         LayDownProfile(registry, sid);
       }) {
   files_.SetWindowsFolderSource([this] { return system_.GetWindowsDirectory(); });
+  files_.SetDelayedOperationsAllowedSource(
+      [this] { return !registry_.RefusesLocalMachineWrites(); });
   files_.SetTempFolderSource(
       [this] { return ProfileFolder(registry_.CurrentUserSid()) + "\\AppData\\Local\\Temp\\"; });
   files_.CreateFolders(system_.GetWindowsDirectory() + "\\system32");
@@ -370,6 +372,12 @@ void Machine::Reboot() {
 
 std::vector<std::string> Machine::Snapshot() const {
   std::vector<std::string> lines = files_.Snapshot();
+  for (const DelayedOperation& operation : files_.DelayedOperations()) {
+    lines.push_back("at the next start: " +
+                    (operation.target ? "move " + operation.existing + " to " + *operation.target +
+                                            (operation.replaceExisting ? ", replacing" : "")
+                                      : "delete " + operation.existing));
+  }
   const std::vector<std::string> keys = registry_.Dump();
   lines.insert(lines.end(), keys.begin(), keys.end());
   return lines;

@@ -197,7 +197,8 @@ class Machine {
   void Reboot();
 
   // The whole machine for a before-and-after comparison: every drive, folder and file with
-  // attributes, size, a hash of the contents and the version, then every registry key and value.
+  // attributes, size, a hash of the contents and the version, then the delayed operations still
+  // waiting for the next start, then every registry key and value.
   std::vector<std::string> Snapshot() const;
 
  private:

@@ -70,6 +70,7 @@ class Registry final : public platform::Registry {
   // As for a user without administrator rights: every change under HKLM (and so HKCR) is
   // refused with kErrorAccessDenied, and keys there open for reading only.
   void RefuseLocalMachineWrites(bool refuse) { refuseLocalMachineWrites_ = refuse; }
+  bool RefusesLocalMachineWrites() const { return refuseLocalMachineWrites_; }
 
   // Every key and value, one line each, as "HKLM\SOFTWARE\Key" and
   // "HKLM\SOFTWARE\Key : Name = REG_SZ "text"" (the default value's name shows as "@"),
