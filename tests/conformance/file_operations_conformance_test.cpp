@@ -197,6 +197,16 @@ TEST_F(FileOperationsConformance, CurrentDirectoryAnchorsRelativePaths) {
       << folder_;
 }
 
+TEST_F(FileOperationsConformance, CurrentFolderOfTheRunningProgramCannotBeRemoved) {
+  const std::string program = platform_.process.ModuleFileName();
+  ASSERT_TRUE(files_.CreateDirectory(Path("current")));
+  ASSERT_TRUE(files_.SetCurrentDirectory(Path("current")));
+  EXPECT_FALSE(files_.RemoveDirectory(Path("current")));
+  EXPECT_FALSE(files_.MoveFileEx(Path("current"), Path("moved"), 0));
+  ASSERT_TRUE(files_.SetCurrentDirectory("\\"));
+  EXPECT_TRUE(files_.RemoveDirectory(Path("current")));
+}
+
 TEST_F(FileOperationsConformance, TempPathIsAnExistingFolderWithItsBackslash) {
   const std::string temp = files_.GetTempPath();
   ASSERT_GE(temp.size(), 3u);

@@ -11,6 +11,8 @@ class SimBackend final : public Backend {
   SimBackend() {
     machine_.Files().WriteFile(kProgramPath, "MZ");
     machine_.Files().SetFileVersion(kProgramPath, kProgramVersion);
+    // The tests run inside conformance.exe: its file and current folder are in use meanwhile.
+    machine_.Files().ProcessStarted(process_.Id(), kProgramPath);
   }
 
   platform::Platform& Get() override { return process_.GetPlatform(); }
