@@ -70,6 +70,15 @@ TEST_F(ProfileConformance, HandWrittenFileReadsEntryByEntry) {
   EXPECT_EQ(read.count, 13u);
 }
 
+TEST_F(ProfileConformance, BlanksAroundNamesAndValuesGo) {
+  ASSERT_TRUE(
+      backend_->WriteBytes(Ini(), "[s]\r\n a = 1 \r\n\r\n  [ t ]  \r\nx=2\r\n[u]\ny = C:\\a b\n"));
+  EXPECT_EQ(Section("s", 4096).lines, "a=1\0"s);
+  EXPECT_EQ(Section("t", 4096).lines, "x=2\0"s);
+  // Lines may end in a line feed alone.
+  EXPECT_EQ(Section("u", 4096).lines, "y=C:\\a b\0"s);
+}
+
 TEST_F(ProfileConformance, BufferTooSmallGivesCapacityMinusTwo) {
   const std::string lines = "NUL=C:\\a.tmp\0NUL=C:\\b.tmp\0"s;  // 26 characters
   ASSERT_TRUE(files_.WritePrivateProfileSection("rename", lines + '\0', Ini()));
