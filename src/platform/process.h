@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ class Process {
 
   // Sleep.
   virtual void Sleep(unsigned milliseconds) = 0;
+
+  // getenv: the variable's value, or nothing when it is not set.
+  virtual std::optional<std::string> GetEnvironmentVariable(const std::string& name) = 0;
+
+  // LoadLibraryA of a bare name followed by FreeLibrary: whether the library search finds and
+  // loads it (the program's own folder first, where the system's search allows it).
+  virtual bool CanLoadLibrary(const std::string& name) = 0;
 
   // The C runtime's _spawnv with _P_OVERLAY: starts `program` with the command line made of
   // `arguments` joined by single blanks (quote an argument with blanks yourself), the same

@@ -2,15 +2,34 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace platform {
 
 inline constexpr std::int32_t kShellEventAssociationChanged = 0x08000000;  // SHCNE_ASSOCCHANGED
 inline constexpr std::uint32_t kShellNotifyIdList = 0x0000;                // SHCNF_IDLIST
 
+// A shell link object (IShellLinkA with its IPersistFile), released when destroyed.
+class ShellLink {
+ public:
+  virtual ~ShellLink() = default;
+  // IShellLinkA::SetPath, SetDescription, SetWorkingDirectory: true on S_OK.
+  virtual bool SetPath(const std::string& target) = 0;
+  virtual bool SetDescription(const std::string& description) = 0;
+  virtual bool SetWorkingDirectory(const std::string& folder) = 0;
+  // IPersistFile::Save with the path made wide through the ANSI code page, remembered: true on
+  // S_OK. The folder must exist.
+  virtual bool Save(const std::string& path) = 0;
+};
+
 class Shell {
  public:
   virtual ~Shell() = default;
+
+  // CoCreateInstance of the shell link class and its IPersistFile, with the component library
+  // initialised for the process on first use: nullptr when either cannot be had.
+  virtual std::unique_ptr<ShellLink> CreateShellLink() = 0;
 
   // SHChangeNotify without items: tells the shell that something it shows has changed.
   virtual void ChangeNotify(std::int32_t event, std::uint32_t flags) = 0;
