@@ -11,6 +11,8 @@ inline constexpr char kProductProgram[] = "Pictv6.exe";
 inline constexpr char kUninstaller[] = "PictvUnInst.exe";
 inline constexpr char kAgreement[] = "agreement.txt";
 inline constexpr char kHomePageShortcut[] = "HomePage.url";
+inline constexpr char kHelpFile[] = "Pictv6Man.chm";
+inline constexpr char kReadme[] = "readme.txt";
 inline constexpr char kPresetSettings[] = "Pictv6.ini";
 inline constexpr char kPresetRegistry[] = "Pictv6.reg";
 // The environment variable naming the self-extracting archive that started the setup.

@@ -1,0 +1,120 @@
+#include "engine/shortcuts.h"
+
+#include "engine/distribution.h"
+#include "engine/helpers.h"
+#include "engine/install_log.h"
+#include "resources/catalogue.h"
+
+namespace {
+
+constexpr char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// Stored as written: the shell expands it when the shortcut is used.
+constexpr char kProductWorkingFolder[] = "%APPDATA%";
+constexpr std::size_t kTargetCapacity = 512;
+constexpr std::size_t kShortcutPathCapacity = 260;
+
+std::string ShellFolder(platform::Platform& platform, bool allUsers, const char* common,
+                        const char* own) {
+  return ReadRegistryString(platform.registry,
+                            allUsers ? platform::kHkeyLocalMachine : platform::kHkeyCurrentUser,
+                            kShellFoldersKey, allUsers ? common : own);
+}
+
+}  // namespace
+
+long CreateShellLink(platform::Application& app, const SetupOptions& options,
+                     const std::string& target, const std::string& shortcutPath,
+                     const std::optional<std::string>& workingFolder) {
+  if (target.size() >= kTargetCapacity || shortcutPath.size() >= kShortcutPathCapacity) {
+    return kShortcutFailed;
+  }
+  platform::Platform& platform = app.GetPlatform();
+  std::unique_ptr<platform::ShellLink> link = platform.shell.CreateShellLink();
+  if (!link) {
+    return kShortcutFailed;
+  }
+  std::string path = target;
+  if (!path.empty() && path.front() == '"') {
+    path.erase(0, 1);
+  }
+  if (!path.empty() && path.back() == '"') {
+    path.pop_back();
+  }
+  // Neither failure stops the shortcut from being saved.
+  if (!link->SetPath(path)) {
+    app.MessageBox("SetPath failed!", {platform::Buttons::Ok});
+  }
+  if (!link->SetDescription("")) {
+    app.MessageBox("SetDescription failed!", {platform::Buttons::Ok});
+  }
+  if (workingFolder) {
+    link->SetWorkingDirectory(*workingFolder);
+  }
+  if (!link->Save(shortcutPath)) {
+    return kShortcutFailed;
+  }
+  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest,
+                std::string(LogRecordPrefix(LogRecordKind::ShellLink)) + shortcutPath);
+  return kShortcutSaved;
+}
+
+void CreateProductShortcuts(platform::Application& app, SetupOptions& options) {
+  platform::Platform& platform = app.GetPlatform();
+  std::string programs;
+  if (options.AllUsers) {
+    programs = ShellFolder(platform, true, "Common Programs", "Programs");
+    // The all-users program menu is unknown: the whole run becomes a current-user one.
+    if (programs.size() < 4) {
+      options.AllUsers = false;
+    }
+  }
+  if (!options.AllUsers) {
+    programs = ShellFolder(platform, false, "Common Programs", "Programs");
+  }
+
+  NormalizeFolderText(platform.system, options.GroupName);
+  const std::string& group = options.GroupName;
+  // Each level of a nested group first; stepping by ANSI characters, so that the second byte
+  // of a double-byte character is never taken for a level's end.
+  for (std::size_t i = 0; i < group.size(); ++i) {
+    if (platform.system.IsDBCSLeadByte(static_cast<unsigned char>(group[i])) &&
+        i + 1 < group.size()) {
+      ++i;
+    } else if (group[i] == '\\' && i > 0) {
+      platform.files.CreateDirectory(programs + "\\" + group.substr(0, i));
+    }
+  }
+  const std::string groupFolder = programs + "\\" + group;
+  platform.files.CreateDirectory(groupFolder);
+  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest,
+                std::string(LogRecordPrefix(LogRecordKind::MadeDir)) + groupFolder);
+
+  const std::string folder = options.InstallFolder + "\\";
+  const std::string product = folder + distribution::kProductProgram;
+  auto shortcut = [&](const std::string& place, unsigned nameId) {
+    return place + "\\" + app.LoadString(nameId) + ".lnk";
+  };
+  if (platform.files.GetFileAttributes(groupFolder) != platform::kInvalidFileAttributes) {
+    CreateShellLink(app, options, product, shortcut(groupFolder, catalogue::kProductName),
+                    kProductWorkingFolder);
+    CreateShellLink(app, options, folder + distribution::kHelpFile,
+                    shortcut(groupFolder, catalogue::kHelpShortcut), std::nullopt);
+    CreateShellLink(app, options, folder + distribution::kReadme,
+                    shortcut(groupFolder, catalogue::kReadmeShortcut), std::nullopt);
+    CreateShellLink(app, options, folder + distribution::kUninstaller,
+                    shortcut(groupFolder, catalogue::kUninstallShortcut), std::nullopt);
+  }
+  if (options.DesktopIcon) {
+    const std::string desktop =
+        ShellFolder(platform, options.AllUsers, "Common Desktop", "Desktop");
+    CreateShellLink(app, options, product, shortcut(desktop, catalogue::kProductName),
+                    kProductWorkingFolder);
+  }
+  if (options.Autostart) {
+    const std::string startup =
+        ShellFolder(platform, options.AllUsers, "Common Startup", "Startup");
+    CreateShellLink(app, options, product, shortcut(startup, catalogue::kProductName),
+                    kProductWorkingFolder);
+  }
+}
