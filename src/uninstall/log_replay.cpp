@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "engine/helpers.h"
+#include "engine/paths.h"
 #include "engine/text.h"
 #include "uninstall/removal_helpers.h"
 
@@ -26,29 +27,6 @@ bool IsFileRecord(LogRecordKind kind) {
 
 bool IsSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The logs lie in the install folder, which its user may be able to write, while the removal
-// may run with more rights. A record must not reach what an installation never put there.
-bool StaysInsideTheFolder(std::string_view spec) {
-  if (spec.empty() || spec.front() == '\\' || spec.front() == '/' ||
-      spec.find(':') != std::string_view::npos) {
-    return false;
-  }
-  std::size_t start = 0;
-  while (start <= spec.size()) {
-    const std::size_t end = spec.find_first_of("\\/", start);
-    const std::string_view step =
-        spec.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (step == "..") {
-      return false;
-    }
-    if (end == std::string_view::npos) {
-      break;
-    }
-    start = end + 1;
-  }
-  return true;
 }
 
 // Only a shortcut may go by a "Shell Link: " record: the older logs' .pif and .url kinds too.
@@ -78,7 +56,9 @@ std::string RemovalFileSpec(const std::string& argument) {
     }
     spec = spec.substr(start);
   }
-  return StaysInsideTheFolder(spec) ? spec : std::string();
+  // The logs lie in the install folder, which its user may be able to write, while the removal
+  // may run with more rights. A record must not reach what an installation never put there.
+  return StaysInsideFolder(spec) ? spec : std::string();
 }
 
 void ReplayShellRecords(platform::Platform& platform, const std::string& logPath) {

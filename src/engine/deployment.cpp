@@ -1,0 +1,269 @@
+#include "engine/deployment.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/distribution.h"
+#include "engine/install_log.h"
+#include "engine/paths.h"
+#include "engine/reboot_operations.h"
+#include "engine/text.h"
+
+namespace {
+
+constexpr char kOldSuffix[] = ".old";
+constexpr char kSecondOldSuffix[] = ".old2";
+constexpr char kNewSuffix[] = ".new";
+constexpr char kHiddenSuffix[] = ".toinst";
+
+bool IsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string TrimEnd(std::string_view text) {
+  while (!text.empty() && IsSpace(text.back())) {
+    text.remove_suffix(1);
+  }
+  return std::string(text);
+}
+
+std::string TrimStart(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) {
+    text.remove_prefix(1);
+  }
+  return std::string(text);
+}
+
+bool Exists(platform::FileSystem& files, const std::string& path) {
+  return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
+}
+
+bool IsFile(platform::FileSystem& files, const std::string& path) {
+  const std::uint32_t attributes = files.GetFileAttributes(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kAttributeDirectory) == 0;
+}
+
+bool Rename(platform::FileSystem& files, const std::string& from, const std::string& to) {
+  return files.MoveFileEx(from, to, 0);
+}
+
+bool CopyOver(platform::FileSystem& files, const std::string& source, const std::string& target) {
+  return files.CopyFile(source, target, false);
+}
+
+// The two halves of a rename-form spec, split at the first ">".
+struct RenameSpec {
+  std::string fileName;
+  std::string targetName;
+};
+
+std::optional<RenameSpec> SplitRename(const std::string& spec) {
+  const std::size_t mark = spec.find('>');
+  if (mark == std::string::npos) {
+    return std::nullopt;
+  }
+  return RenameSpec{TrimEnd(std::string_view(spec).substr(0, mark)),
+                    TrimStart(std::string_view(spec).substr(mark + 1))};
+}
+
+// The manifest comes with the distribution, which may lie where others can write; nothing it
+// says may put a file beside or above the install folder.
+bool TargetStaysInside(const std::string& spec) {
+  const std::optional<RenameSpec> rename = SplitRename(spec);
+  return StaysInsideFolder(rename ? rename->targetName : spec);
+}
+
+void CopyRecord(platform::Platform& platform, const SetupOptions& options,
+                const std::string& spec) {
+  if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
+    CopyInstallFile(platform, rename->fileName, options.SourceFolder, options.InstallFolder,
+                    rename->targetName);
+  } else {
+    CopyInstallFiles(platform, spec, options.InstallFolder, options.SourceFolder);
+  }
+}
+
+// Whether the system can load the library that an "ind" record would otherwise install. The
+// distribution's own copy is hidden meanwhile, so that only a copy the system has counts.
+bool SystemHasLibrary(platform::Platform& platform, const SetupOptions& options,
+                      const std::string& spec) {
+  const std::optional<RenameSpec> rename = SplitRename(spec);
+  const std::string name = rename ? rename->fileName : spec;
+  const std::string sourcePath = CompleteFolder(options.SourceFolder) + name;
+  const std::string hiddenPath = sourcePath + kHiddenSuffix;
+  Rename(platform.files, sourcePath, hiddenPath);
+  const bool loaded = platform.process.CanLoadLibrary(name);
+  Rename(platform.files, hiddenPath, sourcePath);
+  return loaded;
+}
+
+// The library name is also used to hide the distribution's copy for a moment; a name reaching
+// outside the distribution folder would have the setup rename someone else's file.
+bool LibraryNameStaysInside(const std::string& spec) {
+  const std::optional<RenameSpec> rename = SplitRename(spec);
+  return StaysInsideFolder(rename ? rename->fileName : spec);
+}
+
+}  // namespace
+
+bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
+                     const std::string& sourceFolder, const std::string& targetFolder,
+                     const std::optional<std::string>& targetName) {
+  platform::FileSystem& files = platform.files;
+  const std::string source = CompleteFolder(sourceFolder);
+  const std::string target = CompleteFolder(targetFolder);
+  const bool sameFolder = EqualsIgnoringCase(source, target);
+  if (sameFolder && !targetName) {
+    return true;
+  }
+
+  const std::string sourcePath = source + fileName;
+  // A folder is no file to copy; going on would set a same-named target folder aside.
+  if (!IsFile(files, sourcePath)) {
+    return false;
+  }
+  const std::string targetPath = target + (targetName ? *targetName : fileName);
+  // A rename onto itself: deleting the target below would delete the only copy.
+  if (EqualsIgnoringCase(sourcePath, targetPath)) {
+    return true;
+  }
+
+  if (sameFolder && Exists(files, targetPath) && !files.DeleteFile(targetPath)) {
+    return true;
+  }
+  if (!Exists(files, targetPath)) {
+    return CopyOver(files, sourcePath, targetPath);
+  }
+
+  const std::uint32_t attributes = files.GetFileAttributes(targetPath);
+  files.SetFileAttributes(targetPath, attributes & ~std::uint32_t{platform::kAttributeReadOnly |
+                                                                  platform::kAttributeHidden});
+  if (files.DeleteFile(targetPath)) {
+    return CopyOver(files, sourcePath, targetPath);
+  }
+
+  // In use: a file that can still be renamed is set aside and goes at the next start.
+  std::string oldPath = targetPath + kOldSuffix;
+  if (Exists(files, oldPath) && !files.DeleteFile(oldPath)) {
+    DeleteAtReboot(files, oldPath);
+    oldPath = targetPath + kSecondOldSuffix;
+    files.DeleteFile(oldPath);
+  }
+  if (Rename(files, targetPath, oldPath)) {
+    DeleteAtReboot(files, oldPath);
+    return CopyOver(files, sourcePath, targetPath);
+  }
+
+  // Neither deletable nor renamable: the new file waits beside it for the next start. The old
+  // one is only given up once its replacement is in place, so that a failed copy never leaves
+  // the product without the file after the restart.
+  const std::string newPath = targetPath + kNewSuffix;
+  files.DeleteFile(newPath);
+  if (CopyOver(files, sourcePath, newPath)) {
+    // Recorded before the rename: the start carries them out in order, and a rename does not
+    // replace a file in its way.
+    DeleteAtReboot(files, targetPath);
+    RenameAtReboot(files, newPath, targetPath);
+  }
+  return CopyOver(files, sourcePath, targetPath);
+}
+
+int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
+                     const std::string& targetFolder, const std::string& sourceFolder) {
+  platform::FileSystem& files = platform.files;
+  const std::string searchPath = CompleteFolder(sourceFolder) + pattern;
+  const std::vector<platform::FoundFile> found = files.FindFiles(searchPath);
+  if (found.empty()) {
+    return 0;
+  }
+
+  if (!Exists(files, targetFolder)) {
+    std::string working = targetFolder;
+    NormalizeFolderText(platform.system, working);
+    for (std::size_t at = working.find('\\', 1); at != std::string::npos;
+         at = working.find('\\', at + 1)) {
+      files.CreateDirectory(working.substr(0, at));
+    }
+    files.CreateDirectory(targetFolder);
+  }
+
+  std::string copyFrom = sourceFolder;
+  std::string copyTo = targetFolder;
+  if (const std::size_t slash = pattern.rfind('\\'); slash != std::string::npos) {
+    copyFrom = searchPath.substr(0, searchPath.rfind('\\'));
+    copyTo = targetFolder + "\\" + pattern.substr(0, slash);
+  }
+
+  int copied = 0;
+  for (const platform::FoundFile& entry : found) {
+    if (entry.name == "." || entry.name == "..") {
+      continue;
+    }
+    if (!CopyInstallFile(platform, entry.name, copyFrom, copyTo, std::nullopt)) {
+      break;
+    }
+    ++copied;
+  }
+  return copied;
+}
+
+void DeployManifest(platform::Platform& platform, const SetupOptions& options,
+                    const Wow64Query& wow64, const std::string& manifestPath) {
+  const bool sixtyFourBit = wow64.IsRunningOnWow64();
+  InstallLog manifest(platform.files, manifestPath);
+  if (!manifest.IsOpen()) {
+    return;
+  }
+  while (std::optional<std::string> line = manifest.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (!record) {
+      continue;
+    }
+    const std::string& rest = record->argument;
+    switch (record->kind) {
+      case LogRecordKind::FileCopy:
+        if (TargetStaysInside(rest)) {
+          CopyRecord(platform, options, rest);
+        }
+        break;
+      case LogRecordKind::FileCopyX64:
+        if (sixtyFourBit && TargetStaysInside(rest)) {
+          CopyRecord(platform, options, rest);
+        }
+        break;
+      case LogRecordKind::FileCopyInd:
+        if (TargetStaysInside(rest) && LibraryNameStaysInside(rest) &&
+            !SystemHasLibrary(platform, options, rest)) {
+          CopyRecord(platform, options, rest);
+        }
+        break;
+      case LogRecordKind::MakeDir:
+        platform.files.CreateDirectory(options.InstallFolder + "\\" + rest);
+        break;
+      case LogRecordKind::FileOverwrite:
+      case LogRecordKind::FileDel:
+      case LogRecordKind::MadeDir:
+      case LogRecordKind::ShellLink:
+        break;
+    }
+  }
+}
+
+void CreateInstalledLog(platform::Platform& platform, const SetupOptions& options) {
+  CopyInstallFiles(platform, distribution::kManifest, options.InstallFolder, options.SourceFolder);
+  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest, "");
+}
+
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options) {
+  const std::string folder =
+      ParentFolder(platform.process.GetEnvironmentVariable(distribution::kArchiveVariable));
+  if (folder.empty()) {
+    return;
+  }
+  CopyInstallFile(platform, distribution::kPresetSettings, folder, options.InstallFolder,
+                  std::nullopt);
+  CopyInstallFile(platform, distribution::kPresetRegistry, folder, options.InstallFolder,
+                  std::nullopt);
+}

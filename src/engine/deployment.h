@@ -1,0 +1,38 @@
+// Putting the product's files into the install folder: the manifest's records deployed from the
+// distribution folder, files in use replaced at the next system start, the installed log, and
+// the preset files of a self-extracting archive.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/setup_options.h"
+#include "engine/helpers.h"
+#include "platform/platform.h"
+
+// Copies `fileName` from `sourceFolder` into `targetFolder`, under `targetName` when given,
+// replacing what is there; a target in use is set aside or replaced at the next start. True
+// when the target now holds the file, or when source and target are already the same file.
+bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
+                     const std::string& sourceFolder, const std::string& targetFolder,
+                     const std::optional<std::string>& targetName);
+
+// Copies every match of `pattern` (wildcards, optionally behind one subfolder part) from
+// `sourceFolder` into the same place below `targetFolder`, which is created with its missing
+// ancestors when something matches; a subfolder part must exist already. The first file that
+// fails ends the pattern. Returns how many were copied.
+int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
+                     const std::string& targetFolder, const std::string& sourceFolder);
+
+// Deploys the copy and folder records of the manifest at `manifestPath`, in line order, from
+// `SourceFolder` into `InstallFolder`. A manifest that cannot be opened deploys nothing.
+void DeployManifest(platform::Platform& platform, const SetupOptions& options,
+                    const Wow64Query& wow64, const std::string& manifestPath);
+
+// The manifest copied into the install folder as the installed log, then one empty line, so
+// that the records appended later start on a line of their own.
+void CreateInstalledLog(platform::Platform& platform, const SetupOptions& options);
+
+// The preset files from the folder of the self-extracting archive that started the setup, if
+// one did; a missing preset file is simply not copied.
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options);

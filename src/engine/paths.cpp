@@ -1,0 +1,24 @@
+#include "engine/paths.h"
+
+#include <cstddef>
+
+bool StaysInsideFolder(std::string_view relative) {
+  if (relative.empty() || relative.front() == '\\' || relative.front() == '/' ||
+      relative.find(':') != std::string_view::npos) {
+    return false;
+  }
+  std::size_t start = 0;
+  while (start <= relative.size()) {
+    const std::size_t end = relative.find_first_of("\\/", start);
+    const std::string_view step = relative.substr(
+        start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (step == "..") {
+      return false;
+    }
+    if (end == std::string_view::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return true;
+}

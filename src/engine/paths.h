@@ -1,0 +1,9 @@
+// Names that a log or manifest gives relative to a folder. Both files may come from places a
+// less trusted user can write, while the program may run with more rights than that user.
+#pragma once
+
+#include <string_view>
+
+// Whether `relative` names something at or below the folder it is read against: not empty, no
+// drive, root or share ("\", "/" or ":" would reach elsewhere) and no ".." step.
+bool StaysInsideFolder(std::string_view relative);
