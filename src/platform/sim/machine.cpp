@@ -12,6 +12,116 @@ struct ProcessExit {
   unsigned exitCode;
 };
 
+std::string Lowered(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+bool SameLetters(const std::string& a, const std::string& b) {
+  return Lowered(a) == Lowered(b);
+}
+
+// A saved shell link: the format's own first bytes (a header size of 0x4C), then a mark of the
+// simulation and the three texts, each ended by a zero, which no text can contain.
+const std::string kShortcutMagic = std::string("L\0\0\0", 4) + "sim-shortcut" + '\0';
+
+std::string EncodeShortcut(const Shortcut& shortcut) {
+  return kShortcutMagic + shortcut.target + '\0' + shortcut.workingFolder + '\0' +
+         shortcut.description + '\0';
+}
+
+std::optional<Shortcut> DecodeShortcut(const std::string& bytes) {
+  if (bytes.compare(0, kShortcutMagic.size(), kShortcutMagic) != 0) {
+    return std::nullopt;
+  }
+  std::vector<std::string> texts;
+  std::size_t start = kShortcutMagic.size();
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find('\0', start);
+    if (end == std::string::npos) {
+      return std::nullopt;
+    }
+    texts.push_back(bytes.substr(start, end - start));
+    start = end + 1;
+  }
+  if (texts.size() != 3) {
+    return std::nullopt;
+  }
+  return Shortcut{texts[0], texts[1], texts[2]};
+}
+
+// IShellLinkA with its IPersistFile, as the simulated shell makes it for one process.
+class SimShellLink final : public platform::ShellLink {
+ public:
+  SimShellLink(Machine& machine, unsigned processId) : machine_(machine), processId_(processId) {}
+
+  bool SetPath(const std::string& target) override {
+    return Set(ShellLinkStep::SetPath, shortcut_.target, target);
+  }
+  bool SetDescription(const std::string& description) override {
+    return Set(ShellLinkStep::SetDescription, shortcut_.description, description);
+  }
+  bool SetWorkingDirectory(const std::string& folder) override {
+    return Set(ShellLinkStep::SetWorkingDirectory, shortcut_.workingFolder, folder);
+  }
+
+  bool Save(const std::string& path) override {
+    if (machine_.ShellLinkStepFails(ShellLinkStep::Save) || !FitsWidePath(path)) {
+      return false;
+    }
+    sim::FileSystem& files = machine_.Files();
+    const sim::FileSystem::Acting acting(files, processId_);
+    const std::string full = files.FullPath(path);
+    const std::size_t slash = full.find_last_of('\\');
+    if (slash == std::string::npos || slash + 1 == full.size()) {
+      return false;
+    }
+    // The folder must be there; the link file itself may be replaced unless it is a folder or
+    // read-only.
+    const std::string folder = full.substr(0, slash == 2 ? 3 : slash);
+    const std::uint32_t folderAttributes = files.GetFileAttributes(folder);
+    if (folderAttributes == platform::kInvalidFileAttributes ||
+        !(folderAttributes & platform::kAttributeDirectory)) {
+      return false;
+    }
+    const std::uint32_t attributes = files.GetFileAttributes(full);
+    if (attributes != platform::kInvalidFileAttributes &&
+        (attributes & (platform::kAttributeDirectory | platform::kAttributeReadOnly))) {
+      return false;
+    }
+    files.WriteFile(full, EncodeShortcut(shortcut_));
+    return true;
+  }
+
+ private:
+  bool Set(ShellLinkStep step, std::string& field, const std::string& value) {
+    if (machine_.ShellLinkStepFails(step)) {
+      return false;
+    }
+    field = value;
+    return true;
+  }
+
+  // The path made wide through the ANSI code page must fit 260 characters with its terminator;
+  // a double-byte character is one wide character.
+  bool FitsWidePath(const std::string& path) {
+    std::size_t wide = 0;
+    for (std::size_t i = 0; i < path.size(); ++i, ++wide) {
+      if (machine_.System().IsDBCSLeadByte(static_cast<unsigned char>(path[i])) &&
+          i + 1 < path.size()) {
+        ++i;
+      }
+    }
+    return wide + 1 <= 260;
+  }
+
+  Machine& machine_;
+  unsigned processId_;
+  Shortcut shortcut_;
+};
+
 std::string Quoted(const std::string& argument) {
   return argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
 }
@@ -141,6 +251,54 @@ void Process::ProcessFacility::Sleep(unsigned milliseconds) {
   owner_.slept_ += milliseconds;
 }
 
+std::optional<std::string> Process::ProcessFacility::GetEnvironmentVariable(
+    const std::string& name) {
+  for (const auto& [variable, value] : owner_.spec_.environment) {
+    if (SameLetters(variable, name)) {
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+void Process::SetEnvironmentVariable(const std::string& name,
+                                     const std::optional<std::string>& value) {
+  std::erase_if(spec_.environment,
+                [&](const auto& variable) { return SameLetters(variable.first, name); });
+  if (value) {
+    spec_.environment[name] = *value;
+  }
+}
+
+bool Process::ProcessFacility::CanLoadLibrary(const std::string& name) {
+  Machine& machine = owner_.machine_;
+  sim::FileSystem& files = machine.Files();
+  const sim::FileSystem::Acting acting(files, owner_.id_);
+  const auto isFile = [&](const std::string& path) {
+    const std::uint32_t attributes = files.GetFileAttributes(path);
+    return attributes != platform::kInvalidFileAttributes &&
+           !(attributes & platform::kAttributeDirectory);
+  };
+  std::string file = name;
+  const std::size_t slash = file.find_last_of("\\/");
+  // A name without an extension gets ".dll", as LoadLibrary adds it.
+  if (file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) {
+    file += ".dll";
+  }
+  if (slash != std::string::npos || file.find(':') != std::string::npos) {
+    return isFile(file);  // a path: no search
+  }
+  if (!machine.LibrarySearchRestricted()) {
+    const std::string& program = owner_.spec_.modulePath;
+    const std::size_t programSlash = program.find_last_of("\\/");
+    if (programSlash != std::string::npos && isFile(program.substr(0, programSlash + 1) + file)) {
+      return true;
+    }
+  }
+  return machine.systemLibraries_.count(Lowered(file)) > 0 ||
+         isFile(machine.System().GetWindowsDirectory() + "\\system32\\" + file);
+}
+
 void Process::ProcessFacility::StartReplacingProcess(const std::string& program,
                                                      const std::vector<std::string>& arguments) {
   sim::FileSystem& files = owner_.machine_.Files();
@@ -159,7 +317,11 @@ void Process::ProcessFacility::StartReplacingProcess(const std::string& program,
     commandLine += (commandLine.empty() ? "" : " ") + argument;
   }
   std::vector<std::string> split = SplitCommandLine(commandLine);
-  ProcessSpec spec{modulePath, {}, split.empty() ? std::string() : split.front(), currentFolder};
+  ProcessSpec spec{modulePath,
+                   {},
+                   split.empty() ? std::string() : split.front(),
+                   currentFolder,
+                   owner_.spec_.environment};
   if (!split.empty()) {
     spec.arguments.assign(split.begin() + 1, split.end());
   }
@@ -254,6 +416,13 @@ std::optional<platform::FixedFileVersion> Process::VersionsFacility::GetFixedFil
   return owner_.machine_.Versions().GetFixedFileVersion(path);
 }
 
+std::unique_ptr<platform::ShellLink> Process::ShellFacility::CreateShellLink() {
+  if (owner_.machine_.ShellLinkStepFails(ShellLinkStep::Create)) {
+    return nullptr;
+  }
+  return std::make_unique<SimShellLink>(owner_.machine_, owner_.id_);
+}
+
 void Process::ShellFacility::ChangeNotify(std::int32_t event, std::uint32_t flags) {
   owner_.machine_.Notify({owner_.id_, event, flags});
 }
@@ -301,6 +470,12 @@ Machine::Machine()
       [this] { return ProfileFolder(registry_.CurrentUserSid()) + "\\AppData\\Local\\Temp\\"; });
   files_.CreateFolders(system_.GetWindowsDirectory() + "\\system32");
   files_.CreateFolders("C:\\Program Files");
+  for (const char* library :
+       {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+        "oleaut32.dll", "msvcrt.dll", "comctl32.dll", "comdlg32.dll", "shlwapi.dll", "version.dll",
+        "ntdll.dll"}) {
+    systemLibraries_.insert(library);
+  }
   registry_.SetString(platform::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                       "ProgramFilesDir", "C:\\Program Files");
 
@@ -336,6 +511,27 @@ void Machine::LayDownProfile(sim::Registry& registry, const std::string& sid) {
   }
   files_.CreateFolders(profile + "\\AppData\\Local\\Temp");
   profiles_[sid] = profile;
+}
+
+void Machine::AddSystemLibrary(const std::string& name) {
+  systemLibraries_.insert(Lowered(name));
+}
+
+void Machine::RemoveSystemLibrary(const std::string& name) {
+  systemLibraries_.erase(Lowered(name));
+}
+
+void Machine::FailShellLinkStep(ShellLinkStep step, bool fail) {
+  if (fail) {
+    failingLinkSteps_.insert(step);
+  } else {
+    failingLinkSteps_.erase(step);
+  }
+}
+
+std::optional<Shortcut> Machine::ReadShortcut(const std::string& path) const {
+  const std::optional<std::string> bytes = files_.ReadFile(path);
+  return bytes ? DecodeShortcut(*bytes) : std::nullopt;
 }
 
 std::string Machine::ProfileFolder(const std::string& sid) const {

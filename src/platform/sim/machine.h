@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,20 @@ struct ProcessSpec {
   std::vector<std::string> arguments;  // the arguments after the program name, quotes removed
   std::string programName;             // argument 0 as typed; empty means the module path
   std::string currentFolder = {};      // where relative paths start; empty: the program's folder
+  // The environment: names as set, looked up without regard to case as the runtime does.
+  std::map<std::string, std::string> environment = {};
 };
+
+// What a saved shell link records.
+struct Shortcut {
+  std::string target;
+  std::string workingFolder;
+  std::string description;
+  bool operator==(const Shortcut&) const = default;
+};
+
+// The steps of making a shell link that a test can make fail.
+enum class ShellLinkStep { Create, SetPath, SetDescription, SetWorkingDirectory, Save };
 
 // A command line split as the Microsoft C runtime splits it for main: blanks and tabs part the
 // arguments outside double quotes; quotes group and go; 2n backslashes before a quote give n and
@@ -70,6 +84,10 @@ class Process {
   // The process the program handed over to with StartReplacingProcess; none if it did not.
   Process* Successor() const { return successor_; }
 
+  // As the runtime's _putenv inside the process: sets the variable, or removes it when
+  // `value` is nothing.
+  void SetEnvironmentVariable(const std::string& name, const std::optional<std::string>& value);
+
  private:
   class ProcessFacility final : public platform::Process {
    public:
@@ -77,6 +95,8 @@ class Process {
     std::string ModuleFileName() override;
     std::vector<std::string> Arguments() override;
     void Sleep(unsigned milliseconds) override;
+    std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+    bool CanLoadLibrary(const std::string& name) override;
     void StartReplacingProcess(const std::string& program,
                                const std::vector<std::string>& arguments) override;
 
@@ -141,6 +161,7 @@ class Process {
   class ShellFacility final : public platform::Shell {
    public:
     explicit ShellFacility(sim::Process& owner) : owner_(owner) {}
+    std::unique_ptr<platform::ShellLink> CreateShellLink() override;
     void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 
    private:
@@ -187,6 +208,25 @@ class Machine {
   // Every SHChangeNotify call of every process, in order.
   const std::vector<ShellNotification>& ShellNotifications() const { return notifications_; }
 
+  // Libraries that LoadLibraryA finds by bare name in the system folder, besides any .dll file
+  // lying in the Windows folder's system32. A fresh machine has the usual system libraries
+  // (kernel32.dll, user32.dll, advapi32.dll, shell32.dll, ole32.dll, msvcrt.dll, comctl32.dll
+  // and a few more). Names compare without regard to case.
+  void AddSystemLibrary(const std::string& name);
+  void RemoveSystemLibrary(const std::string& name);
+  // Whether the program's start-up confined the library search to the system folder, which it
+  // always does where Windows offers it. False: as on a Windows too old for that, a .dll in
+  // the running program's own folder is found first.
+  void SetLibrarySearchRestricted(bool restricted) { librarySearchRestricted_ = restricted; }
+  bool LibrarySearchRestricted() const { return librarySearchRestricted_; }
+
+  // Makes a step of every shell link made from now on fail (CreateShellLink gives nullptr; the
+  // others return false and change nothing), or succeed again.
+  void FailShellLinkStep(ShellLinkStep step, bool fail = true);
+  bool ShellLinkStepFails(ShellLinkStep step) const { return failingLinkSteps_.count(step) > 0; }
+  // The shell link saved at the path; none when the file is missing or is not a shell link.
+  std::optional<Shortcut> ReadShortcut(const std::string& path) const;
+
   // A user's profile folder, e.g. C:\Users\User; throws sim::ScriptError for an unknown user.
   std::string ProfileFolder(const std::string& sid) const;
 
@@ -208,6 +248,9 @@ class Machine {
 
   std::map<std::string, std::string> profiles_;  // by SID; before the registry, which fills it
   std::vector<ShellNotification> notifications_;
+  std::set<std::string> systemLibraries_;  // lower case
+  bool librarySearchRestricted_ = true;
+  std::set<ShellLinkStep> failingLinkSteps_;
   User user_;
   sim::FileSystem files_;
   sim::FileVersions versions_{files_};

@@ -17,6 +17,8 @@ class Win32Process final : public Process {
   std::string ModuleFileName() override;
   std::vector<std::string> Arguments() override;
   void Sleep(unsigned milliseconds) override;
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+  bool CanLoadLibrary(const std::string& name) override;
   void StartReplacingProcess(const std::string& program,
                              const std::vector<std::string>& arguments) override;
 
@@ -113,6 +115,7 @@ class Win32System final : public System {
 
 class Win32Shell final : public Shell {
  public:
+  std::unique_ptr<ShellLink> CreateShellLink() override;
   void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 };
 

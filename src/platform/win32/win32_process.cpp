@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#undef GetEnvironmentVariable
+
 #include <process.h>
 
 #include <cstdlib>
@@ -37,6 +39,23 @@ std::vector<std::string> Win32Process::Arguments() {
 
 void Win32Process::Sleep(unsigned milliseconds) {
   ::Sleep(milliseconds);
+}
+
+std::optional<std::string> Win32Process::GetEnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
+bool Win32Process::CanLoadLibrary(const std::string& name) {
+  HMODULE library = ::LoadLibraryA(name.c_str());
+  if (library == nullptr) {
+    return false;
+  }
+  ::FreeLibrary(library);
+  return true;
 }
 
 void Win32Process::StartReplacingProcess(const std::string& program,

@@ -1,9 +1,79 @@
+#include <objbase.h>
+#include <objidl.h>
 #include <shlobj.h>
 #include <windows.h>
 
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
+namespace {
+
+// Spelled out here so that the program needs no import library of interface identifiers.
+constexpr GUID kClsidShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidShellLinkA = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The component library stays initialised for the rest of the process: links may be made
+// at any time, and undoing it at exit buys nothing.
+bool comInitialised = false;
+
+class Win32ShellLink final : public ShellLink {
+ public:
+  Win32ShellLink(IShellLinkA* link, IPersistFile* file) : link_(link), file_(file) {}
+  ~Win32ShellLink() override {
+    file_->Release();
+    link_->Release();
+  }
+  Win32ShellLink(const Win32ShellLink&) = delete;
+  Win32ShellLink& operator=(const Win32ShellLink&) = delete;
+
+  bool SetPath(const std::string& target) override {
+    return link_->SetPath(target.c_str()) == S_OK;
+  }
+  bool SetDescription(const std::string& description) override {
+    return link_->SetDescription(description.c_str()) == S_OK;
+  }
+  bool SetWorkingDirectory(const std::string& folder) override {
+    return link_->SetWorkingDirectory(folder.c_str()) == S_OK;
+  }
+  bool Save(const std::string& path) override {
+    WCHAR wide[MAX_PATH];
+    // -1 converts the terminator too, so a path that does not fit with it fails here.
+    if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
+      return false;
+    }
+    return file_->Save(wide, TRUE) == S_OK;
+  }
+
+ private:
+  IShellLinkA* link_;
+  IPersistFile* file_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
+  if (!comInitialised) {
+    ::CoInitialize(nullptr);
+    comInitialised = true;
+  }
+  void* link = nullptr;
+  if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+                                &link)) ||
+      link == nullptr) {
+    return nullptr;
+  }
+  auto* shellLink = static_cast<IShellLinkA*>(link);
+  void* file = nullptr;
+  if (FAILED(shellLink->QueryInterface(kIidPersistFile, &file)) || file == nullptr) {
+    shellLink->Release();
+    return nullptr;
+  }
+  return std::make_unique<Win32ShellLink>(shellLink, static_cast<IPersistFile*>(file));
+}
 
 void Win32Shell::ChangeNotify(std::int32_t event, std::uint32_t flags) {
   ::SHChangeNotify(static_cast<LONG>(event), static_cast<UINT>(flags), nullptr, nullptr);
