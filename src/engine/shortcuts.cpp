@@ -23,9 +23,9 @@ std::string ShellFolder(platform::Platform& platform, bool allUsers, const char*
 
 }  // namespace
 
-long CreateShellLink(platform::Application& app, const SetupOptions& options,
-                     const std::string& target, const std::string& shortcutPath,
-                     const std::optional<std::string>& workingFolder) {
+std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& options,
+                             const std::string& target, const std::string& shortcutPath,
+                             const std::optional<std::string>& workingFolder) {
   if (target.size() >= kTargetCapacity || shortcutPath.size() >= kShortcutPathCapacity) {
     return kShortcutFailed;
   }

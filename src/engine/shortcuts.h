@@ -2,6 +2,7 @@
 // each saved shortcut recorded in the installed log so that removal finds it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,15 +10,15 @@
 #include "platform/framework.h"
 
 // Results as the shell's object interface reports them: negative on failure.
-inline constexpr long kShortcutSaved = 0;
-inline constexpr long kShortcutFailed = static_cast<long>(0x80004005);  // E_FAIL
+inline constexpr std::int32_t kShortcutSaved = 0;
+inline constexpr std::int32_t kShortcutFailed = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
 
 // Creates one shortcut to `target` (one pair of surrounding double quotes dropped) and, when
 // it was saved, appends its "Shell Link: " record to the installed log. A target over 511
 // characters or a shortcut path over 259 does not fit the buffers and is refused.
-long CreateShellLink(platform::Application& app, const SetupOptions& options,
-                     const std::string& target, const std::string& shortcutPath,
-                     const std::optional<std::string>& workingFolder);
+std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& options,
+                             const std::string& target, const std::string& shortcutPath,
+                             const std::optional<std::string>& workingFolder);
 
 // Normalises GroupName, and clears AllUsers when the all-users program menu is unknown.
 void CreateProductShortcuts(platform::Application& app, SetupOptions& options);
