@@ -53,6 +53,33 @@ bool CopyOver(platform::FileSystem& files, const std::string& source, const std:
   return files.CopyFile(source, target, false);
 }
 
+// Whether two paths name the same file as far as their text shows: letter case, either
+// separator, doubled separators, "." and ".." steps. Copying a file onto itself deletes it
+// first, so this errs towards "the same".
+bool SamePath(const std::string& a, const std::string& b) {
+  const auto steps = [](const std::string& path) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+      std::size_t end = path.find_first_of("\\/", start);
+      if (end == std::string::npos) {
+        end = path.size();
+      }
+      const std::string step = LowerCase(path.substr(start, end - start));
+      if (step == "..") {
+        if (!result.empty()) {
+          result.pop_back();
+        }
+      } else if (!step.empty() && step != ".") {
+        result.push_back(step);
+      }
+      start = end + 1;
+    }
+    return result;
+  };
+  return steps(a) == steps(b);
+}
+
 // The two halves of a rename-form spec, split at the first ">".
 struct RenameSpec {
   std::string fileName;
@@ -125,8 +152,9 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
     return false;
   }
   const std::string targetPath = target + (targetName ? *targetName : fileName);
-  // A rename onto itself: deleting the target below would delete the only copy.
-  if (EqualsIgnoringCase(sourcePath, targetPath)) {
+  // The source itself, under another spelling: deleting the target below would delete the
+  // only copy.
+  if (SamePath(sourcePath, targetPath)) {
     return true;
   }
 

@@ -1,0 +1,390 @@
+#include "engine/deployment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/machine.h"
+
+namespace {
+
+using sim::DelayedOperation;
+
+constexpr char kSource[] = "C:\\Dist";
+constexpr char kInstall[] = "C:\\Program Files\\Pictavo 6";
+
+std::string Src(const std::string& name) {
+  return std::string(kSource) + "\\" + name;
+}
+std::string Dst(const std::string& name) {
+  return std::string(kInstall) + "\\" + name;
+}
+
+class DeploymentTest : public ::testing::Test {
+ protected:
+  DeploymentTest() {
+    options_.SourceFolder = kSource;
+    options_.InstallFolder = kInstall;
+    files().CreateFolders(kSource);
+  }
+
+  sim::FileSystem& files() { return machine_.Files(); }
+  std::optional<std::string> Read(const std::string& path) { return files().ReadFile(path); }
+  const std::vector<DelayedOperation>& Delayed() { return files().DelayedOperations(); }
+
+  bool Copy(const std::string& name, std::optional<std::string> targetName = std::nullopt) {
+    return CopyInstallFile(platform_, name, kSource, kInstall, targetName);
+  }
+
+  void Deploy(const std::string& manifest) {
+    files().WriteFile(Src("PictvUnInst.log"), manifest);
+    DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"));
+  }
+
+  sim::Machine machine_;
+  sim::Process& process_ = machine_.StartProcess({Src("setup.exe"), {}, {}});
+  platform::Platform& platform_ = process_.GetPlatform();
+  SetupOptions options_;
+};
+
+// --- CopyInstallFile --------------------------------------------------------------------------
+
+TEST_F(DeploymentTest, ReadOnlyHiddenTargetIsReplacedWithoutDeferring) {
+  files().WriteFile(Src("a.dat"), "new");
+  files().WriteFile(Dst("a.dat"), "old");
+  files().SetAttributes(Dst("a.dat"), platform::kAttributeReadOnly | platform::kAttributeHidden);
+
+  EXPECT_TRUE(Copy("a.dat"));
+  EXPECT_EQ(Read(Dst("a.dat")), "new");
+  EXPECT_TRUE(Delayed().empty());
+  EXPECT_FALSE(files().Exists(Dst("a.dat.old")));
+}
+
+TEST_F(DeploymentTest, MissingTargetIsCopiedAndMissingSourceCopiesNothing) {
+  files().WriteFile(Src("a.dat"), "new");
+  files().CreateFolders(kInstall);
+  EXPECT_TRUE(Copy("a.dat", "b.dat"));
+  EXPECT_EQ(Read(Dst("b.dat")), "new");
+
+  files().WriteFile(Dst("gone.dat"), "kept");
+  EXPECT_FALSE(Copy("gone.dat"));
+  EXPECT_EQ(Read(Dst("gone.dat")), "kept");
+}
+
+TEST_F(DeploymentTest, TargetInUseButRenamableIsSetAsideAndGoesAtTheNextStart) {
+  files().WriteFile(Src("Pictv6.exe"), "new");
+  files().WriteFile(Dst("Pictv6.exe"), "old");
+  files().SetInUse(Dst("Pictv6.exe"), sim::InUse::NotDeletable);
+
+  EXPECT_TRUE(Copy("Pictv6.exe"));
+  EXPECT_EQ(Read(Dst("Pictv6.exe")), "new");
+  EXPECT_EQ(Read(Dst("Pictv6.exe.old")), "old");
+  EXPECT_EQ(Delayed(), (std::vector<DelayedOperation>{{Dst("Pictv6.exe.old"), std::nullopt}}));
+
+  machine_.Reboot();
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.exe.old")));
+  EXPECT_EQ(Read(Dst("Pictv6.exe")), "new");
+}
+
+TEST_F(DeploymentTest, LockedOldFileSendsTheRenameToOld2) {
+  files().WriteFile(Src("Pictv6.exe"), "new");
+  files().WriteFile(Dst("Pictv6.exe"), "current");
+  files().WriteFile(Dst("Pictv6.exe.old"), "earlier");
+  files().WriteFile(Dst("Pictv6.exe.old2"), "stale");
+  files().SetInUse(Dst("Pictv6.exe"), sim::InUse::NotDeletable);
+  files().SetInUse(Dst("Pictv6.exe.old"), sim::InUse::NotDeletable);
+
+  EXPECT_TRUE(Copy("Pictv6.exe"));
+  EXPECT_EQ(Read(Dst("Pictv6.exe")), "new");
+  EXPECT_EQ(Read(Dst("Pictv6.exe.old")), "earlier");
+  EXPECT_EQ(Read(Dst("Pictv6.exe.old2")), "current");
+  EXPECT_EQ(Delayed(), (std::vector<DelayedOperation>{{Dst("Pictv6.exe.old"), std::nullopt},
+                                                      {Dst("Pictv6.exe.old2"), std::nullopt}}));
+
+  machine_.Reboot();
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.exe.old")));
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.exe.old2")));
+}
+
+TEST_F(DeploymentTest, TargetNeitherDeletableNorRenamableIsReplacedAtTheNextStart) {
+  files().WriteFile(Src("hook.dll"), "new");
+  files().WriteFile(Dst("hook.dll"), "old");
+  files().WriteFile(Dst("hook.dll.new"), "left over");
+  files().SetInUse(Dst("hook.dll"), sim::InUse::NotRenamable);
+
+  EXPECT_FALSE(Copy("hook.dll"));
+  EXPECT_EQ(Read(Dst("hook.dll")), "old");
+  EXPECT_EQ(Read(Dst("hook.dll.new")), "new");
+  // The deletion first: a rename at the start does not replace a file in its way.
+  EXPECT_EQ(Delayed(), (std::vector<DelayedOperation>{{Dst("hook.dll"), std::nullopt},
+                                                      {Dst("hook.dll.new"), Dst("hook.dll")}}));
+
+  machine_.Reboot();
+  EXPECT_EQ(Read(Dst("hook.dll")), "new");
+  EXPECT_FALSE(files().Exists(Dst("hook.dll.new")));
+}
+
+TEST_F(DeploymentTest, FailedSideCopyLeavesTheInstalledFileInPlaceAfterTheStart) {
+  files().WriteFile(Src("hook.dll"), "new");
+  files().WriteFile(Dst("hook.dll"), "old");
+  files().WriteFile(Dst("hook.dll.new"), "locked");
+  files().SetInUse(Dst("hook.dll"), sim::InUse::NotRenamable);
+  files().SetInUse(Dst("hook.dll.new"), sim::InUse::NotRenamable);
+
+  EXPECT_FALSE(Copy("hook.dll"));
+  EXPECT_TRUE(Delayed().empty());
+
+  machine_.Reboot();
+  EXPECT_EQ(Read(Dst("hook.dll")), "old");
+}
+
+TEST_F(DeploymentTest, SameFolderPlainCopyIsDoneWhateverTheLetterCaseOrSeparator) {
+  files().WriteFile(Src("a.dat"), "x");
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", "C:\\Dist", "c:\\dist\\", std::nullopt));
+  EXPECT_TRUE(CopyInstallFile(platform_, "missing.dat", "C:\\DIST\\", "C:\\Dist", std::nullopt));
+  EXPECT_FALSE(files().Exists(Src("missing.dat")));
+  EXPECT_EQ(Read(Src("a.dat")), "x");
+}
+
+TEST_F(DeploymentTest, CopyOntoItselfUnderAnotherSpellingKeepsTheFile) {
+  files().WriteFile(Src("a.dat"), "only copy");
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, "c:\\dist", "A.DAT"));
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, "C:\\Dist\\.", std::nullopt));
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, "C:\\Dist\\Sub\\..", std::nullopt));
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, "C:/Dist//", "a.dat"));
+  EXPECT_EQ(Read(Src("a.dat")), "only copy");
+  EXPECT_TRUE(Delayed().empty());
+}
+
+TEST_F(DeploymentTest, RenameInsideOneFolderKeepsATargetThatCannotGo) {
+  files().WriteFile(Src("a.dat"), "source");
+  files().WriteFile(Src("b.dat"), "busy");
+  files().SetInUse(Src("b.dat"), sim::InUse::NotDeletable);
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, kSource, "b.dat"));
+  EXPECT_EQ(Read(Src("b.dat")), "busy");
+  EXPECT_TRUE(Delayed().empty());
+
+  files().WriteFile(Src("c.dat"), "free");
+  EXPECT_TRUE(CopyInstallFile(platform_, "a.dat", kSource, kSource, "c.dat"));
+  EXPECT_EQ(Read(Src("c.dat")), "source");
+}
+
+TEST_F(DeploymentTest, FolderAsSourceFailsAndLeavesTheSameNamedTargetAlone) {
+  files().CreateFolders(Src("Samples"));
+  files().WriteFile(Dst("Samples\\user.dat"), "mine");
+  EXPECT_FALSE(Copy("Samples"));
+  EXPECT_EQ(Read(Dst("Samples\\user.dat")), "mine");
+  EXPECT_FALSE(files().Exists(Dst("Samples.old")));
+  EXPECT_TRUE(Delayed().empty());
+}
+
+// --- CopyInstallFiles -------------------------------------------------------------------------
+
+TEST_F(DeploymentTest, PatternCreatesTheTargetAndItsAncestorsOnlyWhenSomethingMatches) {
+  const std::string target = "C:\\Apps\\Corvantis\\Pictavo 6";
+  EXPECT_EQ(CopyInstallFiles(platform_, "*.dat", target, kSource), 0);
+  EXPECT_FALSE(files().Exists("C:\\Apps"));
+
+  files().WriteFile(Src("a.dat"), "a");
+  files().WriteFile(Src("b.dat"), "b");
+  files().WriteFile(Src("c.txt"), "c");
+  EXPECT_EQ(CopyInstallFiles(platform_, "*.dat", "C:/Apps/Corvantis/Pictavo 6/", kSource), 2);
+  EXPECT_EQ(Read(target + "\\a.dat"), "a");
+  EXPECT_EQ(Read(target + "\\b.dat"), "b");
+  EXPECT_FALSE(files().Exists(target + "\\c.txt"));
+}
+
+TEST_F(DeploymentTest, SubfolderPartCopiesIntoThatSubfolderOnlyWhenItExists) {
+  files().WriteFile(Src("Samples\\one.png"), "1");
+  files().WriteFile(Src("Samples\\two.png"), "2");
+  files().WriteFile(Src("top.png"), "t");
+
+  EXPECT_EQ(CopyInstallFiles(platform_, "Samples\\*.png", kInstall, kSource), 0);
+  EXPECT_TRUE(files().Exists(kInstall));
+  EXPECT_FALSE(files().Exists(Dst("Samples")));
+
+  files().CreateFolders(Dst("Samples"));
+  EXPECT_EQ(CopyInstallFiles(platform_, "Samples\\*.png", kInstall, kSource), 2);
+  EXPECT_EQ(Read(Dst("Samples\\two.png")), "2");
+  EXPECT_FALSE(files().Exists(Dst("top.png")));
+}
+
+TEST_F(DeploymentTest, MatchedFolderEndsThePattern) {
+  files().WriteFile(Src("a.x"), "a");
+  files().CreateFolders(Src("b.x"));
+  files().WriteFile(Src("c.x"), "c");
+  files().WriteFile(Dst("b.x\\user.dat"), "mine");
+
+  EXPECT_EQ(CopyInstallFiles(platform_, "*.x", kInstall, kSource), 1);
+  EXPECT_TRUE(files().Exists(Dst("a.x")));
+  EXPECT_FALSE(files().Exists(Dst("c.x")));
+  EXPECT_EQ(Read(Dst("b.x\\user.dat")), "mine");
+}
+
+TEST_F(DeploymentTest, FileReplacedAtTheNextStartEndsThePattern) {
+  for (const char* name : {"a.dll", "b.dll", "c.dll"}) {
+    files().WriteFile(Src(name), "new");
+    files().WriteFile(Dst(name), "old");
+  }
+  files().SetInUse(Dst("b.dll"), sim::InUse::NotRenamable);
+
+  EXPECT_EQ(CopyInstallFiles(platform_, "*.dll", kInstall, kSource), 1);
+  EXPECT_EQ(Read(Dst("a.dll")), "new");
+  EXPECT_EQ(Read(Dst("b.dll.new")), "new");
+  EXPECT_EQ(Read(Dst("c.dll")), "old");
+}
+
+// --- DeployManifest ---------------------------------------------------------------------------
+
+TEST_F(DeploymentTest, ManifestRecordsAreDeployedInLineOrder) {
+  for (const char* name : {"Pictv6.exe", "setup.bin", "help.chm", "notes.txt", "old.dat",
+                           "over.dat", "lower.dat", "spaced.dat"}) {
+    files().WriteFile(Src(name), name);
+  }
+  Deploy(
+      "File Copy: Pictv6.exe\n"
+      "Make Dir: Help\n"
+      "File Copy: help.chm \t>\t Help\\Pictv6.chm   \n"
+      "File Copy: notes.txt>Docs\\notes.txt\n"
+      "Make Dir: Docs\n"
+      "File Copy: setup.bin > PictvUnInst.exe\n"
+      "File Del: old.dat\n"
+      "File Overwrite: over.dat\n"
+      "file copy: lower.dat\n"
+      " File Copy: spaced.dat\n");
+
+  EXPECT_EQ(Read(Dst("Pictv6.exe")), "Pictv6.exe");
+  EXPECT_EQ(Read(Dst("Help\\Pictv6.chm")), "help.chm");
+  EXPECT_EQ(Read(Dst("PictvUnInst.exe")), "setup.bin");
+  // Its folder came one line too late.
+  EXPECT_TRUE(files().Exists(Dst("Docs")));
+  EXPECT_FALSE(files().Exists(Dst("Docs\\notes.txt")));
+  for (const char* name : {"old.dat", "over.dat", "lower.dat", "spaced.dat", "notes.txt"}) {
+    EXPECT_FALSE(files().Exists(Dst(name))) << name;
+  }
+}
+
+TEST_F(DeploymentTest, MissingManifestDeploysNothing) {
+  files().WriteFile(Src("Pictv6.exe"), "x");
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"));
+  EXPECT_FALSE(files().Exists(kInstall));
+}
+
+TEST_F(DeploymentTest, X64RecordsOnlyOnSixtyFourBitWindows) {
+  files().WriteFile(Src("hook64.dll"), "64");
+  files().WriteFile(Src("hook32.dll"), "32");
+  const std::string manifest =
+      "File Copy x64: hook64.dll\n"
+      "File Copy: hook32.dll\n";
+
+  Deploy(manifest);
+  EXPECT_TRUE(files().Exists(Dst("hook32.dll")));
+  EXPECT_FALSE(files().Exists(Dst("hook64.dll")));
+
+  machine_.System().SetWindows64Bit(true);
+  Deploy(manifest);
+  EXPECT_EQ(Read(Dst("hook64.dll")), "64");
+}
+
+TEST_F(DeploymentTest, LibraryTheSystemHasIsNotCopiedAndKeepsItsName) {
+  machine_.AddSystemLibrary("msxvc7.dll");
+  files().WriteFile(Src("msxvc7.dll"), "ours");
+  Deploy("File Copy ind: msxvc7.dll\n");
+  EXPECT_FALSE(files().Exists(Dst("msxvc7.dll")));
+  EXPECT_EQ(Read(Src("msxvc7.dll")), "ours");
+  EXPECT_FALSE(files().Exists(Src("msxvc7.dll.toinst")));
+}
+
+TEST_F(DeploymentTest, LibraryMissingFromTheSystemIsCopiedEvenBesideTheProgram) {
+  // Without the restricted search, the distribution's copy beside the running program would
+  // be found, were it not hidden during the test.
+  machine_.SetLibrarySearchRestricted(false);
+  files().WriteFile(Src("msxvc7.dll"), "ours");
+  files().WriteFile(Src("runtime.dll"), "rt");
+  files().CreateFolders(Dst("Bin"));
+  Deploy(
+      "File Copy ind: msxvc7.dll\n"
+      "File Copy ind: runtime.dll > Bin\\runtime.dll\n");
+  EXPECT_EQ(Read(Dst("msxvc7.dll")), "ours");
+  EXPECT_EQ(Read(Dst("Bin\\runtime.dll")), "rt");
+  EXPECT_EQ(Read(Src("msxvc7.dll")), "ours");
+  EXPECT_FALSE(files().Exists(Src("msxvc7.dll.toinst")));
+}
+
+TEST_F(DeploymentTest, TargetsOutsideTheInstallFolderAreSkipped) {
+  files().WriteFile(Src("evil.dll"), "evil");
+  files().WriteFile("C:\\payload.dll", "payload");
+  files().WriteFile(Src("good.dat"), "good");
+  Deploy(
+      "File Copy: evil.dll>..\\evil.dll\n"
+      "File Copy: evil.dll>Sub\\..\\..\\evil.dll\n"
+      "File Copy: evil.dll>C:\\WINDOWS\\evil.dll\n"
+      "File Copy: evil.dll>\\evil.dll\n"
+      "File Copy: evil.dll>\n"
+      "File Copy: ..\\..\\*.dll\n"
+      "File Copy x64: evil.dll>../evil.dll\n"
+      "File Copy ind: evil.dll>..\\evil.dll\n"
+      "File Copy: good.dat\n");
+
+  EXPECT_FALSE(files().Exists("C:\\Program Files\\evil.dll"));
+  EXPECT_FALSE(files().Exists("C:\\evil.dll"));
+  EXPECT_FALSE(files().Exists("C:\\WINDOWS\\evil.dll"));
+  EXPECT_FALSE(files().Exists("C:\\Program Files\\payload.dll"));
+  EXPECT_FALSE(files().Exists(Dst("evil.dll")));
+  EXPECT_EQ(Read(Dst("good.dat")), "good");
+}
+
+// --- CreateInstalledLog -----------------------------------------------------------------------
+
+TEST_F(DeploymentTest, InstalledLogCompletesAManifestWithoutAFinalLineBreak) {
+  files().WriteFile(Src("PictvUnInst.log"), "File Copy: a.dat\r\nMake Dir: Help");
+  CreateInstalledLog(platform_, options_);
+  EXPECT_EQ(Read(Dst("PictvUnInst.log")), "File Copy: a.dat\r\nMake Dir: Help\r\n");
+}
+
+TEST_F(DeploymentTest, InstalledLogGetsOneEmptyLineBehindAManifestEndingInABreak) {
+  files().WriteFile(Src("PictvUnInst.log"), "File Copy: a.dat\r\n");
+  files().WriteFile(Dst("PictvUnInst.log"), "an earlier installation's log\r\n");
+  CreateInstalledLog(platform_, options_);
+  EXPECT_EQ(Read(Dst("PictvUnInst.log")), "File Copy: a.dat\r\n\r\n");
+}
+
+TEST_F(DeploymentTest, InstalledLogInTheDistributionFolderOnlyGrows) {
+  files().WriteFile(Src("PictvUnInst.log"), "File Copy: a.dat\r\n");
+  options_.InstallFolder = "c:\\DIST";
+  CreateInstalledLog(platform_, options_);
+  CreateInstalledLog(platform_, options_);
+  EXPECT_EQ(Read(Src("PictvUnInst.log")), "File Copy: a.dat\r\n\r\n\r\n");
+}
+
+// --- CopyPresetFiles --------------------------------------------------------------------------
+
+TEST_F(DeploymentTest, PresetsComeFromTheArchivesFolder) {
+  files().WriteFile("C:\\Downloads\\Pictv6.ini", "[settings]");
+  files().CreateFolders(kInstall);
+  process_.SetEnvironmentVariable("sfxname", "C:\\Downloads\\pictavo6.exe");
+  CopyPresetFiles(platform_, options_);
+  EXPECT_EQ(Read(Dst("Pictv6.ini")), "[settings]");
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.reg")));
+
+  files().WriteFile("C:\\Downloads\\Pictv6.reg", "REGEDIT4");
+  CopyPresetFiles(platform_, options_);
+  EXPECT_EQ(Read(Dst("Pictv6.reg")), "REGEDIT4");
+}
+
+TEST_F(DeploymentTest, NoPresetsWithoutAnArchiveFolder) {
+  files().WriteFile(Src("Pictv6.ini"), "from the current folder");
+  files().WriteFile("C:\\Pictv6.ini", "from the root");
+  files().CreateFolders(kInstall);
+  for (const char* value : {"", "pictavo6.exe", "\\pictavo6.exe"}) {
+    process_.SetEnvironmentVariable("sfxname", std::string(value));
+    CopyPresetFiles(platform_, options_);
+    EXPECT_FALSE(files().Exists(Dst("Pictv6.ini"))) << value;
+  }
+  process_.SetEnvironmentVariable("sfxname", std::nullopt);
+  CopyPresetFiles(platform_, options_);
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.ini")));
+}
+
+}  // namespace
