@@ -15,6 +15,14 @@ namespace conformance {
 // carries too: 6.1.40000.300. The build number above 32767 shows a sign slip.
 inline constexpr platform::FixedFileVersion kProgramVersion{0x00060001, 0x9C40012C};
 
+// What a saved shell link holds, read back outside the door.
+struct SavedShortcut {
+  std::string target;
+  std::string workingFolder;
+  std::string description;
+  bool operator==(const SavedShortcut&) const = default;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -27,6 +35,10 @@ class Backend {
   virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
   virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // Sets a variable of the running process's environment, as the runtime's _putenv does.
+  virtual bool SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
+  // The shell link saved at the path; none when it cannot be loaded as one.
+  virtual std::optional<SavedShortcut> ReadShortcut(const std::string& path) = 0;
 };
 
 std::unique_ptr<Backend> MakeBackend();

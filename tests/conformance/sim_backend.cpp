@@ -36,6 +36,17 @@ class SimBackend final : public Backend {
     machine_.Files().SetAttributes(path, attributes);
     return true;
   }
+  bool SetEnvironmentVariable(const std::string& name, const std::string& value) override {
+    process_.SetEnvironmentVariable(name, value);
+    return true;
+  }
+  std::optional<SavedShortcut> ReadShortcut(const std::string& path) override {
+    const std::optional<sim::Shortcut> shortcut = machine_.ReadShortcut(path);
+    if (!shortcut) {
+      return std::nullopt;
+    }
+    return SavedShortcut{shortcut->target, shortcut->workingFolder, shortcut->description};
+  }
 
  private:
   sim::Machine machine_;

@@ -1,12 +1,23 @@
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "conformance/backend.h"
 #include "platform/win32/win32_platform.h"
 
 namespace conformance {
 namespace {
+
+constexpr GUID kClsidShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidShellLinkA = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 class Win32Backend final : public Backend {
  public:
@@ -39,6 +50,42 @@ class Win32Backend final : public Backend {
 
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
     return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+  }
+  bool SetEnvironmentVariable(const std::string& name, const std::string& value) override {
+    return ::_putenv((name + "=" + value).c_str()) == 0;
+  }
+
+  std::optional<SavedShortcut> ReadShortcut(const std::string& path) override {
+    ::CoInitialize(nullptr);  // the program's shell links keep it initialised anyway
+    void* object = nullptr;
+    if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+                                  &object))) {
+      return std::nullopt;
+    }
+    auto* link = static_cast<IShellLinkA*>(object);
+    void* fileObject = nullptr;
+    if (FAILED(link->QueryInterface(kIidPersistFile, &fileObject))) {
+      link->Release();
+      return std::nullopt;
+    }
+    auto* file = static_cast<IPersistFile*>(fileObject);
+    std::optional<SavedShortcut> shortcut;
+    WCHAR wide[MAX_PATH];
+    if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) != 0 &&
+        SUCCEEDED(file->Load(wide, STGM_READ))) {
+      // Raw: the stored path as it was set, not resolved against the disk.
+      char target[MAX_PATH] = {};
+      char folder[MAX_PATH] = {};
+      char description[INFOTIPSIZE] = {};
+      if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+          SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)) &&
+          SUCCEEDED(link->GetDescription(description, INFOTIPSIZE))) {
+        shortcut = SavedShortcut{target, folder, description};
+      }
+    }
+    file->Release();
+    link->Release();
+    return shortcut;
   }
 
  private:

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "conformance/scratch.h"
+
+namespace {
+
+// A name no Windows sets, so that an earlier run or the host cannot have given it a value.
+constexpr char kVariable[] = "PICTAVO_CONFORMANCE_SFXNAME";
+
+TEST(EnvironmentConformance, SetVariableIsFoundWhateverTheCaseOfItsName) {
+  auto backend = conformance::MakeBackend();
+  ASSERT_TRUE(backend->SetEnvironmentVariable(kVariable, "C:\\Down loads\\Setup.exe"));
+  platform::Process& process = backend->Get().process;
+  EXPECT_EQ(process.GetEnvironmentVariable(kVariable), "C:\\Down loads\\Setup.exe");
+  EXPECT_EQ(process.GetEnvironmentVariable("pictavo_conformance_sfxname"),
+            "C:\\Down loads\\Setup.exe");
+}
+
+TEST(EnvironmentConformance, MissingVariableHasNoValue) {
+  auto backend = conformance::MakeBackend();
+  EXPECT_EQ(backend->Get().process.GetEnvironmentVariable("PICTAVO_CONFORMANCE_NEVER_SET"),
+            std::nullopt);
+}
+
+TEST(LibraryConformance, SystemLibrariesLoadByBareNameInAnyCase) {
+  auto backend = conformance::MakeBackend();
+  platform::Process& process = backend->Get().process;
+  EXPECT_TRUE(process.CanLoadLibrary("kernel32.dll"));
+  EXPECT_TRUE(process.CanLoadLibrary("KERNEL32.DLL"));
+  EXPECT_TRUE(process.CanLoadLibrary("ole32.dll"));
+  // Without an extension the loader adds ".dll".
+  EXPECT_TRUE(process.CanLoadLibrary("user32"));
+}
+
+TEST(LibraryConformance, UnknownLibraryDoesNotLoad) {
+  auto backend = conformance::MakeBackend();
+  EXPECT_FALSE(backend->Get().process.CanLoadLibrary("no-such-library-xyz.dll"));
+}
+
+class ShellLinkConformance : public conformance::ScratchTest {
+ protected:
+  // A target that exists, as the program's shortcuts point at files it has laid down.
+  std::string Target() {
+    const std::string target = Path("Pictv6.exe");
+    EXPECT_TRUE(backend_->WriteBytes(target, "MZ"));
+    return target;
+  }
+};
+
+TEST_F(ShellLinkConformance, SavedLinkKeepsTargetFolderAndDescription) {
+  const std::string target = Target();
+  std::unique_ptr<platform::ShellLink> link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  EXPECT_TRUE(link->SetPath(target));
+  EXPECT_TRUE(link->SetDescription("Pictavo 6"));
+  EXPECT_TRUE(link->SetWorkingDirectory(folder_));
+  ASSERT_TRUE(link->Save(Path("Pictavo 6.lnk")));
+  link.reset();
+
+  const std::uint32_t attributes = files_.GetFileAttributes(Path("Pictavo 6.lnk"));
+  ASSERT_NE(attributes, platform::kInvalidFileAttributes);
+  EXPECT_EQ(attributes & platform::kAttributeDirectory, 0u);
+  EXPECT_EQ(backend_->ReadShortcut(Path("Pictavo 6.lnk")),
+            (conformance::SavedShortcut{target, folder_, "Pictavo 6"}));
+}
+
+TEST_F(ShellLinkConformance, SavingAgainReplacesTheEarlierLink) {
+  const std::string first = Target();
+  const std::string second = Path("Other.exe");
+  ASSERT_TRUE(backend_->WriteBytes(second, "MZ"));
+  {
+    auto link = platform_.shell.CreateShellLink();
+    ASSERT_NE(link, nullptr);
+    ASSERT_TRUE(link->SetPath(first));
+    ASSERT_TRUE(link->SetDescription("old"));
+    ASSERT_TRUE(link->Save(Path("Link.lnk")));
+  }
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath(second));
+  ASSERT_TRUE(link->SetDescription("new"));
+  ASSERT_TRUE(link->SetWorkingDirectory(folder_));
+  EXPECT_TRUE(link->Save(Path("Link.lnk")));
+  EXPECT_EQ(backend_->ReadShortcut(Path("Link.lnk")),
+            (conformance::SavedShortcut{second, folder_, "new"}));
+}
+
+TEST_F(ShellLinkConformance, SaveNeedsAnExistingFolderAndAFreeName) {
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath(Target()));
+  EXPECT_FALSE(link->Save(Path("Missing\\Pictavo 6.lnk")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("Missing")), platform::kInvalidFileAttributes);
+
+  ASSERT_TRUE(files_.CreateDirectory(Path("Taken.lnk")));
+  EXPECT_FALSE(link->Save(Path("Taken.lnk")));
+  EXPECT_EQ(files_.GetFileAttributes(Path("Taken.lnk")) & platform::kAttributeDirectory,
+            platform::kAttributeDirectory);
+}
+
+TEST_F(ShellLinkConformance, PathMustFitTheWideBufferWithItsTerminator) {
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath(Target()));
+  // 260 characters with the terminator fit; one more does not.
+  const std::string prefix = folder_ + "\\";
+  ASSERT_LT(prefix.size(), 250u) << prefix;
+  const std::string tooLong = prefix + std::string(260 - prefix.size() - 4, 'x') + ".lnk";
+  ASSERT_EQ(tooLong.size(), 260u);
+  EXPECT_FALSE(link->Save(tooLong));
+  EXPECT_EQ(files_.GetFileAttributes(tooLong), platform::kInvalidFileAttributes);
+
+  const std::string longest = tooLong.substr(0, prefix.size()) + tooLong.substr(prefix.size() + 1);
+  ASSERT_EQ(longest.size(), 259u);
+  EXPECT_TRUE(link->Save(longest));
+  EXPECT_NE(files_.GetFileAttributes(longest), platform::kInvalidFileAttributes);
+}
+
+}  // namespace
