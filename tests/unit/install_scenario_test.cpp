@@ -1,0 +1,132 @@
+// A silent installation from a distribution folder by the install engine, then the product's
+// own uninstaller: the machine must come back to what it was before the installation.
+#include <gtest/gtest.h>
+
+#include "app/perform_install.h"
+#include "program_runner.h"
+
+namespace {
+
+using platform::kHkeyCurrentUser;
+using platform::kHkeyLocalMachine;
+
+constexpr char kDist[] = "D:\\Dist";
+constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
+
+class TestApp : public platform::Application {
+ public:
+  using Application::Application;
+  bool InitInstance() override { return true; }
+};
+
+class InstallScenarioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::FileSystem& files = machine_.Files();
+    const std::string dist = kDist;
+    for (const char* name : {"setup.exe", "readme.txt", "Pictv6Man.chm", "HomePage.url",
+                             "Samples\\one.dat", "Samples\\two.dat"}) {
+      files.WriteFile(dist + "\\" + name, name);
+    }
+    files.WriteFile(dist + "\\Pictv6.exe", "product");
+    files.SetFileVersion(dist + "\\Pictv6.exe", platform::FixedFileVersion{0x0006001E, 0x00020000});
+    files.WriteFile(dist + "\\PictvUnInst.log",
+                    "File Copy: Pictv6.exe\r\nFile Copy: Pictv6Man.chm\r\nFile Copy: readme.txt\r\n"
+                    "File Copy: HomePage.url\r\nMake Dir: Samples\r\nFile Copy: Samples\\*.dat\r\n"
+                    "File Copy: setup.exe>PictvUnInst.exe\r\nFile Del: obsolete.dll");
+    for (const char* key : {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+      machine_.Registry().CreateKey(kHkeyLocalMachine, key);
+    }
+  }
+
+  // The engine, as a silent run of the setup program calls it.
+  SetupOptions Install(SetupOptions options) {
+    sim::Process& setup = machine_.StartProcess({std::string(kDist) + "\\setup.exe", {"-s"}, {}});
+    setup.Run([&](platform::Platform& platform) {
+      TestApp app(platform);
+      const Wow64Query wow64(platform.system);
+      return PerformInstall(app, options, wow64);
+    });
+    return options;
+  }
+
+  void Uninstall() {
+    RunProgram(machine_, std::string(kFolder) + "\\PictvUnInst.exe", {"-s"});
+    ASSERT_EQ(machine_.Processes().back()->Spec().arguments.at(0), "-delself");
+    std::optional<SetupProgram> program;
+    machine_.Processes().back()->Run([&](platform::Platform& platform) {
+      program.emplace(platform);
+      return program->Run();
+    });
+  }
+
+  static SetupOptions NewInstallation() {
+    SetupOptions options;
+    options.InstallFolder = kFolder;
+    options.SourceFolder = kDist;
+    options.GroupName = "Pictavo 6";
+    options.AllUsers = true;
+    options.NewInstall = true;
+    options.Silent = true;
+    options.NewVersion = {6, 30, 2, 0};
+    return options;
+  }
+
+  sim::Machine machine_;
+};
+
+TEST_F(InstallScenarioTest, InstalledProductIsRemovedWithoutATrace) {
+  const std::vector<std::string> before = machine_.Snapshot();
+
+  const SetupOptions installed = Install(NewInstallation());
+
+  sim::FileSystem& files = machine_.Files();
+  const std::string folder = kFolder;
+  for (const char* name : {"Pictv6.exe", "PictvUnInst.exe", "readme.txt", "Samples\\two.dat"}) {
+    EXPECT_TRUE(files.Exists(folder + "\\" + name)) << name;
+  }
+  EXPECT_EQ(files.ReadFile(folder + "\\PictvUnInst.exe"), "setup.exe");
+  const std::string log = files.ReadFile(folder + "\\PictvUnInst.log").value();
+  // The manifest ends without a line break: the empty append completes its last line.
+  EXPECT_NE(log.find("File Del: obsolete.dll\r\nMade Dir: "), std::string::npos) << log;
+  EXPECT_TRUE(installed.AllUsers);
+  EXPECT_EQ(machine_.Registry().GetString(kHkeyLocalMachine, "SOFTWARE\\Corvantis\\Pictavo 6",
+                                          "AllUsers"),
+            "B");
+  EXPECT_EQ(
+      machine_.Registry().GetString(
+          kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6",
+          "DisplayVersion"),
+      "6.30.02");
+  EXPECT_NE(before, machine_.Snapshot());
+
+  Uninstall();
+  machine_.Reboot();
+  EXPECT_EQ(machine_.Snapshot(), before);
+}
+
+TEST_F(InstallScenarioTest, UpdateIntoAnotherGroupClearsTheEarlierGroupAndObsoleteFiles) {
+  Install(NewInstallation());
+  const std::string programs =
+      machine_.Registry()
+          .GetString(kHkeyLocalMachine,
+                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "Common Programs")
+          .value();
+  machine_.Files().WriteFile(std::string(kFolder) + "\\obsolete.dll", "old");
+
+  SetupOptions update = NewInstallation();
+  update.NewInstall = false;
+  update.GroupName = "Tools/Capture";
+  Install(update);
+
+  EXPECT_FALSE(machine_.Files().Exists(programs + "\\Pictavo 6"));
+  EXPECT_TRUE(machine_.Files().Exists(programs + "\\Tools\\Capture\\Pictavo 6.lnk"));
+  EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "\\obsolete.dll"));
+  const std::string log =
+      machine_.Files().ReadFile(std::string(kFolder) + "\\PictvUnInst.log").value();
+  EXPECT_EQ(log.find(programs + "\\Pictavo 6\\"), std::string::npos) << log;
+}
+
+}  // namespace
