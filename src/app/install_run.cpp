@@ -1,6 +1,133 @@
 #include "app/install_run.h"
 
-// Not built yet: the run installs nothing and says so with its refusal result.
-int InstallRun(CSetupApp&) {
-  return 1;
+#include "app/existing_installation.h"
+#include "app/perform_install.h"
+#include "app/setup_app.h"
+#include "engine/distribution.h"
+#include "engine/text.h"
+#include "resources/catalogue.h"
+
+namespace {
+
+constexpr char kProductFolder[] = "\\Pictavo 6";
+constexpr char kDefaultGroup[] = "Pictavo 6";
+constexpr char kUrlLine[] = "URL=http://";
+constexpr std::size_t kUrlLineBuffer = 260;
+
+bool Exists(platform::FileSystem& files, const std::string& path) {
+  return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
+}
+
+// The vendor's page for this installation, opened in the browser.
+void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
+  const std::string query =
+      HomePageQuery(platform.files, options.InstallFolder + "\\" + distribution::kHomePageShortcut);
+  platform.shell.Open(VendorPageAddress(options.NewInstall, query));
+}
+
+}  // namespace
+
+std::string ApplyInstallSwitches(platform::FileSystem& files,
+                                 const std::vector<std::string>& arguments, SetupOptions& options) {
+  std::string candidate;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
+    if (argument == "-instdir" && i + 1 < arguments.size()) {
+      candidate = arguments[i + 1];
+      if (!Exists(files, candidate)) {
+        candidate.clear();
+      } else if (candidate.back() == '\\' || candidate.back() == '/') {
+        candidate.pop_back();
+      }
+    } else if (EqualsIgnoringCase(argument, "-runafter")) {
+      options.RunAfter = true;
+    } else if (EqualsIgnoringCase(argument, "-allusers")) {
+      options.AllUsers = true;
+    } else if (EqualsIgnoringCase(argument, "-autostart")) {
+      options.Autostart = true;
+    } else if (EqualsIgnoringCase(argument, "-nodeskico")) {
+      options.DesktopIcon = false;
+    }
+  }
+  return candidate;
+}
+
+std::string HomePageQuery(platform::FileSystem& files, const std::string& path) {
+  std::unique_ptr<platform::TextFile> file = files.OpenTextFile(path);
+  if (!file) {
+    return {};
+  }
+  while (std::optional<std::string> line = file->ReadLine(kUrlLineBuffer)) {
+    if (line->rfind(kUrlLine, 0) != 0) {
+      continue;
+    }
+    if (!line->empty() && line->back() == '\n') {
+      line->pop_back();
+    }
+    const std::size_t question = line->find('?');
+    return question == std::string::npos ? std::string() : line->substr(question);
+  }
+  return {};
+}
+
+std::string VendorPageAddress(bool newInstall, const std::string& query) {
+  if (newInstall && !query.empty()) {
+    return std::string(vendor::kSite) + vendor::kInstallScriptPage + query;
+  }
+  return std::string(vendor::kSite) + vendor::kInstalledPage;
+}
+
+int InstallRun(CSetupApp& app) {
+  platform::Platform& platform = app.GetPlatform();
+  SetupOptions& options = app.Options();
+
+  options.InstallFolder = FindExistingInstallation(platform);
+  options.SourceFolder = OwnFolder(platform);
+  if (options.InstallFolder.empty()) {
+    options.InstallFolder = DefaultProgramFilesFolder(platform) + kProductFolder;
+    options.NewInstall = true;
+  }
+  const std::string candidate =
+      ApplyInstallSwitches(platform.files, platform.process.Arguments(), options);
+  if (!candidate.empty()) {
+    options.InstallFolder = candidate;
+  }
+  options.GroupName = kDefaultGroup;
+
+  if (!options.NewInstall) {
+    if (CheckExistingVersion(app, options) == VersionCheck::Refuse) {
+      return 1;
+    }
+    RecoverPreviousChoices(platform, options);
+  } else {
+    options.NewVersion =
+        ReadFileVersion(platform, options.SourceFolder + "\\" + distribution::kProductProgram);
+  }
+
+  if (options.NewVersion.major == 0 ||
+      !Exists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
+    app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
+    platform.shell.Open(vendor::kSite);
+    platform.process.ExitProcess(1);
+  }
+
+  if (!options.Silent) {
+    // The wizard is not built yet: an interactive run installs nothing and says so.
+    return 1;
+  }
+  if (options.NewInstall) {
+    options.AllUsers = true;
+  }
+  PerformInstall(app, options, app.Wow64());
+
+  platform.files.SetCurrentDirectory(options.InstallFolder);
+  if (!options.Silent && (options.NewInstall || options.Upgrade)) {
+    OpenVendorPage(platform, options);
+  }
+  if (options.RunAfter) {
+    platform.process.CreateProcess(options.InstallFolder + "\\" + distribution::kProductProgram,
+                                   options.InstallFolder);
+  }
+  return 0;
 }

@@ -31,6 +31,10 @@ class Shell {
   // initialised for the process on first use: nullptr when either cannot be had.
   virtual std::unique_ptr<ShellLink> CreateShellLink() = 0;
 
+  // ShellExecuteA without an owner, with the verb "open", no parameters and no folder, shown
+  // normally: opens a document or a web address in its program. False when that failed.
+  virtual bool Open(const std::string& file) = 0;
+
   // SHChangeNotify without items: tells the shell that something it shows has changed.
   virtual void ChangeNotify(std::int32_t event, std::uint32_t flags) = 0;
 };

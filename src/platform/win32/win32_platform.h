@@ -19,6 +19,7 @@ class Win32Process final : public Process {
   void Sleep(unsigned milliseconds) override;
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   bool CanLoadLibrary(const std::string& name) override;
+  bool CreateProcess(const std::string& commandLine, const std::string& workingFolder) override;
   void StartReplacingProcess(const std::string& program,
                              const std::vector<std::string>& arguments) override;
 
@@ -116,6 +117,7 @@ class Win32System final : public System {
 class Win32Shell final : public Shell {
  public:
   std::unique_ptr<ShellLink> CreateShellLink() override;
+  bool Open(const std::string& file) override;
   void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 };
 

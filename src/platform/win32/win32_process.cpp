@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #undef GetEnvironmentVariable
+#undef CreateProcess
 
 #include <process.h>
 
@@ -35,6 +36,22 @@ std::vector<std::string> Win32Process::Arguments() {
     arguments.emplace_back(__argv[i]);
   }
   return arguments;
+}
+
+bool Win32Process::CreateProcess(const std::string& commandLine, const std::string& workingFolder) {
+  // CreateProcessA may write into the command line, so it gets a copy of its own.
+  std::string line = commandLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingFolder.c_str(), &startup, &started)) {
+    return false;
+  }
+  // Nothing waits for it: the handles are not needed.
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
 }
 
 void Win32Process::Sleep(unsigned milliseconds) {

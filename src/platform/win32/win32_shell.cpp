@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -73,6 +75,12 @@ std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
     return nullptr;
   }
   return std::make_unique<Win32ShellLink>(shellLink, static_cast<IPersistFile*>(file));
+}
+
+bool Win32Shell::Open(const std::string& file) {
+  // ShellExecuteA reports success with a value above 32.
+  return reinterpret_cast<INT_PTR>(
+             ::ShellExecuteA(nullptr, "open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 void Win32Shell::ChangeNotify(std::int32_t event, std::uint32_t flags) {
