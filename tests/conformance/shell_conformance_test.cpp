@@ -39,8 +39,27 @@ TEST(LibraryConformance, UnknownLibraryDoesNotLoad) {
   EXPECT_FALSE(backend->Get().process.CanLoadLibrary("no-such-library-xyz.dll"));
 }
 
+TEST(EnvironmentConformance, EmptyValueRemovesTheVariable) {
+  auto backend = conformance::MakeBackend();
+  ASSERT_TRUE(backend->SetEnvironmentVariable(kVariable, "setup.exe"));
+  ASSERT_TRUE(backend->SetEnvironmentVariable(kVariable, ""));
+  EXPECT_EQ(backend->Get().process.GetEnvironmentVariable(kVariable), std::nullopt);
+}
+
+TEST(LibraryConformance, RunningProgramIsFoundByItsOwnName) {
+  auto backend = conformance::MakeBackend();
+  EXPECT_TRUE(backend->Get().process.CanLoadLibrary(backend->ProgramFileName()));
+}
+
 class ShellLinkConformance : public conformance::ScratchTest {
  protected:
+  // A process cannot remove the folder it stands in: whatever a test did, leave it first.
+  void TearDown() override {
+    const std::string program = platform_.process.ModuleFileName();
+    files_.SetCurrentDirectory(program.substr(0, program.rfind('\\')));
+    ScratchTest::TearDown();
+  }
+
   // A target that exists, as the program's shortcuts point at files it has laid down.
   std::string Target() {
     const std::string target = Path("Pictv6.exe");
@@ -87,6 +106,41 @@ TEST_F(ShellLinkConformance, SavingAgainReplacesTheEarlierLink) {
             (conformance::SavedShortcut{second, folder_, "new"}));
 }
 
+TEST_F(ShellLinkConformance, MissingTargetIsNotConfirmedButKept) {
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  EXPECT_FALSE(link->SetPath(Path("Missing.exe")));
+  // The working folder is taken as it is, there or not.
+  EXPECT_TRUE(link->SetWorkingDirectory(Path("Missing")));
+  ASSERT_TRUE(link->Save(Path("Dangling.lnk")));
+  EXPECT_EQ(backend_->ReadShortcut(Path("Dangling.lnk")),
+            (conformance::SavedShortcut{Path("Missing.exe"), Path("Missing"), ""}));
+}
+
+TEST_F(ShellLinkConformance, RelativeTargetAndLinkStartAtTheCurrentFolder) {
+  const std::string target = Target();
+  ASSERT_TRUE(files_.SetCurrentDirectory(folder_));
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  EXPECT_TRUE(link->SetPath("Pictv6.exe"));
+  EXPECT_TRUE(link->Save("Relative.lnk"));
+  const std::optional<conformance::SavedShortcut> saved =
+      backend_->ReadShortcut(Path("Relative.lnk"));
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->target, target);
+}
+
+TEST_F(ShellLinkConformance, SaveOverAFileThatIsNoLinkReplacesIt) {
+  ASSERT_TRUE(backend_->WriteBytes(Path("Plain.lnk"), "not a link"));
+  EXPECT_EQ(backend_->ReadShortcut(Path("Plain.lnk")), std::nullopt);
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath(Target()));
+  EXPECT_TRUE(link->Save(Path("Plain.lnk")));
+  ASSERT_TRUE(backend_->ReadShortcut(Path("Plain.lnk")));
+  EXPECT_EQ(backend_->ReadShortcut(Path("Plain.lnk"))->target, Path("Pictv6.exe"));
+}
+
 TEST_F(ShellLinkConformance, SaveNeedsAnExistingFolderAndAFreeName) {
   auto link = platform_.shell.CreateShellLink();
   ASSERT_NE(link, nullptr);
@@ -98,6 +152,7 @@ TEST_F(ShellLinkConformance, SaveNeedsAnExistingFolderAndAFreeName) {
   EXPECT_FALSE(link->Save(Path("Taken.lnk")));
   EXPECT_EQ(files_.GetFileAttributes(Path("Taken.lnk")) & platform::kAttributeDirectory,
             platform::kAttributeDirectory);
+  EXPECT_FALSE(link->Save(""));
 }
 
 TEST_F(ShellLinkConformance, PathMustFitTheWideBufferWithItsTerminator) {

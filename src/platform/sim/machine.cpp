@@ -57,8 +57,20 @@ class SimShellLink final : public platform::ShellLink {
  public:
   SimShellLink(Machine& machine, unsigned processId) : machine_(machine), processId_(processId) {}
 
+  // The link keeps the target made full against the current folder even when nothing lies
+  // there, but then the call answers S_FALSE: the shell could not resolve it.
   bool SetPath(const std::string& target) override {
-    return Set(ShellLinkStep::SetPath, shortcut_.target, target);
+    if (machine_.ShellLinkStepFails(ShellLinkStep::SetPath)) {
+      return false;
+    }
+    if (target.empty()) {
+      shortcut_.target.clear();
+      return true;
+    }
+    sim::FileSystem& files = machine_.Files();
+    const sim::FileSystem::Acting acting(files, processId_);
+    shortcut_.target = files.FullPath(target);
+    return files.GetFileAttributes(shortcut_.target) != platform::kInvalidFileAttributes;
   }
   bool SetDescription(const std::string& description) override {
     return Set(ShellLinkStep::SetDescription, shortcut_.description, description);
@@ -265,7 +277,8 @@ void Process::SetEnvironmentVariable(const std::string& name,
                                      const std::optional<std::string>& value) {
   std::erase_if(spec_.environment,
                 [&](const auto& variable) { return SameLetters(variable.first, name); });
-  if (value) {
+  // As with _putenv("NAME="), an empty value removes the variable.
+  if (value && !value->empty()) {
     spec_.environment[name] = *value;
   }
 }
@@ -287,6 +300,11 @@ bool Process::ProcessFacility::CanLoadLibrary(const std::string& name) {
   }
   if (slash != std::string::npos || file.find(':') != std::string::npos) {
     return isFile(file);  // a path: no search
+  }
+  // The program's own module is loaded already and found by its name before any search.
+  const std::string& module = owner_.spec_.modulePath;
+  if (SameLetters(module.substr(module.find_last_of("\\/") + 1), file)) {
+    return true;
   }
   if (!machine.LibrarySearchRestricted()) {
     const std::string& program = owner_.spec_.modulePath;

@@ -85,7 +85,7 @@ class Process {
   Process* Successor() const { return successor_; }
 
   // As the runtime's _putenv inside the process: sets the variable, or removes it when
-  // `value` is nothing.
+  // `value` is nothing or empty.
   void SetEnvironmentVariable(const std::string& name, const std::optional<std::string>& value);
 
  private:
