@@ -58,19 +58,19 @@ class SimShellLink final : public platform::ShellLink {
   SimShellLink(Machine& machine, unsigned processId) : machine_(machine), processId_(processId) {}
 
   // The link keeps the target made full against the current folder even when nothing lies
-  // there, but then the call answers S_FALSE: the shell could not resolve it.
+  // there; Windows then answers S_FALSE, which is no failure.
   bool SetPath(const std::string& target) override {
     if (machine_.ShellLinkStepFails(ShellLinkStep::SetPath)) {
       return false;
     }
     if (target.empty()) {
       shortcut_.target.clear();
-      return true;
+    } else {
+      sim::FileSystem& files = machine_.Files();
+      const sim::FileSystem::Acting acting(files, processId_);
+      shortcut_.target = files.FullPath(target);
     }
-    sim::FileSystem& files = machine_.Files();
-    const sim::FileSystem::Acting acting(files, processId_);
-    shortcut_.target = files.FullPath(target);
-    return files.GetFileAttributes(shortcut_.target) != platform::kInvalidFileAttributes;
+    return true;
   }
   bool SetDescription(const std::string& description) override {
     return Set(ShellLinkStep::SetDescription, shortcut_.description, description);

@@ -32,14 +32,16 @@ class Win32ShellLink final : public ShellLink {
   Win32ShellLink(const Win32ShellLink&) = delete;
   Win32ShellLink& operator=(const Win32ShellLink&) = delete;
 
+  // S_FALSE, the answer for a target that does not exist (yet), is no failure: the link keeps
+  // the path all the same.
   bool SetPath(const std::string& target) override {
-    return link_->SetPath(target.c_str()) == S_OK;
+    return SUCCEEDED(link_->SetPath(target.c_str()));
   }
   bool SetDescription(const std::string& description) override {
-    return link_->SetDescription(description.c_str()) == S_OK;
+    return SUCCEEDED(link_->SetDescription(description.c_str()));
   }
   bool SetWorkingDirectory(const std::string& folder) override {
-    return link_->SetWorkingDirectory(folder.c_str()) == S_OK;
+    return SUCCEEDED(link_->SetWorkingDirectory(folder.c_str()));
   }
   bool Save(const std::string& path) override {
     WCHAR wide[MAX_PATH];
@@ -47,7 +49,7 @@ class Win32ShellLink final : public ShellLink {
     if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
       return false;
     }
-    return file_->Save(wide, TRUE) == S_OK;
+    return SUCCEEDED(file_->Save(wide, TRUE));
   }
 
  private:
