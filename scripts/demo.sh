@@ -1,85 +1,89 @@
 #!/usr/bin/env bash
-# Shows what setup.exe does so far, under Wine: started as the uninstaller it asks the removal
-# question (answered No here, which leaves everything as it was); started silently from an
-# installed product's folder it removes the product, and the next system start takes its
-# temporary copy; and every text of its catalogue comes out of its own string table.
+# Shows setup.exe at work under Wine, in a Wine prefix of its own made afresh (build/demo-prefix,
+# or PICTAVO_WINEPREFIX): the sample distribution build/win32/dist installed silently, what that
+# put on the machine, the removal question answered No, the silent removal, and what is left
+# before and after the next system start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/win32
 
 if [ "${1:-}" != --in-session ]; then
-  [ -f $build/setup.exe ] && [ -f $build/uiauto.exe ] || bash scripts/setup.sh
+  [ -f $build/dist/setup.exe ] && [ -f $build/uiauto.exe ] || bash scripts/setup.sh
+  export PICTAVO_WINEPREFIX=${PICTAVO_WINEPREFIX:-$PWD/build/demo-prefix}
+  tools/wine/run-in-prefix.sh --reset >/dev/null
+  echo "== a new Wine prefix: $PICTAVO_WINEPREFIX"
   exec tools/wine/run-in-prefix.sh --host bash "$0" --in-session
 fi
 
-field() { # field NAME < records: the value of NAME in each record
-  tr '\t' '\n' | sed -n "s/^$1=//p"
+field() { # field NAME < records: the value of NAME in each record, its escapes undone
+  local value
+  tr '\t' '\n' | sed -n "s/^$1=//p" | while IFS= read -r value; do printf '%b\n' "$value"; done
 }
+regsz() { # regsz KEY VALUE: a string value in the 32-bit view, empty when missing
+  wine reg query "$1" /v "$2" /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
+}
+uiauto() { wine $build/uiauto.exe "$@"; }
 
-echo "== setup.exe: $(stat -c %s $build/setup.exe) bytes; imports:" \
-  "$(i686-w64-mingw32-objdump -p $build/setup.exe | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')"
+echo "== the distribution $build/dist"
+(cd $build/dist && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+echo
+echo "== setup.exe -s, started in the distribution folder"
+start=$(date +%s.%N)
+set +e
+(cd $build/dist && wine setup.exe -s)
+echo "exit code $?, $(echo "$(date +%s.%N) - $start" | bc | cut -c1-4) s"
+set -e
 
-folder="$WINEPREFIX/drive_c/PictavoDemo"
-rm -rf "$folder" && mkdir -p "$folder"
-cp $build/setup.exe "$folder/PictvUnInst.exe"
-echo "stands in for the product" >"$folder/Pictv6.exe"
+product=$(regsz 'HKLM\SOFTWARE\Corvantis\Pictavo 6' Path)
+product_unix=$(winepath -u "$product")
+echo "program files folder of 32-bit programs:" \
+  "$(regsz 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir)"
+echo "== files in $product"
+(cd "$product_unix" && find . -type f | sed 's|^\./||' | sort | sed 's/^/  /')
+echo "== $product\\PictvUnInst.log"
+tr -d '\r' <"$product_unix/PictvUnInst.log" | sed 's/^/  |/'
+for key in 'HKLM\SOFTWARE\Corvantis\Pictavo 6' \
+  'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe' \
+  'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6'; do
+  echo "== $key (32-bit view)"
+  wine reg query "$key" /reg:32 | tr -d '\r' | grep REG_SZ | sed 's/^ *//; s/    REG_SZ    / = /; s/^/  /'
+done
+echo "== shortcuts"
+links=$(grep '^Shell Link: ' "$product_unix/PictvUnInst.log" | tr -d '\r' | sed 's/^Shell Link: //')
+while IFS= read -r link; do
+  record=$(uiauto shortcut "$link")
+  echo "  $link"
+  echo "    -> $(field target <<<"$record")  (working folder: $(field workdir <<<"$record"))"
+done <<<"$links"
 
-echo "== C:\\PictavoDemo\\PictvUnInst.exe started without arguments"
-wine 'C:\PictavoDemo\PictvUnInst.exe' &
+echo "== PictvUnInst.exe without arguments: the removal question, answered No"
+(cd "$product_unix" && wine "$product\\PictvUnInst.exe") &
 uninstaller=$!
-
-box=$(wine $build/uiauto.exe describe --title "Pictavo Setup" --class "#32770" \
-  --image PictvUnInst.exe --timeout 20000)
-echo "caption: $(grep '^window' <<<"$box" | field title)"
-echo "text:    $(grep '^message' <<<"$box" | field text)"
-echo "buttons: $(grep '^control' <<<"$box" | grep 'class=Button' | field text | tr '\n' ' ')"
-echo "default: $(grep '^default' <<<"$box" | field id) (7 is No)"
-echo "icon:    $(grep '^icon' <<<"$box" | field name)"
-
-hwnd=$(grep '^window' <<<"$box" | field hwnd)
-wine $build/uiauto.exe press --hwnd "$hwnd" --id 7 --wait-close 10000 >/dev/null
+box=$(uiauto describe --title "Pictavo Setup" --class "#32770" --image PictvUnInst.exe \
+  --timeout 20000)
+grep '^message' <<<"$box" | field text | sed 's/^/  /'
+uiauto press --hwnd "$(grep '^window' <<<"$box" | field hwnd)" --id 7 --wait-close 10000 >/dev/null
 set +e
 wait $uninstaller
-echo "answered No: exit code $?; the folder still holds: $(ls "$folder" | tr '\n' ' ')"
+echo "  exit code $?; the product folder holds $(find "$product_unix" -type f | wc -l) files"
 set -e
-rm -rf "$folder"
 
-echo "== an installed product, as the installer leaves it"
-product="$WINEPREFIX/drive_c/Program Files/Pictavo 6"
-programs=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
-  /v 'Common Programs' | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-group="$programs\Pictavo 6"
-mkdir -p "$product/Samples"
-cp $build/setup.exe "$product/PictvUnInst.exe"
-cp $build/Pictv6.exe "$product/Pictv6.exe"
-echo "Read about Pictavo 6" >"$product/readme.txt"
-echo "sample" >"$product/Samples/one.dat"
-group_unix=$(winepath -u "$group")
-mkdir -p "$group_unix" && echo "shortcut" >"$group_unix/Pictavo 6.lnk"
-printf '%s\r\n' "File Copy: Pictv6.exe" "File Copy: readme.txt" "Make Dir: Samples" \
-  "File Copy: Samples\*.dat" "File Copy: setup.exe>PictvUnInst.exe" "" "Made Dir: $group" \
-  "Shell Link: $group\Pictavo 6.lnk" >"$product/PictvUnInst.log"
-wine reg add 'HKLM\SOFTWARE\Corvantis\Pictavo 6' /v Path /d 'C:\Program Files\Pictavo 6' /f >/dev/null
-wine reg add 'HKLM\SOFTWARE\Corvantis\Pictavo 6' /v AllUsers /d B /f >/dev/null
-wine reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6' \
-  /v UninstallString /d 'C:\Program Files\Pictavo 6\PictvUnInst.exe' /f >/dev/null
-show() {
-  echo "files:    $(cd "$WINEPREFIX/drive_c/Program Files" && find 'Pictavo 6' 2>/dev/null | tr '\n' ' ')"
-  echo "group:    $(ls "$group_unix" 2>/dev/null | tr '\n' ' ')"
-  echo "registry: $(wine reg query 'HKLM\SOFTWARE\Corvantis\Pictavo 6' 2>/dev/null | tr -d '\r' |
-    grep REG_SZ | sed 's/^ *//' | tr -s ' ' | tr '\n' ';')"
-}
-show
 temp=$(winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')")
-echo "== C:\\Program Files\\Pictavo 6\\PictvUnInst.exe -s"
-(cd "$product" && wine 'C:\Program Files\Pictavo 6\PictvUnInst.exe' -s)
+echo "== PictvUnInst.exe -s, started in the product folder"
+(cd "$product_unix" && wine "$product\\PictvUnInst.exe" -s)
 wineserver -w
 # Listed before Wine starts again: the next start of its server is Wine's system start, which
 # carries out the deletion that the temporary copy scheduled for itself.
 echo "waiting for the next start: $(ls "$temp" | grep -i '^uni.*\.tmp$' | tr '\n' ' ')"
-show
+echo "product folder:   $([ -e "$product_unix" ] && echo "still there" || echo gone)"
+for key in 'HKLM\SOFTWARE\Corvantis' \
+  'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe' \
+  'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6'; do
+  echo "$key: $(wine reg query "$key" /reg:32 >/dev/null 2>&1 && echo "still there" || echo gone)"
+done
+left=0
+while IFS= read -r link; do
+  [ -e "$(winepath -u "$link")" ] && { echo "still there: $link"; left=1; }
+done <<<"$links"
+echo "shortcuts:        $([ $left = 0 ] && echo gone || echo 'some left')"
 echo "after the next start:       $(ls "$temp" | grep -i '^uni.*\.tmp$' | tr '\n' ' ')"
-
-echo "== the catalogue, read back from setup.exe's string table"
-wine $build/uiauto.exe strings $build/setup.exe | grep '^string' |
-  awk -F'\t' '{ sub("id=", "", $2); sub("text=", "", $3); printf "%6s  %s\n", $2, $3 }'

@@ -52,4 +52,6 @@ int WaitProcessExit(const Options& options);
 int DumpStrings(const Options& options);
 int DumpDialogs(const Options& options);
 
+int ReadShortcut(const Options& options);
+
 }  // namespace uiauto

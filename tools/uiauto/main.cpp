@@ -29,6 +29,7 @@ constexpr wchar_t kUsage[] =
     L"  wait-exit --pid P                    prints the exit code when the process ends\n"
     L"  strings   MODULE                     string table of a module loaded as data\n"
     L"  dialogs   MODULE                     dialog templates of a module loaded as data\n"
+    L"  shortcut  FILE                       a shortcut's target, working folder, arguments\n"
     L"\n"
     L"FILTER: --hwnd H --title TEXT --class NAME --pid P --image NAME|PATH --include-hidden\n"
     L"CONTROL: --id N and/or --text TEXT (\"&Yes\" also matches \"Yes\"); a visible one first\n"
@@ -145,6 +146,7 @@ const Command kCommands[] = {
     {L"wait-exit", uiauto::WaitProcessExit, 10000, false, true},
     {L"strings", uiauto::DumpStrings, 0, true, true},
     {L"dialogs", uiauto::DumpDialogs, 0, true, true},
+    {L"shortcut", uiauto::ReadShortcut, 0, true, true},
 };
 
 }  // namespace
