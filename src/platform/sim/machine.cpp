@@ -1,5 +1,6 @@
 #include "platform/sim/machine.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "resources/resource_tables.h"
@@ -317,6 +318,83 @@ bool Process::ProcessFacility::CanLoadLibrary(const std::string& name) {
          isFile(machine.System().GetWindowsDirectory() + "\\system32\\" + file);
 }
 
+// The program is the quoted first part of the command line, or else, as CreateProcessA reads an
+// unquoted one, the shortest run of words up to a blank that names a program file. A name
+// without an extension gets ".exe"; a bare one is looked for beside the caller's program, in
+// its current folder, then in the system folders.
+bool Process::ProcessFacility::CreateProcess(const std::string& commandLine,
+                                             const std::string& workingFolder) {
+  Machine& machine = owner_.machine_;
+  sim::FileSystem& files = machine.Files();
+  std::string modulePath;
+  std::string startFolder;
+  {
+    const sim::FileSystem::Acting acting(files, owner_.id_);
+    const auto isFile = [&](const std::string& path) {
+      const std::uint32_t attributes = files.GetFileAttributes(path);
+      return attributes != platform::kInvalidFileAttributes &&
+             !(attributes & platform::kAttributeDirectory);
+    };
+    const auto find = [&](std::string name) -> std::string {
+      const std::size_t slash = name.find_last_of("\\/");
+      if (name.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) {
+        name += ".exe";
+      }
+      if (slash != std::string::npos || name.find(':') != std::string::npos) {
+        return isFile(name) ? files.FullPath(name) : std::string();
+      }
+      const std::string& program = owner_.spec_.modulePath;
+      const std::string windows = machine.System().GetWindowsDirectory();
+      for (const std::string& folder :
+           {program.substr(0, program.find_last_of("\\/") + 1), files.CurrentFolder() + "\\",
+            windows + "\\system32\\", windows + "\\"}) {
+        if (isFile(folder + name)) {
+          return files.FullPath(folder + name);
+        }
+      }
+      return {};
+    };
+    if (!commandLine.empty() && commandLine[0] == '"') {
+      const std::size_t close = commandLine.find('"', 1);
+      modulePath = find(commandLine.substr(1, close == std::string::npos ? close : close - 1));
+    } else {
+      for (std::size_t end = commandLine.find(' '); modulePath.empty();
+           end = commandLine.find(' ', end + 1)) {
+        modulePath = find(commandLine.substr(0, end));
+        if (end == std::string::npos) {
+          break;
+        }
+      }
+    }
+    if (modulePath.empty()) {
+      return false;
+    }
+    if (workingFolder.empty()) {
+      startFolder = files.CurrentFolder();
+    } else {
+      const std::uint32_t attributes = files.GetFileAttributes(workingFolder);
+      if (attributes == platform::kInvalidFileAttributes ||
+          !(attributes & platform::kAttributeDirectory)) {
+        return false;
+      }
+      startFolder = files.FullPath(workingFolder);
+    }
+  }
+  std::vector<std::string> split = SplitCommandLine(commandLine);
+  ProcessSpec spec{modulePath,
+                   {},
+                   split.empty() ? std::string() : split.front(),
+                   startFolder,
+                   owner_.spec_.environment};
+  if (!split.empty()) {
+    spec.arguments.assign(split.begin() + 1, split.end());
+  }
+  sim::Process& child = machine.StartProcess(std::move(spec));
+  child.commandLine_ = commandLine;
+  machine.created_.push_back({owner_.id_, commandLine, workingFolder, &child});
+  return true;
+}
+
 void Process::ProcessFacility::StartReplacingProcess(const std::string& program,
                                                      const std::vector<std::string>& arguments) {
   sim::FileSystem& files = owner_.machine_.Files();
@@ -439,6 +517,30 @@ std::unique_ptr<platform::ShellLink> Process::ShellFacility::CreateShellLink() {
     return nullptr;
   }
   return std::make_unique<SimShellLink>(owner_.machine_, owner_.id_);
+}
+
+bool Process::ShellFacility::Open(const std::string& file) {
+  Machine& machine = owner_.machine_;
+  bool opened = false;
+  if (!machine.failShellOpen_) {
+    const std::size_t colon = file.find(':');
+    const bool address =
+        colon != std::string::npos && colon >= 2 &&
+        std::all_of(file.begin(), file.begin() + static_cast<long>(colon),
+                    [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+    if (address) {
+      opened = true;
+    } else {
+      const sim::FileSystem::Acting acting(machine.Files(), owner_.id_);
+      const std::uint32_t attributes = machine.Files().GetFileAttributes(file);
+      opened = attributes != platform::kInvalidFileAttributes &&
+               !(attributes & platform::kAttributeDirectory);
+    }
+  }
+  if (opened) {
+    machine.opened_.push_back(file);
+  }
+  return opened;
 }
 
 void Process::ShellFacility::ChangeNotify(std::int32_t event, std::uint32_t flags) {

@@ -41,6 +41,17 @@ struct Shortcut {
   bool operator==(const Shortcut&) const = default;
 };
 
+class Process;
+
+// A CreateProcess call that started a program: the caller's text as it gave it, and the
+// process made for it, which does not run until the test runs it.
+struct CreatedProcess {
+  unsigned parentId = 0;
+  std::string commandLine;
+  std::string workingFolder;
+  Process* process = nullptr;
+};
+
 // The steps of making a shell link that a test can make fail.
 enum class ShellLinkStep { Create, SetPath, SetDescription, SetWorkingDirectory, Save };
 
@@ -97,6 +108,7 @@ class Process {
     void Sleep(unsigned milliseconds) override;
     std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
     bool CanLoadLibrary(const std::string& name) override;
+    bool CreateProcess(const std::string& commandLine, const std::string& workingFolder) override;
     void StartReplacingProcess(const std::string& program,
                                const std::vector<std::string>& arguments) override;
 
@@ -162,6 +174,7 @@ class Process {
    public:
     explicit ShellFacility(sim::Process& owner) : owner_(owner) {}
     std::unique_ptr<platform::ShellLink> CreateShellLink() override;
+    bool Open(const std::string& file) override;
     void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 
    private:
@@ -227,6 +240,14 @@ class Machine {
   // The shell link saved at the path; none when the file is missing or is not a shell link.
   std::optional<Shortcut> ReadShortcut(const std::string& path) const;
 
+  // What every process opened with ShellExecute, in order. A call opens an existing file or a
+  // web address (a scheme of two letters or more before a colon), unless the test made opening
+  // fail, as on a machine without a program for it; a failed call leaves nothing here.
+  const std::vector<std::string>& OpenedFiles() const { return opened_; }
+  void FailShellOpen(bool fail) { failShellOpen_ = fail; }
+  // Every program started with CreateProcess, in order.
+  const std::vector<CreatedProcess>& CreatedProcesses() const { return created_; }
+
   // A user's profile folder, e.g. C:\Users\User; throws sim::ScriptError for an unknown user.
   std::string ProfileFolder(const std::string& sid) const;
 
@@ -251,6 +272,9 @@ class Machine {
   std::set<std::string> systemLibraries_;  // lower case
   bool librarySearchRestricted_ = true;
   std::set<ShellLinkStep> failingLinkSteps_;
+  std::vector<std::string> opened_;
+  std::vector<CreatedProcess> created_;
+  bool failShellOpen_ = false;
   User user_;
   sim::FileSystem files_;
   sim::FileVersions versions_{files_};

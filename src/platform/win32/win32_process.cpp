@@ -44,8 +44,10 @@ bool Win32Process::CreateProcess(const std::string& commandLine, const std::stri
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
+  // An empty folder means the caller's own, which CreateProcessA takes as no folder at all.
   if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.c_str(), &startup, &started)) {
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
+                        &started)) {
     return false;
   }
   // Nothing waits for it: the handles are not needed.
