@@ -74,9 +74,10 @@ class Win32Backend final : public Backend {
     if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) != 0 &&
         SUCCEEDED(file->Load(wide, STGM_READ))) {
       // Raw: the stored path as it was set, not resolved against the disk.
-      char target[MAX_PATH] = {};
-      char folder[MAX_PATH] = {};
-      char description[INFOTIPSIZE] = {};
+      // One more than the calls are told, so that a text cut at the buffer's end stays ended.
+      char target[MAX_PATH + 1] = {};
+      char folder[MAX_PATH + 1] = {};
+      char description[INFOTIPSIZE + 1] = {};
       if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
           SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)) &&
           SUCCEEDED(link->GetDescription(description, INFOTIPSIZE))) {
