@@ -2,10 +2,10 @@
 // it: the ANSI interface, so that the texts come back exactly as an ANSI program stored them
 // (the working folder "%APPDATA%" unexpanded).
 
-#include <windows.h>
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <string>
 

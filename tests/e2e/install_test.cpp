@@ -1,0 +1,488 @@
+// Installation from end to end: the sample distribution that the build assembles, installed
+// silently by its setup.exe, updated by a newer copy while the product runs, refused when the
+// distribution is damaged, and removed again by the uninstaller the installation put in place.
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "bench.h"
+#include "pe_file.h"
+
+namespace e2e {
+namespace {
+
+constexpr char kCaption[] = "Pictavo Setup";
+constexpr char kDamaged[] =
+    "This setup files are damaged, installation aborted.\n\nPlease download the product again "
+    "from http://www.corvantis.example and re-try the setup.";
+constexpr int kOk = 1;
+
+constexpr char kCurrentVersion[] =
+    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion)";
+constexpr char kShellFolders[] =
+    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
+constexpr char kUserShellFolders[] =
+    R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
+constexpr char kSessionManager[] =
+    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
+constexpr char kProductKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis\Pictavo 6)";
+constexpr char kVendorKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis)";
+constexpr char kAppPathKey[] =
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)";
+constexpr char kUninstallKey[] =
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)";
+
+// The stand-in product of the build carries 6.30.2.0; the update brings another version.
+constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(2, 0),
+                                            pe::VersionMS(6, 30), pe::VersionLS(2, 0)};
+constexpr pe::FixedVersion kUpdateVersion = {pe::VersionMS(6, 31), pe::VersionLS(4, 0),
+                                             pe::VersionMS(6, 31), pe::VersionLS(4, 0)};
+
+// One string value in the 32-bit view (or the view named); an empty name asks for the default
+// value. nullopt when the key or the value is missing.
+std::optional<std::string> RegValue(const std::string& key, const std::string& name,
+                                    const std::string& view = "/reg:32") {
+  std::vector<std::string> query = {"reg", "query", key};
+  if (name.empty()) {
+    query.push_back("/ve");
+  } else {
+    query.insert(query.end(), {"/v", name});
+  }
+  query.push_back(view);
+  const Output output = RunWindows(query);
+  if (output.exitCode != 0) {
+    return std::nullopt;
+  }
+  // reg prints a value as four blanks, the name, four blanks, the type, four blanks, the data.
+  std::istringstream lines(output.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    const std::size_t type = line.find("    REG_");
+    if (line.rfind("    ", 0) != 0 || type == std::string::npos || type < 4) {
+      continue;
+    }
+    if (!name.empty() && AsciiLower(line.substr(4, type - 4)) != AsciiLower(name)) {
+      continue;
+    }
+    const std::size_t data = line.find("    ", type + 4);
+    return data == std::string::npos ? std::string() : line.substr(data + 4);
+  }
+  return std::nullopt;
+}
+
+bool KeyInView(const std::string& key, const std::string& view) {
+  return RunWindows({"reg", "query", key, view}).exitCode == 0;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> NewNames(const std::vector<std::string>& now,
+                                  const std::vector<std::string>& before) {
+  std::vector<std::string> added;
+  for (const std::string& name : now) {
+    if (std::find(before.begin(), before.end(), name) == before.end()) {
+      added.push_back(name);
+    }
+  }
+  return added;
+}
+
+struct Shortcut {
+  std::string target;
+  std::string workdir;
+  std::string arguments;
+};
+
+class InstallTest : public WineTest {
+ protected:
+  void SetUp() override {
+    WineTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) {
+      return;
+    }
+    dist_ = bench().setupExe.parent_path() / "dist";
+    ASSERT_TRUE(fs::exists(dist_ / "setup.exe") && fs::exists(dist_ / "PictvUnInst.log"))
+        << "the sample distribution was not built: " << dist_;
+    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
+    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
+    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
+    const std::optional<std::string> userPrograms = RegValue(kUserShellFolders, "Programs");
+    const std::optional<std::string> userDesktop = RegValue(kUserShellFolders, "Desktop");
+    ASSERT_TRUE(programFiles && programs && desktop && userPrograms && userDesktop)
+        << "the prefix lacks a program files or shell folder entry";
+    installWin_ = *programFiles + "\\Pictavo 6";
+    groupWin_ = *programs + "\\Pictavo 6";
+    desktopLinkWin_ = *desktop + "\\Pictavo 6.lnk";
+    userGroup_ = HostPath(*userPrograms + "\\Pictavo 6");
+    userDesktopLink_ = HostPath(*userDesktop + "\\Pictavo 6.lnk");
+    install_ = HostPath(installWin_);
+    group_ = HostPath(groupWin_);
+    desktopLink_ = HostPath(desktopLinkWin_);
+    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
+    tempBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
+    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
+
+    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
+    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
+    ASSERT_FALSE(KeyInView(kProductKey, "/reg:32")) << "the prefix already knows the product";
+    touched_ = true;
+  }
+
+  void TearDown() override {
+    product_.reset();
+    setup_.reset();
+    if (touched_) {
+      RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
+      for (const std::string& name :
+           NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_)) {
+        RunWindows({"taskkill", "/f", "/im", name});
+        std::error_code error;
+        fs::remove(TempFolder() / name, error);
+      }
+      std::error_code error;
+      fs::remove_all(install_, error);
+      fs::remove_all(group_, error);
+      fs::remove(desktopLink_, error);
+      fs::remove_all(userGroup_, error);
+      fs::remove(userDesktopLink_, error);
+      std::string reg = "Windows Registry Editor Version 5.00\n";
+      for (const char* key : {kVendorKey, kAppPathKey, kUninstallKey}) {
+        reg += "\n[-" + std::string(key) + "]\n";
+      }
+      if (!pendingBefore_) {
+        reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
+      }
+      EXPECT_TRUE(ImportRegistry(reg)) << "the product's keys stay behind";
+    }
+    WineTest::TearDown();
+  }
+
+  // setup.exe started in its distribution folder, as a user starts it; its exit code.
+  std::optional<int> RunSetup(const fs::path& distFolder, std::vector<std::string> args,
+                              std::chrono::milliseconds timeout = 60s) {
+    setup_ =
+        std::make_unique<WindowsProcess>(WindowsPath(distFolder / "setup.exe"), args, distFolder);
+    if (!setup_->started()) {
+      return std::nullopt;
+    }
+    return setup_->WaitForExit(timeout);
+  }
+
+  void InstallSample() {
+    const std::optional<int> code = RunSetup(dist_, {"-s"});
+    ASSERT_TRUE(code.has_value()) << "the silent setup did not end";
+    ASSERT_EQ(*code, 0);
+    ASSERT_TRUE(fs::exists(install_ / "PictvUnInst.exe")) << "nothing was installed";
+  }
+
+  // A copy of the sample distribution under the test's folder.
+  fs::path CopyDistribution(const std::string& name) {
+    const fs::path copy = folder() / name;
+    fs::copy(dist_, copy, fs::copy_options::recursive);
+    return copy;
+  }
+
+  std::optional<Shortcut> ReadShortcut(const std::string& windowsPath) {
+    const UiResult result = Uiauto({"shortcut", windowsPath});
+    const std::vector<UiRecord> records = OfKind(result.records, "shortcut");
+    if (result.exitCode != 0 || records.size() != 1) {
+      ADD_FAILURE() << windowsPath << " cannot be read as a shortcut\n" << result.err;
+      return std::nullopt;
+    }
+    return Shortcut{records[0].Get("target"), records[0].Get("workdir"),
+                    records[0].Get("arguments")};
+  }
+
+  // Installed log = the manifest as shipped, an empty line, the group, the five shortcuts.
+  std::string ExpectedInstalledLog(const std::string& manifest) const {
+    std::string log = manifest + "\r\n" + "Made Dir: " + groupWin_ + "\r\n";
+    for (const char* name :
+         {"Pictavo 6", "Pictavo 6 Help", "Read about Pictavo 6", "Uninstall Pictavo 6"}) {
+      log += "Shell Link: " + groupWin_ + "\\" + name + ".lnk\r\n";
+    }
+    return log + "Shell Link: " + desktopLinkWin_ + "\r\n";
+  }
+
+  void ExpectShortcuts() {
+    const std::vector<std::tuple<fs::path, std::string, std::string, std::string>> expected = {
+        {group_ / "Pictavo 6.lnk", groupWin_ + "\\Pictavo 6.lnk", "Pictv6.exe", "%APPDATA%"},
+        {group_ / "Pictavo 6 Help.lnk", groupWin_ + "\\Pictavo 6 Help.lnk", "Pictv6Man.chm", ""},
+        {group_ / "Read about Pictavo 6.lnk", groupWin_ + "\\Read about Pictavo 6.lnk",
+         "readme.txt", ""},
+        {group_ / "Uninstall Pictavo 6.lnk", groupWin_ + "\\Uninstall Pictavo 6.lnk",
+         "PictvUnInst.exe", ""},
+        {desktopLink_, desktopLinkWin_, "Pictv6.exe", "%APPDATA%"},
+    };
+    for (const auto& [host, windows, target, workdir] : expected) {
+      ASSERT_TRUE(fs::exists(host)) << host;
+      const std::optional<Shortcut> link = ReadShortcut(windows);
+      ASSERT_TRUE(link.has_value());
+      EXPECT_EQ(AsciiLower(link->target), AsciiLower(installWin_ + "\\" + target)) << windows;
+      EXPECT_EQ(link->workdir, workdir) << windows;
+      EXPECT_EQ(link->arguments, "") << windows;
+    }
+    std::vector<std::string> inGroup;
+    for (const auto& entry : fs::directory_iterator(group_)) {
+      inGroup.push_back(entry.path().filename().string());
+    }
+    std::sort(inGroup.begin(), inGroup.end());
+    EXPECT_EQ(inGroup,
+              (std::vector<std::string>{"Pictavo 6 Help.lnk", "Pictavo 6.lnk",
+                                        "Read about Pictavo 6.lnk", "Uninstall Pictavo 6.lnk"}));
+    EXPECT_FALSE(fs::exists(userGroup_)) << "a group in the user's own menu";
+    EXPECT_FALSE(fs::exists(userDesktopLink_)) << "a shortcut on the user's own desktop";
+  }
+
+  void ExpectRegistration(const std::string& displayVersion) {
+    EXPECT_EQ(RegValue(kProductKey, "AllUsers"), "B");
+    EXPECT_EQ(RegValue(kProductKey, "Path"), installWin_);
+    EXPECT_EQ(RegValue(kAppPathKey, ""), installWin_ + "\\Pictv6.exe");
+    EXPECT_EQ(RegValue(kUninstallKey, "Contact"), "Support");
+    EXPECT_EQ(RegValue(kUninstallKey, "DisplayName"), "Pictavo 6");
+    EXPECT_EQ(RegValue(kUninstallKey, "DisplayVersion"), displayVersion);
+    EXPECT_EQ(RegValue(kUninstallKey, "Publisher"), "Corvantis Technology LLC");
+    EXPECT_EQ(RegValue(kUninstallKey, "UninstallString"), installWin_ + "\\PictvUnInst.exe");
+    EXPECT_EQ(RegValue(kUninstallKey, "URLInfoAbout"), "http://www.corvantis.example");
+    // A 32-bit program that named the 64-bit view would be invisible to its next run.
+    EXPECT_FALSE(KeyInView(kProductKey, "/reg:64")) << "the product key is in the 64-bit view";
+    EXPECT_FALSE(KeyInView(kUninstallKey, "/reg:64")) << "the uninstall entry is 64-bit";
+  }
+
+  void ExpectNothingInstalled() {
+    EXPECT_FALSE(fs::exists(install_)) << "a product folder was made";
+    EXPECT_FALSE(fs::exists(group_)) << "a program group was made";
+    EXPECT_FALSE(fs::exists(desktopLink_)) << "a desktop shortcut was made";
+    for (const char* key : {kVendorKey, kAppPathKey, kUninstallKey}) {
+      EXPECT_FALSE(KeyInView(key, "/reg:32")) << key;
+    }
+  }
+
+  // The damaged distribution's box: answered, then the exit code of the run.
+  void ExpectRefusedAsDamaged(const fs::path& distFolder) {
+    setup_ = std::make_unique<WindowsProcess>(WindowsPath(distFolder / "setup.exe"),
+                                              std::vector<std::string>{"-s"}, distFolder);
+    ASSERT_TRUE(setup_->started());
+    const UiResult box =
+        Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "20000"}, 40s);
+    ASSERT_EQ(box.exitCode, 0) << "no message box appeared in the silent run\n" << box.err;
+    const std::vector<UiRecord> messages = OfKind(box.records, "message");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].Get("text"), kDamaged);
+    const std::vector<UiRecord> icons = OfKind(box.records, "icon");
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons[0].Get("name"), "error");
+    std::vector<std::string> buttons;
+    for (const UiRecord& control : OfKind(box.records, "control")) {
+      if (AsciiLower(control.Get("class")) == "button") {
+        buttons.push_back(control.Get("id") + ":" + control.Get("text"));
+      }
+    }
+    EXPECT_EQ(buttons, std::vector<std::string>{"1:OK"});
+    // Until the box is answered, the run has not gone any further.
+    ExpectNothingInstalled();
+
+    const std::vector<UiRecord> windows = OfKind(box.records, "window");
+    ASSERT_EQ(windows.size(), 1u);
+    const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
+                                     std::to_string(kOk), "--wait-close", "10000"});
+    ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
+    const std::optional<int> code = setup_->WaitForExit(30s);
+    ASSERT_TRUE(code.has_value()) << "the setup still runs after the box was answered";
+    EXPECT_EQ(*code, 1);
+    ExpectNothingInstalled();
+  }
+
+  fs::path dist_;
+  std::string installWin_;
+  std::string groupWin_;
+  std::string desktopLinkWin_;
+  fs::path install_;
+  fs::path group_;
+  fs::path desktopLink_;
+  fs::path userGroup_;
+  fs::path userDesktopLink_;
+  std::vector<std::string> tempBefore_;
+  bool pendingBefore_ = false;
+  bool touched_ = false;
+  std::unique_ptr<WindowsProcess> setup_;
+  std::unique_ptr<WindowsProcess> product_;
+};
+
+TEST_F(InstallTest, SilentFirstInstallationLaysDownFilesLogShortcutsAndRegistration) {
+  ASSERT_NO_FATAL_FAILURE(InstallSample());
+
+  // Every payload file, under its own name or the rename form's, inside the sub-folder that
+  // the manifest makes first; the agreement stays in the distribution.
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Pictv6.exe", "Pictv6.exe"},
+      {"setup.exe", "PictvUnInst.exe"},
+      {"Pictv6Man.chm", "Pictv6Man.chm"},
+      {"readme.txt", "readme.txt"},
+      {"HomePage.url", "HomePage.url"},
+      {"Samples/harbour.pvs", "Samples/harbour.pvs"},
+      {"Samples/meadow.pvs", "Samples/meadow.pvs"},
+      {"samples.txt", "Samples/About the samples.txt"},
+  };
+  for (const auto& [source, target] : files) {
+    ASSERT_TRUE(fs::exists(install_ / target)) << target << " is missing";
+    EXPECT_EQ(ReadAll(install_ / target), ReadAll(dist_ / source)) << target;
+  }
+  std::vector<std::string> installed;
+  for (const auto& entry : fs::recursive_directory_iterator(install_)) {
+    if (entry.is_regular_file()) {
+      installed.push_back(fs::relative(entry.path(), install_).generic_string());
+    }
+  }
+  std::sort(installed.begin(), installed.end());
+  EXPECT_EQ(installed, (std::vector<std::string>{
+                           "HomePage.url", "Pictv6.exe", "Pictv6Man.chm", "PictvUnInst.exe",
+                           "PictvUnInst.log", "Samples/About the samples.txt",
+                           "Samples/harbour.pvs", "Samples/meadow.pvs", "readme.txt"}));
+
+  EXPECT_EQ(ReadAll(install_ / "PictvUnInst.log"),
+            ExpectedInstalledLog(ReadAll(dist_ / "PictvUnInst.log")));
+  ASSERT_NO_FATAL_FAILURE(ExpectShortcuts());
+
+  std::string distExe = ReadAll(dist_ / "Pictv6.exe");
+  ASSERT_EQ(pe::ReadFixedVersions(distExe), std::vector<pe::FixedVersion>{kBuiltVersion})
+      << "the stand-in product of the build has another version";
+  ExpectRegistration("6.30.02");
+  EXPECT_FALSE(RegValue(kSessionManager, "PendingFileRenameOperations").has_value() &&
+               !pendingBefore_)
+      << "a first installation waits for a restart";
+}
+
+TEST_F(InstallTest, SilentUpdateDeletesObsoleteFilesAndReplacesTheRunningProgramAtTheNextStart) {
+  ASSERT_NO_FATAL_FAILURE(InstallSample());
+  const std::string oldProgram = ReadAll(install_ / "Pictv6.exe");
+  WriteAll(install_ / "Pictv6Legacy.dat", "left by an earlier version");
+  WriteAll(install_ / "notes.txt", "the user's own file");
+
+  const fs::path update = CopyDistribution("update");
+  std::string program = ReadAll(update / "Pictv6.exe");
+  ASSERT_EQ(pe::SetFixedVersion(program, kUpdateVersion), 1);
+  ASSERT_TRUE(pe::WriteFile((update / "Pictv6.exe").string(), program));
+  ASSERT_NE(program, oldProgram);
+  const std::string manifest =
+      "File Del: Pictv6Legacy.dat\r\n" + ReadAll(dist_ / "PictvUnInst.log");
+  WriteAll(update / "PictvUnInst.log", manifest);
+
+  // The product runs from the install folder, so its program file is in use.
+  product_ = std::make_unique<WindowsProcess>(installWin_ + "\\Pictv6.exe",
+                                              std::vector<std::string>{}, install_);
+  ASSERT_TRUE(product_->started());
+  const UiResult running = Uiauto(
+      {"wait", "--title", "Pictavo 6", "--class", "Pictavo6Main", "--timeout", "20000"}, 40s);
+  ASSERT_EQ(running.exitCode, 0) << "the product's window did not appear\n" << running.err;
+
+  const std::optional<int> code = RunSetup(update, {"-s"});
+  ASSERT_TRUE(code.has_value()) << "the silent update did not end";
+  EXPECT_EQ(*code, 0);
+
+  EXPECT_FALSE(fs::exists(install_ / "Pictv6Legacy.dat")) << "the obsolete file stays";
+  EXPECT_TRUE(fs::exists(install_ / "notes.txt")) << "a file the manifest does not name went";
+  EXPECT_EQ(ReadAll(install_ / "readme.txt"), ReadAll(update / "readme.txt"));
+  EXPECT_EQ(ReadAll(install_ / "PictvUnInst.log"), ExpectedInstalledLog(manifest));
+  ASSERT_NO_FATAL_FAILURE(ExpectShortcuts());
+  ExpectRegistration("6.31.04");
+  EXPECT_FALSE(product_->WaitForExit(0ms).has_value()) << "the update ended the product";
+
+  // Neither program may be lost while the old one runs: the old one set aside as .old (to be
+  // deleted at the start) with the new one in place, or the new one waiting as .new.
+  const std::string setAside = ReadAll(install_ / "Pictv6.exe.old");
+  const std::string waiting = ReadAll(install_ / "Pictv6.exe.new");
+  const std::string inPlace = ReadAll(install_ / "Pictv6.exe");
+  EXPECT_TRUE((inPlace == program && setAside == oldProgram) ||
+              (inPlace == oldProgram && waiting == program))
+      << "before the restart the folder holds neither form of a replacement in progress";
+  ASSERT_TRUE(RegValue(kSessionManager, "PendingFileRenameOperations").has_value())
+      << "nothing waits for the next start";
+  // The machine shuts down: the product ends, and the next start completes the replacement.
+  const UiResult closed =
+      Uiauto({"close", "--title", "Pictavo 6", "--class", "Pictavo6Main", "--wait-close", "10000"});
+  ASSERT_EQ(closed.exitCode, 0) << closed.err;
+  ASSERT_TRUE(product_->WaitForExit(15s).has_value()) << "the product did not end";
+  const Output restart = RunHost({"wineboot", "-r"}, 60s);
+  ASSERT_EQ(restart.exitCode, 0) << restart.err;
+
+  const std::string now = ReadAll(install_ / "Pictv6.exe");
+  EXPECT_EQ(pe::ReadFixedVersions(now), std::vector<pe::FixedVersion>{kUpdateVersion})
+      << "the installed program is not the new one after the restart";
+  EXPECT_EQ(now, program);
+  for (const char* side : {"Pictv6.exe.old", "Pictv6.exe.old2", "Pictv6.exe.new"}) {
+    EXPECT_FALSE(fs::exists(install_ / side)) << side << " survives the restart";
+  }
+}
+
+TEST_F(InstallTest, DistributionWithoutManifestIsRefusedWithMessageAndExitCodeOne) {
+  const fs::path damaged = CopyDistribution("damaged");
+  fs::remove(damaged / "PictvUnInst.log");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedAsDamaged(damaged));
+}
+
+TEST_F(InstallTest, ProductWithoutVersionIsRefusedLikeAMissingManifest) {
+  const fs::path damaged = CopyDistribution("unversioned");
+  std::string program = ReadAll(damaged / "Pictv6.exe");
+  ASSERT_EQ(pe::SetFixedVersion(program,
+                                pe::FixedVersion{pe::VersionMS(0, 30), 0, pe::VersionMS(0, 30), 0}),
+            1);
+  ASSERT_TRUE(pe::WriteFile((damaged / "Pictv6.exe").string(), program));
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedAsDamaged(damaged));
+}
+
+TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) {
+  ASSERT_NO_FATAL_FAILURE(InstallSample());
+  setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
+                                            std::vector<std::string>{"-s"}, install_);
+  ASSERT_TRUE(setup_->started());
+  const std::optional<int> handedOver = setup_->WaitForExit(15s);
+  ASSERT_TRUE(handedOver.has_value()) << "the silent uninstaller waits for something";
+  EXPECT_EQ(*handedOver, 0);
+
+  const std::vector<std::string> copies =
+      NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_);
+  ASSERT_EQ(copies.size(), 1u) << "not one temporary copy in the temp folder";
+  const std::string copy = copies[0];
+  // The copy ends by itself when it shows nothing; its process is looked up while it runs.
+  bool ended = false;
+  for (int attempt = 0; attempt < 200 && !ended; ++attempt) {
+    ended = OfKind(Uiauto({"procs", "--image", copy}).records, "process").empty();
+    if (!ended) {
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  ASSERT_TRUE(ended) << "the temporary copy still runs";
+  EXPECT_TRUE(OfKind(Uiauto({"list", "--title", kCaption}).records, "window").empty())
+      << "a box of the program is showing";
+
+  ExpectNothingInstalled();
+  EXPECT_FALSE(fs::exists(group_ / "Pictavo 6.lnk"));
+  EXPECT_TRUE(fs::is_directory(group_.parent_path())) << "the Programs folder itself went";
+
+  const Output restart = RunHost({"wineboot", "-r"}, 60s);
+  ASSERT_EQ(restart.exitCode, 0) << restart.err;
+  bool gone = false;
+  for (int attempt = 0; attempt < 100 && !gone; ++attempt) {
+    gone = !fs::exists(TempFolder() / copy);
+    if (!gone) {
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  EXPECT_TRUE(gone) << copy << " survives the restart";
+}
+
+}  // namespace
+}  // namespace e2e
