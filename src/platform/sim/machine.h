@@ -29,7 +29,8 @@ struct ProcessSpec {
   std::vector<std::string> arguments;  // the arguments after the program name, quotes removed
   std::string programName;             // argument 0 as typed; empty means the module path
   std::string currentFolder = {};      // where relative paths start; empty: the program's folder
-  // The environment: names as set, looked up without regard to case as the runtime does.
+  // The environment: names as set, looked up without regard to case as the runtime does. The
+  // processes a program starts, replacing itself or beside it, get a copy of its own.
   std::map<std::string, std::string> environment = {};
 };
 
