@@ -111,11 +111,19 @@ TEST(EntryTest, SlashSDoesNotSilenceTheRemovalQuestion) {
 }
 
 TEST(EntryTest, InstallModeAsksNoRemovalQuestion) {
+  // No distribution lies beside these programs: the install run's only box is its notice of a
+  // damaged distribution, never the removal question.
   sim::Machine machine;
-  RunProgram(machine, kSetup);
-  RunProgram(machine, kUninstaller, {"-install"});
-  RunProgram(machine, "C:\\Temp\\SETUP.EXE");
-  EXPECT_TRUE(machine.GetUser().Boxes().empty());
+  for (int run = 0; run < 3; ++run) {
+    machine.GetUser().WillAnswer(BoxResult::Ok);
+  }
+  EXPECT_EQ(RunProgram(machine, kSetup).exitCode, 1u);
+  EXPECT_EQ(RunProgram(machine, kUninstaller, {"-install"}).exitCode, 1u);
+  EXPECT_EQ(RunProgram(machine, "C:\\Temp\\SETUP.EXE").exitCode, 1u);
+  ASSERT_EQ(machine.GetUser().Boxes().size(), 3u);
+  for (const sim::ShownBox& box : machine.GetUser().Boxes()) {
+    EXPECT_EQ(box.text.rfind("This setup files are damaged", 0), 0u) << box.text;
+  }
 }
 
 TEST(EntryTest, SelfRemovalStartAsksNoRemovalQuestion) {
@@ -171,6 +179,7 @@ TEST(SetupOptionsTest, StartWithTheInitialValues) {
 TEST(SetupOptionsTest, EachProcessHasItsOwnRecord) {
   sim::Machine machine;
   ProgramRun silent = RunProgram(machine, kUninstaller, {"-s"});
+  machine.GetUser().WillAnswer(BoxResult::Ok);  // no distribution beside the setup program
   ProgramRun plain = RunProgram(machine, kSetup);
   EXPECT_TRUE(silent.options.Silent);
   EXPECT_FALSE(plain.options.Silent);
