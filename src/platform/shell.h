@@ -14,12 +14,13 @@ inline constexpr std::uint32_t kShellNotifyIdList = 0x0000;                // SH
 class ShellLink {
  public:
   virtual ~ShellLink() = default;
-  // IShellLinkA::SetPath, SetDescription, SetWorkingDirectory: true on S_OK.
+  // IShellLinkA::SetPath, SetDescription, SetWorkingDirectory: true when the call succeeds
+  // (SetPath answers S_FALSE for a target that does not exist yet, and keeps the path).
   virtual bool SetPath(const std::string& target) = 0;
   virtual bool SetDescription(const std::string& description) = 0;
   virtual bool SetWorkingDirectory(const std::string& folder) = 0;
-  // IPersistFile::Save with the path made wide through the ANSI code page, remembered: true on
-  // S_OK. The folder must exist.
+  // IPersistFile::Save with the path made wide through the ANSI code page (at most 259
+  // characters), remembered: true when it succeeds. The folder must exist.
   virtual bool Save(const std::string& path) = 0;
 };
 
