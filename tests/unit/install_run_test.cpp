@@ -162,3 +162,18 @@ TEST_F(InstallRunTest, SilentUpdateKeepsTheStoredChoicesOverSwitches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(InstallRunTest, NoToTheSameVersionQuestionEndsWithNothingChanged) {
+  RunProgram(machine_, kSetup, {"-s"});
+  const std::vector<std::string> installed = machine_.Snapshot();
+  machine_.GetUser().WillAnswer(BoxResult::No);
+  ProgramRun run = RunProgram(machine_, kSetup);
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(machine_.GetUser().Boxes().size(), 1u);
+  EXPECT_EQ(machine_.GetUser().Boxes()[0].text.rfind("Pictavo ver. 6.30.02.00 is already", 0), 0u);
+  EXPECT_EQ(machine_.Snapshot(), installed);
+}
+
+}  // namespace
