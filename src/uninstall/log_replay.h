@@ -18,6 +18,6 @@ void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
                        const std::string& installFolder, std::optional<LogRecordKind> kind);
 
 // The file spec a removal reads from a file record's argument: a remark from " | " on is
-// dropped, then a rename ("source>target") gives its target. Empty when the spec would reach
+// dropped, then a rename ("source>target") gives its target. Empty when the file would lie
 // outside the install folder (a drive, a root, a share, or a ".." step).
 std::string RemovalFileSpec(const std::string& argument);

@@ -1,5 +1,7 @@
 #include "bench.h"
 
+#include "records.h"
+
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <poll.h>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -270,6 +273,39 @@ std::optional<std::string> QueryRegistry(const std::string& key) {
     return std::nullopt;
   }
   return output.out;
+}
+
+std::optional<std::string> RegValue(const std::string& key, const std::string& name,
+                                    const std::string& view) {
+  std::vector<std::string> query = {"reg", "query", key};
+  if (name.empty()) {
+    query.push_back("/ve");
+  } else {
+    query.insert(query.end(), {"/v", name});
+  }
+  query.push_back(view);
+  const Output output = RunWindows(query);
+  if (output.exitCode != 0) {
+    return std::nullopt;
+  }
+  // reg prints a value as four blanks, the name, four blanks, the type, four blanks, the data.
+  std::istringstream lines(output.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    const std::size_t type = line.find("    REG_");
+    if (line.rfind("    ", 0) != 0 || type == std::string::npos || type < 4) {
+      continue;
+    }
+    if (!name.empty() && AsciiLower(line.substr(4, type - 4)) != AsciiLower(name)) {
+      continue;
+    }
+    const std::size_t data = line.find("    ", type + 4);
+    return data == std::string::npos ? std::string() : line.substr(data + 4);
+  }
+  return std::nullopt;
 }
 
 std::string WindowsPath(const fs::path& hostPath) {

@@ -81,6 +81,10 @@ class WindowsProcess {
 bool ImportRegistry(const std::string& regText);
 // `reg query KEY /s`: the key's values and subkeys as text, nullopt when the key is missing.
 std::optional<std::string> QueryRegistry(const std::string& key);
+// One string value of a key in the 32-bit view (or the view named, such as "/reg:64"); an empty
+// name asks for the default value. nullopt when the key or the value is missing.
+std::optional<std::string> RegValue(const std::string& key, const std::string& name,
+                                    const std::string& view = "/reg:32");
 
 // Host path <-> Windows path for paths inside the prefix's drive C (C:) or elsewhere (Z:, which
 // Wine maps to the host's root).

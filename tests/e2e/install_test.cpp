@@ -41,41 +41,6 @@ constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(
 constexpr pe::FixedVersion kUpdateVersion = {pe::VersionMS(6, 31), pe::VersionLS(4, 0),
                                              pe::VersionMS(6, 31), pe::VersionLS(4, 0)};
 
-// One string value in the 32-bit view (or the view named); an empty name asks for the default
-// value. nullopt when the key or the value is missing.
-std::optional<std::string> RegValue(const std::string& key, const std::string& name,
-                                    const std::string& view = "/reg:32") {
-  std::vector<std::string> query = {"reg", "query", key};
-  if (name.empty()) {
-    query.push_back("/ve");
-  } else {
-    query.insert(query.end(), {"/v", name});
-  }
-  query.push_back(view);
-  const Output output = RunWindows(query);
-  if (output.exitCode != 0) {
-    return std::nullopt;
-  }
-  // reg prints a value as four blanks, the name, four blanks, the type, four blanks, the data.
-  std::istringstream lines(output.out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    const std::size_t type = line.find("    REG_");
-    if (line.rfind("    ", 0) != 0 || type == std::string::npos || type < 4) {
-      continue;
-    }
-    if (!name.empty() && AsciiLower(line.substr(4, type - 4)) != AsciiLower(name)) {
-      continue;
-    }
-    const std::size_t data = line.find("    ", type + 4);
-    return data == std::string::npos ? std::string() : line.substr(data + 4);
-  }
-  return std::nullopt;
-}
-
 bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
 }

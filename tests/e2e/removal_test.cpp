@@ -74,41 +74,6 @@ std::string RegRemoveProduct() {
   return reg;
 }
 
-// One string value of a key in the 32-bit view; an empty name asks for the default value.
-// nullopt when the key or the value is missing.
-std::optional<std::string> RegValue(const std::string& key, const std::string& name) {
-  std::vector<std::string> query = {"reg", "query", key};
-  if (name.empty()) {
-    query.push_back("/ve");
-  } else {
-    query.insert(query.end(), {"/v", name});
-  }
-  query.push_back("/reg:32");
-  const Output output = RunWindows(query);
-  if (output.exitCode != 0) {
-    return std::nullopt;
-  }
-  // reg prints a value as four blanks, the name, four blanks, the type, four blanks, the data.
-  std::istringstream lines(output.out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    const std::size_t type = line.find("    REG_");
-    if (line.rfind("    ", 0) != 0 || type == std::string::npos || type < 4) {
-      continue;
-    }
-    const std::string valueName = line.substr(4, type - 4);
-    if (!name.empty() && AsciiLower(valueName) != AsciiLower(name)) {
-      continue;
-    }
-    const std::size_t data = line.find("    ", type + 4);
-    return data == std::string::npos ? std::string() : line.substr(data + 4);
-  }
-  return std::nullopt;
-}
-
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
