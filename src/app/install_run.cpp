@@ -113,7 +113,7 @@ int InstallRun(CSetupApp& app) {
   }
 
   if (!options.Silent) {
-    // The wizard is not built yet: an interactive run installs nothing and says so.
+    // The wizard is not built yet: an interactive run installs nothing, and its result says so.
     return 1;
   }
   if (options.NewInstall) {
