@@ -12,8 +12,6 @@
 namespace {
 
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-constexpr char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 void DropTrailingBackslash(std::string& folder) {
   if (!folder.empty() && folder.back() == '\\') {

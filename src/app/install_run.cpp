@@ -4,6 +4,7 @@
 #include "app/perform_install.h"
 #include "app/setup_app.h"
 #include "engine/distribution.h"
+#include "engine/paths.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
@@ -13,10 +14,6 @@ constexpr char kProductFolder[] = "\\Pictavo 6";
 constexpr char kDefaultGroup[] = "Pictavo 6";
 constexpr char kUrlLine[] = "URL=http://";
 constexpr std::size_t kUrlLineBuffer = 260;
-
-bool Exists(platform::FileSystem& files, const std::string& path) {
-  return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
-}
 
 // The vendor's page for this installation, opened in the browser.
 void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
@@ -35,7 +32,7 @@ std::string ApplyInstallSwitches(platform::FileSystem& files,
     // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
     if (argument == "-instdir" && i + 1 < arguments.size()) {
       candidate = arguments[i + 1];
-      if (!Exists(files, candidate)) {
+      if (!PathExists(files, candidate)) {
         candidate.clear();
       } else if (candidate.back() == '\\' || candidate.back() == '/') {
         candidate.pop_back();
@@ -106,7 +103,7 @@ int InstallRun(CSetupApp& app) {
   }
 
   if (options.NewVersion.major == 0 ||
-      !Exists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
+      !PathExists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
     app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
     platform.shell.Open(vendor::kSite);
     platform.process.ExitProcess(1);

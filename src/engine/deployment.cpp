@@ -17,10 +17,6 @@ constexpr char kSecondOldSuffix[] = ".old2";
 constexpr char kNewSuffix[] = ".new";
 constexpr char kHiddenSuffix[] = ".toinst";
 
-bool IsSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 std::string TrimEnd(std::string_view text) {
   while (!text.empty() && IsSpace(text.back())) {
     text.remove_suffix(1);
@@ -33,10 +29,6 @@ std::string TrimStart(std::string_view text) {
     text.remove_prefix(1);
   }
   return std::string(text);
-}
-
-bool Exists(platform::FileSystem& files, const std::string& path) {
-  return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
 }
 
 bool IsFile(platform::FileSystem& files, const std::string& path) {
@@ -158,10 +150,10 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
     return true;
   }
 
-  if (sameFolder && Exists(files, targetPath) && !files.DeleteFile(targetPath)) {
+  if (sameFolder && PathExists(files, targetPath) && !files.DeleteFile(targetPath)) {
     return true;
   }
-  if (!Exists(files, targetPath)) {
+  if (!PathExists(files, targetPath)) {
     return CopyOver(files, sourcePath, targetPath);
   }
 
@@ -174,7 +166,7 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
 
   // In use: a file that can still be renamed is set aside and goes at the next start.
   std::string oldPath = targetPath + kOldSuffix;
-  if (Exists(files, oldPath) && !files.DeleteFile(oldPath)) {
+  if (PathExists(files, oldPath) && !files.DeleteFile(oldPath)) {
     DeleteAtReboot(files, oldPath);
     oldPath = targetPath + kSecondOldSuffix;
     files.DeleteFile(oldPath);
@@ -207,7 +199,7 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
     return 0;
   }
 
-  if (!Exists(files, targetFolder)) {
+  if (!PathExists(files, targetFolder)) {
     std::string working = targetFolder;
     NormalizeFolderText(platform.system, working);
     for (std::size_t at = working.find('\\', 1); at != std::string::npos;

@@ -7,6 +7,11 @@
 
 #include "platform/platform.h"
 
+// The key, under HKEY_LOCAL_MACHINE for all users and under each user's own key, that names
+// the shell's folders: "Programs", "Startup", "Desktop" and their "Common " counterparts.
+inline constexpr char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 // One registry text value read into a 260-byte buffer: the text up to its first zero byte.
 // Empty when the key or the value is missing, or the value does not fit.
 std::string ReadRegistryString(platform::Registry& registry, platform::RegistryKey root,

@@ -22,3 +22,7 @@ bool StaysInsideFolder(std::string_view relative) {
   }
   return true;
 }
+
+bool PathExists(platform::FileSystem& files, const std::string& path) {
+  return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
+}

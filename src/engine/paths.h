@@ -2,8 +2,14 @@
 // less trusted user can write, while the program may run with more rights than that user.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "platform/files.h"
 
 // Whether `relative` names something at or below the folder it is read against: not empty, no
 // drive, root or share ("\", "/" or ":" would reach elsewhere) and no ".." step.
 bool StaysInsideFolder(std::string_view relative);
+
+// The runtime's existence test of a path: a file or a folder.
+bool PathExists(platform::FileSystem& files, const std::string& path);

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 // Stored as written: the shell expands it when the shortcut is used.
 constexpr char kProductWorkingFolder[] = "%APPDATA%";
 constexpr std::size_t kTargetCapacity = 512;

@@ -25,10 +25,6 @@ bool IsFileRecord(LogRecordKind kind) {
   return false;
 }
 
-bool IsSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // Only a shortcut may go by a "Shell Link: " record: the older logs' .pif and .url kinds too.
 bool IsShortcutFile(const std::string& path) {
   const std::string lowered = LowerCase(path);

@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "engine/distribution.h"
+#include "engine/helpers.h"
+#include "engine/registration.h"
 #include "uninstall/log_replay.h"
 #include "uninstall/removal_helpers.h"
 
@@ -11,15 +13,12 @@ namespace {
 
 using platform::RegistryKey;
 
-constexpr char kProductKey[] = "SOFTWARE\\Corvantis\\Pictavo 6";
 constexpr char kCompanyKey[] = "SOFTWARE\\Corvantis";
 constexpr char kDocumentType[] = "PV6.Document";
 constexpr char kProductName[] = "Pictavo 6";
 constexpr char kUninstallListKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kFileExtsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kPreviousApplication[] = "PictvOld";
 
 // Registry values are read into a buffer of 512 bytes; shortcut and folder paths are formed in
@@ -57,7 +56,7 @@ void ForEachUser(platform::Registry& registry, Action action) {
 }
 
 void RemoveProductKeys(platform::Registry& registry, RegistryKey root) {
-  DeleteRegistryTree(registry, root, kProductKey);
+  DeleteRegistryTree(registry, root, registration::kProductKey);
 }
 
 void DeleteSubKey(platform::Registry& registry, const char* parent, const char* name) {

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -306,6 +308,26 @@ std::optional<std::string> RegValue(const std::string& key, const std::string& n
     return data == std::string::npos ? std::string() : line.substr(data + 4);
   }
   return std::nullopt;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> NewNames(const std::vector<std::string>& now,
+                                  const std::vector<std::string>& before) {
+  std::vector<std::string> added;
+  for (const std::string& name : now) {
+    if (std::find(before.begin(), before.end(), name) == before.end()) {
+      added.push_back(name);
+    }
+  }
+  return added;
 }
 
 std::string WindowsPath(const fs::path& hostPath) {

@@ -86,6 +86,13 @@ std::optional<std::string> QueryRegistry(const std::string& key);
 std::optional<std::string> RegValue(const std::string& key, const std::string& name,
                                     const std::string& view = "/reg:32");
 
+// A host file's bytes, and a file written with exactly these bytes.
+std::string ReadAll(const fs::path& path);
+void WriteAll(const fs::path& path, const std::string& content);
+// The names of `now` that `before` did not have, in the order of `now`.
+std::vector<std::string> NewNames(const std::vector<std::string>& now,
+                                  const std::vector<std::string>& before);
+
 // Host path <-> Windows path for paths inside the prefix's drive C (C:) or elsewhere (Z:, which
 // Wine maps to the host's root).
 std::string WindowsPath(const fs::path& hostPath);

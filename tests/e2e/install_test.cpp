@@ -45,26 +45,6 @@ bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::vector<std::string> NewNames(const std::vector<std::string>& now,
-                                  const std::vector<std::string>& before) {
-  std::vector<std::string> added;
-  for (const std::string& name : now) {
-    if (std::find(before.begin(), before.end(), name) == before.end()) {
-      added.push_back(name);
-    }
-  }
-  return added;
-}
-
 struct Shortcut {
   std::string target;
   std::string workdir;

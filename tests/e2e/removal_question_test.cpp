@@ -63,8 +63,8 @@ class RemovalQuestionTest : public WineTest {
     }
     uninstaller_ = folder() / "PictvUnInst.exe";
     fs::copy_file(bench().setupExe, uninstaller_);
-    WriteFile(folder() / "Pictv6.exe", "stands in for the product program");
-    WriteFile(folder() / "readme.txt", "Read about Pictavo 6");
+    WriteAll(folder() / "Pictv6.exe", "stands in for the product program");
+    WriteAll(folder() / "readme.txt", "Read about Pictavo 6");
     const std::string installFolder = WindowsFolder();
     registryTouched_ = true;
     ASSERT_TRUE(ImportRegistry(
@@ -100,10 +100,6 @@ class RemovalQuestionTest : public WineTest {
       EXPECT_TRUE(ImportRegistry(RegRemoveProductKeys())) << "the product's keys stay behind";
     }
     WineTest::TearDown();
-  }
-
-  static void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
   }
 
   void StartUninstaller() {

@@ -74,21 +74,6 @@ std::string RegRemoveProduct() {
   return reg;
 }
 
-void WriteFile(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::vector<std::string> NewNames(const std::vector<std::string>& now,
-                                  const std::vector<std::string>& before) {
-  std::vector<std::string> added;
-  for (const std::string& name : now) {
-    if (std::find(before.begin(), before.end(), name) == before.end()) {
-      added.push_back(name);
-    }
-  }
-  return added;
-}
-
 enum class AssociationRoot { kUserFileExts, kClassesRoot };
 
 class RemovalTest : public WineTest {
@@ -118,23 +103,23 @@ class RemovalTest : public WineTest {
     fs::create_directories(install_ / "Samples");
     fs::copy_file(bench().setupExe, install_ / "PictvUnInst.exe");
     fs::copy_file(bench().setupExe.parent_path() / "Pictv6.exe", install_ / "Pictv6.exe");
-    WriteFile(install_ / "readme.txt", "Read about Pictavo 6\r\n");
-    WriteFile(install_ / "Samples" / "flowers.dat", "sample one");
-    WriteFile(install_ / "Samples" / "harbour.dat", "sample two");
-    WriteFile(install_ / "PictvUnInst.log",
-              "File Copy: Pictv6.exe\r\n"
-              "File Copy: readme.txt\r\n"
-              "Make Dir: Samples\r\n"
-              "File Copy: Samples\\*.dat\r\n"
-              "File Copy: setup.exe>PictvUnInst.exe\r\n"
-              "\r\n"
-              "Made Dir: " +
-                  *programs + "\\Pictavo 6\r\n" + "Shell Link: " + *programs +
-                  "\\Pictavo 6\\Pictavo 6.lnk\r\n" + "Shell Link: " + *desktop +
-                  "\\Pictavo 6.lnk\r\n");
+    WriteAll(install_ / "readme.txt", "Read about Pictavo 6\r\n");
+    WriteAll(install_ / "Samples" / "flowers.dat", "sample one");
+    WriteAll(install_ / "Samples" / "harbour.dat", "sample two");
+    WriteAll(install_ / "PictvUnInst.log",
+             "File Copy: Pictv6.exe\r\n"
+             "File Copy: readme.txt\r\n"
+             "Make Dir: Samples\r\n"
+             "File Copy: Samples\\*.dat\r\n"
+             "File Copy: setup.exe>PictvUnInst.exe\r\n"
+             "\r\n"
+             "Made Dir: " +
+                 *programs + "\\Pictavo 6\r\n" + "Shell Link: " + *programs +
+                 "\\Pictavo 6\\Pictavo 6.lnk\r\n" + "Shell Link: " + *desktop +
+                 "\\Pictavo 6.lnk\r\n");
     fs::create_directories(group_);
-    WriteFile(groupLink_, "stands in for a shortcut");
-    WriteFile(desktopLink_, "stands in for a shortcut");
+    WriteAll(groupLink_, "stands in for a shortcut");
+    WriteAll(desktopLink_, "stands in for a shortcut");
 
     fileExtsBefore_ = QueryRegistry(kFileExts).has_value();
     classPngBefore_ = QueryRegistry(kClassesPng).has_value();

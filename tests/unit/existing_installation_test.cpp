@@ -3,6 +3,7 @@
 #include "app/existing_installation.h"
 #include "engine/registration.h"
 #include "platform/sim/machine.h"
+#include "test_app.h"
 
 namespace {
 
@@ -26,12 +27,6 @@ platform::FixedFileVersion Fixed(FileVersion v) {
 
 class ExistingInstallationTest : public ::testing::Test {
  protected:
-  class App : public platform::Application {
-   public:
-    using Application::Application;
-    bool InitInstance() override { return true; }
-  };
-
   void SetUp() override {
     options_.InstallFolder = kInstalled;
     options_.SourceFolder = kSource;
@@ -58,7 +53,7 @@ class ExistingInstallationTest : public ::testing::Test {
   sim::Machine machine_;
   platform::Platform& platform_ =
       machine_.StartProcess({"D:\\Dist\\setup.exe", {}, {}}).GetPlatform();
-  App app_{platform_};
+  TestApp app_{platform_};
   SetupOptions options_;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/framework.h"
 #include "platform/sim/machine.h"
 #include "resources/catalogue.h"
+#include "test_app.h"
 
 namespace {
 
@@ -11,12 +12,6 @@ using platform::BoxStyle;
 using platform::Buttons;
 using platform::DefaultButton;
 using platform::Icon;
-
-class TestApp : public platform::Application {
- public:
-  using Application::Application;
-  bool InitInstance() override { return true; }
-};
 
 class FrameworkTest : public ::testing::Test {
  protected:

@@ -4,6 +4,7 @@
 
 #include "app/perform_install.h"
 #include "program_runner.h"
+#include "test_app.h"
 
 namespace {
 
@@ -12,12 +13,6 @@ using platform::kHkeyLocalMachine;
 
 constexpr char kDist[] = "D:\\Dist";
 constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
-
-class TestApp : public platform::Application {
- public:
-  using Application::Application;
-  bool InitInstance() override { return true; }
-};
 
 class InstallScenarioTest : public ::testing::Test {
  protected:

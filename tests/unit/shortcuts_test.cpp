@@ -2,6 +2,7 @@
 
 #include "engine/shortcuts.h"
 #include "platform/sim/machine.h"
+#include "test_app.h"
 
 namespace {
 
@@ -13,12 +14,6 @@ constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
 constexpr char kLog[] = "C:\\Program Files\\Pictavo 6\\PictvUnInst.log";
 constexpr char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-class TestApp : public platform::Application {
- public:
-  using Application::Application;
-  bool InitInstance() override { return true; }
-};
 
 class ShortcutsTest : public ::testing::Test {
  protected:

@@ -1,0 +1,11 @@
+// An application object for tests that call the logic below the entry directly: it gives the
+// logic the framework's strings and message boxes on a simulated process, and has no run.
+#pragma once
+
+#include "platform/framework.h"
+
+class TestApp : public platform::Application {
+ public:
+  using Application::Application;
+  bool InitInstance() override { return true; }
+};
