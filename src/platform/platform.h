@@ -7,6 +7,7 @@
 // sizes, error results and the order of steps. Values travel as std::string and plain structs.
 #pragma once
 
+#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -27,6 +28,7 @@ struct Platform {
   VersionResources& versions;
   System& system;
   Shell& shell;
+  Dialogs& dialogs;
 };
 
 }  // namespace platform
