@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "platform/framework.h"
 
 // The folder of an installation the registry knows, without a trailing backslash; empty when

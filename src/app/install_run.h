@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "platform/files.h"
 
 class CSetupApp;

@@ -2,7 +2,7 @@
 // SetupOptions. It lives above the engine because it also uses the log replay of the removal.
 #pragma once
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "engine/helpers.h"
 #include "platform/framework.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/setup_app.h"
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "engine/helpers.h"
 #include "platform/platform.h"
 

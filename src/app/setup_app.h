@@ -1,7 +1,7 @@
 // The application object: the program's one entry decides the run and hands over to it.
 #pragma once
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "engine/helpers.h"
 #include "platform/framework.h"
 

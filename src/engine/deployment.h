@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "engine/helpers.h"
 #include "platform/platform.h"
 

@@ -2,7 +2,7 @@
 // run of this program.
 #pragma once
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "platform/platform.h"
 
 namespace registration {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "platform/framework.h"
 
 // Results as the shell's object interface reports them: negative on failure.

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/setup_options.h"
+#include "engine/setup_options.h"
 #include "platform/registry.h"
 
 // Readable versions in the tests' failure messages.
