@@ -96,6 +96,10 @@ class FileSystem {
   // fopen(path, "rt"): nullptr when the file cannot be opened.
   virtual std::unique_ptr<TextFile> OpenTextFile(const std::string& path) = 0;
 
+  // fopen(path, "rb"), its length by fseek to the end and ftell, fseek back, fread, fclose: the
+  // file's bytes as they are. Nothing when the file cannot be opened.
+  virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+
   // fopen(path, "at"), fputs(text), fclose: the file is created when missing, and each line
   // feed of `text` is written as CR LF. False when the file cannot be opened.
   virtual bool AppendText(const std::string& path, const std::string& text) = 0;

@@ -331,6 +331,14 @@ std::unique_ptr<platform::TextFile> FileSystem::OpenTextFile(const std::string& 
   return std::make_unique<SimTextFile>(node->bytes);
 }
 
+std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) {
+  const Node* node = Find(Resolve(path));
+  if (!node || node->folder) {
+    return std::nullopt;
+  }
+  return node->bytes;
+}
+
 bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);

@@ -56,6 +56,7 @@ class FileSystem final : public platform::FileSystem {
   bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
                                   const std::string& file) override;
   std::unique_ptr<platform::TextFile> OpenTextFile(const std::string& path) override;
+  std::optional<std::string> ReadWholeFile(const std::string& path) override;
   bool AppendText(const std::string& path, const std::string& text) override;
 
   // The test's side. Paths follow the same rules as the program's. Laying down a path on a

@@ -499,6 +499,10 @@ std::unique_ptr<platform::TextFile> Process::FilesFacility::OpenTextFile(const s
   SIM_AS_PROCESS;
   return Files().OpenTextFile(path);
 }
+std::optional<std::string> Process::FilesFacility::ReadWholeFile(const std::string& path) {
+  SIM_AS_PROCESS;
+  return Files().ReadWholeFile(path);
+}
 bool Process::FilesFacility::AppendText(const std::string& path, const std::string& text) {
   SIM_AS_PROCESS;
   return Files().AppendText(path, text);

@@ -155,6 +155,7 @@ class Process {
     bool WritePrivateProfileSection(const std::string& section, const std::string& lines,
                                     const std::string& file) override;
     std::unique_ptr<platform::TextFile> OpenTextFile(const std::string& path) override;
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendText(const std::string& path, const std::string& text) override;
 
    private:

@@ -151,6 +151,23 @@ std::unique_ptr<TextFile> Win32FileSystem::OpenTextFile(const std::string& path)
   return std::make_unique<Win32TextFile>(file);
 }
 
+std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return std::nullopt;
+  }
+  std::optional<std::string> bytes;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long length = std::ftell(file);
+    if (length >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+      bytes.emplace(static_cast<std::size_t>(length), '\0');
+      bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file));
+    }
+  }
+  std::fclose(file);
+  return bytes;
+}
+
 bool Win32FileSystem::AppendText(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "at");
   if (file == nullptr) {
