@@ -265,6 +265,24 @@ TEST_F(FilesConformance, TextOpenFailsForMissingFilesAndFolders) {
   EXPECT_EQ(files_.OpenTextFile(Path("folder")), nullptr);
 }
 
+TEST_F(FilesConformance, WholeFileReadGivesTheBytesAsTheyAreAndFollowsTheCurrentFolder) {
+  const std::string bytes("line\r\nzero\0after\x1A tail\rend", 26);
+  Write("agreement.txt", bytes);
+  EXPECT_EQ(files_.ReadWholeFile(Path("agreement.txt")), bytes);
+  Write("empty.txt", "");
+  EXPECT_EQ(files_.ReadWholeFile(Path("empty.txt")), "");
+
+  // A bare name is read from the current folder.
+  ASSERT_TRUE(files_.SetCurrentDirectory(folder_));
+  EXPECT_EQ(files_.ReadWholeFile("agreement.txt"), bytes);
+  // Out again, or the scratch folder, being current, could not be removed.
+  ASSERT_TRUE(files_.SetCurrentDirectory(folder_ + "\\.."));
+
+  EXPECT_EQ(files_.ReadWholeFile(Path("missing.txt")), std::nullopt);
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+  EXPECT_EQ(files_.ReadWholeFile(Path("folder")), std::nullopt);
+}
+
 TEST_F(FilesConformance, TextAppendCreatesTheFileAndWritesLineFeedsAsCarriageReturnLineFeed) {
   ASSERT_TRUE(files_.AppendText(Path("log.txt"), "first\n"));
   ASSERT_TRUE(files_.AppendText(Path("log.txt"), ""));
