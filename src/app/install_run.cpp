@@ -7,6 +7,7 @@
 #include "engine/paths.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
+#include "wizard/setup_dlg.h"
 
 namespace {
 
@@ -109,14 +110,19 @@ int InstallRun(CSetupApp& app) {
     platform.process.ExitProcess(1);
   }
 
-  if (!options.Silent) {
-    // The wizard is not built yet: an interactive run installs nothing, and its result says so.
-    return 1;
+  if (options.Silent) {
+    if (options.NewInstall) {
+      options.AllUsers = true;
+    }
+    PerformInstall(app, options, app.Wow64());
+  } else {
+    CSetupDlg wizard(app, options, [&app, &options] { PerformInstall(app, options, app.Wow64()); });
+    const int result = wizard.DoModal();
+    app.SetMainWindow(platform::kNoWindow);
+    if (result != platform::kIdOk) {
+      return 1;
+    }
   }
-  if (options.NewInstall) {
-    options.AllUsers = true;
-  }
-  PerformInstall(app, options, app.Wow64());
 
   platform.files.SetCurrentDirectory(options.InstallFolder);
   if (!options.Silent && (options.NewInstall || options.Upgrade)) {

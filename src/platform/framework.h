@@ -1,8 +1,10 @@
 // A small dialog framework of our own, in place of the Windows one the program was designed
-// around: the application object with its single entry, string loading and the application's
-// message box service. It is plain logic on top of the platform, the same on both backends.
+// around: the application object with its single entry, string loading, the application's
+// message box service, and dialogs made from layouts with their fields bound to controls. It is
+// plain logic on top of the platform, the same on both backends.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "platform/platform.h"
@@ -42,5 +44,78 @@ class Application {
 
 // The icon the application's message box shows for `style`.
 Icon DefaultIcon(BoxStyle style);
+
+// One transfer between a dialog's fields and its controls: into the controls when the dialog
+// shows its fields, out of them when it takes the user's input.
+class DataExchange {
+ public:
+  DataExchange(Dialogs& dialogs, WindowHandle dialog, bool saving)
+      : dialogs_(dialogs), dialog_(dialog), saving_(saving) {}
+
+  bool Saving() const { return saving_; }
+
+  // A field that stands for the control itself.
+  void Control(int id, WindowHandle& control);
+  void Text(int id, std::string& value);
+  // A check box: 1 checked, 0 not.
+  void Check(int id, int& value);
+  // A group of radio buttons: the index of the checked one in `ids`; -1 when none is.
+  void Radio(std::initializer_list<int> ids, int& value);
+
+ private:
+  Dialogs& dialogs_;
+  WindowHandle dialog_;
+  bool saving_;
+};
+
+// A dialog made from a layout of the program file: modal (DoModal) or a child of another
+// window (Create). The window lives from its initialisation until DestroyWindow, EndDialog's
+// loop end or the object's end, whichever comes first.
+class CDialog : private DialogEvents {
+ public:
+  CDialog(Application& app, unsigned layout) : app_(app), layout_(layout) {}
+  ~CDialog() override;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  // Shows the dialog modally, owned by the application's main window; returns what ended it,
+  // -1 when it could not be made.
+  int DoModal();
+  // Makes the dialog as a hidden child of `parent`; false when it could not be made.
+  bool Create(WindowHandle parent);
+  // Destroys the window. A dialog whose leave depends on its fields overrides this to check
+  // and store them first, and refuses (false) to keep the window.
+  virtual bool DestroyWindow();
+  void EndDialog(int result);
+
+  WindowHandle Handle() const { return window_; }
+  WindowHandle Item(int id) { return Dialogs().GetItem(window_, id); }
+  // Runs the data exchange: out of the controls into the fields when `save`, else the other
+  // way. False when a transfer failed.
+  bool UpdateData(bool save);
+
+ protected:
+  // The framework's initialisation: shows the fields in the controls. True leaves the keyboard
+  // focus to the dialog manager.
+  virtual bool OnInitDialog();
+  virtual void DoDataExchange(DataExchange& exchange);
+  // Enter and the default button; Escape, the close box and the Cancel button. By default both
+  // end a modal dialog, OK after taking the fields.
+  virtual void OnOK();
+  virtual void OnCancel();
+  // A click on any other button.
+  virtual void OnClicked(int id);
+
+  Application& App() { return app_; }
+  platform::Dialogs& Dialogs() { return app_.GetPlatform().dialogs; }
+
+ private:
+  bool OnInitDialog(WindowHandle dialog) final;
+  void OnCommand(int id) final;
+
+  Application& app_;
+  unsigned layout_;
+  WindowHandle window_ = kNoWindow;
+};
 
 }  // namespace platform

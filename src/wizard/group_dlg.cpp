@@ -1,0 +1,96 @@
+#include "wizard/group_dlg.h"
+
+#include "engine/helpers.h"
+#include "engine/paths.h"
+#include "engine/text.h"
+#include "resources/catalogue.h"
+
+namespace {
+
+constexpr std::size_t kShortestGroupName = 3;
+constexpr char kUserStartup[] = "Startup";
+constexpr char kCommonStartup[] = "Common Startup";
+
+// Calls `visit` with the offset of each character: one byte, or two for a double-byte one.
+template <typename Visit>
+void ForEachCharacter(platform::System& system, const std::string& text, Visit visit) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    visit(i);
+    if (system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
+std::string TrimSpaces(platform::System& system, const std::string& text) {
+  std::size_t first = std::string::npos;
+  std::size_t end = 0;
+  ForEachCharacter(system, text, [&](std::size_t i) {
+    const bool space = IsSpace(text[i]);
+    if (!space && first == std::string::npos) {
+      first = i;
+    }
+    if (!space) {
+      end = i + (system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1);
+    }
+  });
+  return first == std::string::npos ? std::string() : text.substr(first, end - first);
+}
+
+std::string LastComponentLowerCase(platform::System& system, const std::string& path) {
+  std::size_t start = 0;
+  ForEachCharacter(system, path, [&](std::size_t i) {
+    if (path[i] == '\\') {
+      start = i + 1;
+    }
+  });
+  return LowerCase(path.substr(start));
+}
+
+void CGroupDlg::DoDataExchange(platform::DataExchange& exchange) {
+  exchange.Control(layout::kGroupName, nameBox_);
+  exchange.Check(layout::kAutostart, autostart_);
+  exchange.Check(layout::kDesktopIcon, desktopIcon_);
+  exchange.Text(layout::kGroupName, groupName_);
+}
+
+bool CGroupDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  autostart_ = options_.Autostart ? 1 : 0;
+  desktopIcon_ = options_.DesktopIcon ? 1 : 0;
+  groupName_ = options_.GroupName;
+  UpdateData(false);
+  return true;
+}
+
+bool CGroupDlg::DestroyWindow() {
+  if (!UpdateData(true)) {
+    return false;
+  }
+  platform::Platform& platform = App().GetPlatform();
+  groupName_ = TrimSpaces(platform.system, groupName_);
+  if (groupName_.size() < kShortestGroupName) {
+    App().MessageBox(catalogue::kGroupNameTooShort,
+                     {platform::Buttons::Ok, platform::Icon::Warning});
+    return false;
+  }
+  const std::string name = LowerCase(groupName_);
+  const std::string userStartup = LastComponentLowerCase(
+      platform.system, ReadRegistryString(platform.registry, platform::kHkeyCurrentUser,
+                                          kShellFoldersKey, kUserStartup));
+  const std::string commonStartup = LastComponentLowerCase(
+      platform.system, ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
+                                          kShellFoldersKey, kCommonStartup));
+  // The group is a folder below the program list: a name that is absolute, names a drive or
+  // climbs out with ".." would put the shortcuts, and later their removal, somewhere else.
+  if (name == userStartup || name == commonStartup || !StaysInsideFolder(groupName_)) {
+    App().MessageBox(catalogue::kGroupIsStartup, {platform::Buttons::Ok, platform::Icon::Warning});
+    return false;
+  }
+  options_.Autostart = autostart_ != 0;
+  options_.DesktopIcon = desktopIcon_ != 0;
+  options_.GroupName = groupName_;
+  return CDialog::DestroyWindow();
+}

@@ -1,0 +1,45 @@
+// The wizard's pages without choices of their own: welcome, agreement, ready to install.
+#pragma once
+
+#include <string>
+
+#include "engine/setup_options.h"
+#include "platform/framework.h"
+#include "wizard/layout.h"
+
+// The welcome page: the version being installed, filled into the layout's template.
+class CIntoDlg : public platform::CDialog {
+ public:
+  CIntoDlg(platform::Application& app, const SetupOptions& options)
+      : CDialog(app, layout::kWelcomePage), options_(options) {}
+
+ protected:
+  bool OnInitDialog() override;
+
+ private:
+  const SetupOptions& options_;
+};
+
+// The agreement page: "agreement.txt" of the current folder, shown from its beginning. It
+// places and shows itself; the frame's Yes button accepts.
+class CAgreementDlg : public platform::CDialog {
+ public:
+  explicit CAgreementDlg(platform::Application& app) : CDialog(app, layout::kAgreementPage) {}
+
+ protected:
+  bool OnInitDialog() override;
+  void DoDataExchange(platform::DataExchange& exchange) override;
+
+ private:
+  std::string text_;
+};
+
+// The ready page, which the frame turns into the closing page after the installation.
+class CStartDlg : public platform::CDialog {
+ public:
+  explicit CStartDlg(platform::Application& app) : CDialog(app, layout::kReadyPage) {}
+};
+
+// The first line of the welcome page's template filled for `version`: "Beta n" follows the
+// build number when the revision is not 0.
+std::string VersionText(const std::string& format, const FileVersion& version);

@@ -1,0 +1,49 @@
+// The wizard frame: the side picture, Back, Next and Cancel, and one page at a time, from the
+// welcome page to the installation and Finish.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/setup_options.h"
+#include "platform/framework.h"
+#include "wizard/layout.h"
+
+class CSetupDlg : public platform::CDialog {
+ public:
+  // `performInstall` runs the installation when the user confirms the ready page; the frame
+  // ends with kIdOk only after it ran and the user pressed Finish.
+  CSetupDlg(platform::Application& app, SetupOptions& options, std::function<void()> performInstall)
+      : CDialog(app, layout::kFrame),
+        options_(options),
+        performInstall_(std::move(performInstall)) {}
+
+ protected:
+  void DoDataExchange(platform::DataExchange& exchange) override;
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+  void OnClicked(int id) override;
+
+ private:
+  // The Next step; false when the page on show refused to be left.
+  bool Next();
+  void ShowPage();
+  void Install();
+  void End(int result);
+  void SetLabels(const std::string& next, const std::string& cancel);
+  platform::WindowHandle PageItem(int id) { return Dialogs().GetItem(page_->Handle(), id); }
+
+  SetupOptions& options_;
+  std::function<void()> performInstall_;
+  platform::WindowHandle cancelButton_ = platform::kNoWindow;
+  platform::WindowHandle sidePicture_ = platform::kNoWindow;
+  platform::WindowHandle backButton_ = platform::kNoWindow;
+  platform::WindowHandle nextButton_ = platform::kNoWindow;
+  int position_ = -1;
+  std::unique_ptr<platform::CDialog> page_;
+  std::string savedCaption_;
+  std::string savedNextLabel_;
+  std::string savedCancelLabel_;
+};
