@@ -144,13 +144,6 @@ TEST_F(InstallRunTest, VersionWithoutAMajorPartIsADamagedDistribution) {
   EXPECT_EQ(RunProgram(machine_, kSetup, {"-s"}).exitCode, 1u);
 }
 
-TEST_F(InstallRunTest, InteractiveRunInstallsNothingWhileThereIsNoWizard) {
-  ProgramRun run = RunProgram(machine_, kSetup);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_FALSE(machine_.Files().Exists(kDefaultFolder));
-  EXPECT_FALSE(machine_.Registry().KeyExists(kHkeyLocalMachine, registration::kProductKey));
-}
-
 TEST_F(InstallRunTest, SilentUpdateKeepsTheStoredChoicesOverSwitches) {
   RunProgram(machine_, kSetup, {"-s"});
   machine_.Registry().SetString(kHkeyLocalMachine, registration::kProductKey, "AllUsers", "A");
