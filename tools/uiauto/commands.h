@@ -31,11 +31,13 @@ struct Options {
   std::optional<int> controlId;
   std::optional<std::wstring> controlText;
   std::optional<std::wstring> newText;
+  std::optional<std::wstring> path;
   std::wstring method = L"click";
   std::wstring key;
   DWORD waitCloseMs = 0;
   bool force = false;
   bool gone = false;
+  bool uncheck = false;
   std::wstring module;
 };
 
@@ -45,6 +47,8 @@ int DescribeWindow(const Options& options);
 int PressButton(const Options& options);
 int PressKey(const Options& options);
 int SetControlText(const Options& options);
+int CheckButton(const Options& options);
+int SelectFolder(const Options& options);
 int RequestClose(const Options& options);
 int ListProcesses(const Options& options);
 int WaitProcessExit(const Options& options);

@@ -24,6 +24,8 @@ constexpr wchar_t kUsage[] =
     L"  key       [FILTER] --key enter|escape|space|tab [--wait-close MS]\n"
     L"                                       to the focused control, as if typed\n"
     L"  settext   [FILTER] CONTROL --set TEXT\n"
+    L"  check     [FILTER] CONTROL [--uncheck]  clicks a check box or radio button to the state\n"
+    L"  browse    [FILTER] --path PATH       selects (and types) a folder in the folder browser\n"
     L"  close     [FILTER] [--wait-close MS]  posts WM_CLOSE\n"
     L"  procs     [--pid P] [--image NAME]    processes\n"
     L"  wait-exit --pid P                    prints the exit code when the process ends\n"
@@ -72,6 +74,10 @@ bool ParseOptions(int argc, wchar_t** argv, bool takesModule, Options* options,
       options->gone = true;
       continue;
     }
+    if (arg == L"--uncheck") {
+      options->uncheck = true;
+      continue;
+    }
     if (arg.substr(0, 2) != L"--") {
       if (takesModule && options->module.empty()) {
         options->module = argv[i];
@@ -97,6 +103,8 @@ bool ParseOptions(int argc, wchar_t** argv, bool takesModule, Options* options,
       options->controlText = value;
     } else if (arg == L"--set") {
       options->newText = value;
+    } else if (arg == L"--path") {
+      options->path = value;
     } else if (arg == L"--method") {
       options->method = value;
     } else if (arg == L"--key") {
@@ -141,6 +149,8 @@ const Command kCommands[] = {
     {L"press", uiauto::PressButton, 0, false, false},
     {L"key", uiauto::PressKey, 0, false, false},
     {L"settext", uiauto::SetControlText, 0, false, false},
+    {L"check", uiauto::CheckButton, 0, false, false},
+    {L"browse", uiauto::SelectFolder, 0, false, false},
     {L"close", uiauto::RequestClose, 0, false, false},
     {L"procs", uiauto::ListProcesses, 0, false, true},
     {L"wait-exit", uiauto::WaitProcessExit, 10000, false, true},

@@ -2,9 +2,11 @@
 // as a user would (press a button, type a text, close).
 
 #include <windows.h>
-// tlhelp32.h needs the types of windows.h.
+// commctrl.h and tlhelp32.h need the types of windows.h.
+#include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -170,6 +172,12 @@ Record WindowRecord(HWND window) {
       .Hex("style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)))
       .Hex("exstyle", static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)))
       .Text("image", ProcessImage(pid));
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  record.Number("x", rect.left)
+      .Number("y", rect.top)
+      .Number("cx", rect.right - rect.left)
+      .Number("cy", rect.bottom - rect.top);
   return record;
 }
 
@@ -329,6 +337,160 @@ HWND FindTargetControl(const Options& options, HWND* top) {
     ReportError("no control matches");
   }
   return control;
+}
+
+// Until the check box or radio button shows `wanted`; BM_GETCHECK answers BST_CHECKED (1).
+bool WaitForCheck(HWND control, bool wanted, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD_PTR check = 0;
+    if (SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                            &check) &&
+        (check == BST_CHECKED) == wanted) {
+      return true;
+    }
+    if (GetTickCount() - start >= timeoutMs) {
+      return false;
+    }
+    Sleep(kPollIntervalMs);
+  }
+}
+
+// A tree view of another process answers TVM_GETITEMW only with an item structure and a text
+// buffer in its own address space: both live in a page allocated there. The target must be a
+// 32-bit process like this one, as TVITEMW holds pointers.
+class RemoteTree {
+ public:
+  explicit RemoteTree(HWND tree) : tree_(tree) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_ != nullptr) {
+      page_ =
+          VirtualAllocEx(process_, nullptr, kPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+  }
+  ~RemoteTree() {
+    if (page_ != nullptr) {
+      VirtualFreeEx(process_, page_, 0, MEM_RELEASE);
+    }
+    if (process_ != nullptr) {
+      CloseHandle(process_);
+    }
+  }
+  RemoteTree(const RemoteTree&) = delete;
+  RemoteTree& operator=(const RemoteTree&) = delete;
+
+  bool usable() const { return page_ != nullptr; }
+
+  HTREEITEM Next(HTREEITEM item, UINT relation) const {
+    return reinterpret_cast<HTREEITEM>(
+        Send(TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  }
+
+  std::wstring Text(HTREEITEM item) const {
+    constexpr size_t kTextChars = (kPageSize - sizeof(TVITEMW)) / sizeof(wchar_t);
+    auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(page_) + sizeof(TVITEMW));
+    TVITEMW request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = remoteText;
+    request.cchTextMax = static_cast<int>(kTextChars);
+    wchar_t text[kTextChars] = {};
+    if (!WriteProcessMemory(process_, page_, &request, sizeof request, nullptr) ||
+        !Send(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(page_))) {
+      return {};
+    }
+    // The tree may answer with a pointer to its own copy of the text instead of filling ours.
+    TVITEMW answer{};
+    if (!ReadProcessMemory(process_, page_, &answer, sizeof answer, nullptr) ||
+        !ReadProcessMemory(process_, answer.pszText, text, sizeof text - sizeof(wchar_t),
+                           nullptr)) {
+      return {};
+    }
+    return text;
+  }
+
+  // Children appear once the item is expanded: the browser fills them on TVN_ITEMEXPANDING.
+  std::vector<HTREEITEM> Children(HTREEITEM item) const {
+    Send(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    std::vector<HTREEITEM> children;
+    for (HTREEITEM child = Next(item, TVGN_CHILD); child != nullptr;
+         child = Next(child, TVGN_NEXT)) {
+      children.push_back(child);
+    }
+    return children;
+  }
+
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(tree_, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                        &result);
+    return static_cast<LRESULT>(result);
+  }
+
+ private:
+  static constexpr size_t kPageSize = 4096;
+  HWND tree_;
+  HANDLE process_ = nullptr;
+  void* page_ = nullptr;
+};
+
+std::vector<std::wstring> PathParts(const std::wstring& path) {
+  std::vector<std::wstring> parts;
+  std::wstring part;
+  for (wchar_t c : path) {
+    if (c == L'\\' || c == L'/') {
+      if (!part.empty()) {
+        parts.push_back(part);
+      }
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) {
+    parts.push_back(part);
+  }
+  return parts;
+}
+
+// A drive shows in the shell's namespace as "C:", "C:\\" or with its label, "System (C:)".
+bool IsDriveItem(const std::wstring& text, const std::wstring& drive) {
+  return EqualIgnoringCase(text, drive) || EqualIgnoringCase(text, drive + L"\\") ||
+         (text.size() > drive.size() + 2 &&
+          EqualIgnoringCase(std::wstring_view(text).substr(text.size() - drive.size() - 2),
+                            L"(" + drive + L")"));
+}
+
+// The drive's item: a child of the root (the desktop) or of one of its children (the
+// computer), searched in that order.
+HTREEITEM FindDriveItem(const RemoteTree& tree, HTREEITEM root, const std::wstring& drive) {
+  const std::vector<HTREEITEM> top = tree.Children(root);
+  for (HTREEITEM item : top) {
+    if (IsDriveItem(tree.Text(item), drive)) {
+      return item;
+    }
+  }
+  for (HTREEITEM parent : top) {
+    for (HTREEITEM item : tree.Children(parent)) {
+      if (IsDriveItem(tree.Text(item), drive)) {
+        return item;
+      }
+    }
+    // What was opened only to look inside is closed again, as a user would leave it.
+    tree.Send(TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(parent));
+  }
+  return nullptr;
+}
+
+HWND FindChildOfClass(HWND top, std::wstring_view windowClass) {
+  for (HWND control : Descendants(top)) {
+    if (IsWindowVisible(control) && EqualIgnoringCase(ClassName(control), windowClass)) {
+      return control;
+    }
+  }
+  return nullptr;
 }
 
 bool WaitUntilDestroyed(HWND window, DWORD timeoutMs) {
@@ -497,6 +659,112 @@ int SetControlText(const Options& options) {
     ReportError("WM_SETTEXT failed", GetLastError());
     return kExitFailed;
   }
+  return kExitOk;
+}
+
+int CheckButton(const Options& options) {
+  HWND top = nullptr;
+  HWND control = FindTargetControl(options, &top);
+  if (control == nullptr) {
+    return top == nullptr ? kExitTimeout : kExitFailed;
+  }
+  if (!IsCheckable(control)) {
+    ReportError("the control is not a check box or radio button");
+    return kExitFailed;
+  }
+  if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
+    ReportError("the control is hidden or disabled");
+    return kExitFailed;
+  }
+  const bool wanted = !options.uncheck;
+  DWORD_PTR check = 0;
+  SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &check);
+  // Clicked only when the state must change: a click on a ticked automatic check box would
+  // clear it. BM_CLICK is a click as the mouse makes it, BN_CLICKED to the dialog included.
+  if ((check == BST_CHECKED) != wanted && !PostMessageW(control, BM_CLICK, 0, 0)) {
+    ReportError("posting the click failed", GetLastError());
+    return kExitFailed;
+  }
+  if (!WaitForCheck(control, wanted, std::max<DWORD>(options.timeoutMs, 2000))) {
+    ReportError("the control did not take the new state");
+    return kExitFailed;
+  }
+  Record("checked")
+      .Hex("hwnd", HandleValue(control))
+      .Number("id", GetDlgCtrlID(control))
+      .Number("check", wanted ? 1 : 0)
+      .Print();
+  return kExitOk;
+}
+
+int SelectFolder(const Options& options) {
+  if (!options.path) {
+    ReportError("--path is required");
+    return kExitFailed;
+  }
+  const std::vector<std::wstring> parts = PathParts(*options.path);
+  if (parts.empty() || parts[0].size() != 2 || parts[0][1] != L':') {
+    ReportError("--path must be a full path with a drive letter");
+    return kExitFailed;
+  }
+  HWND top = FindTarget(options);
+  if (top == nullptr) {
+    return kExitTimeout;
+  }
+  HWND treeWindow = FindChildOfClass(top, WC_TREEVIEWW);
+  if (treeWindow == nullptr) {
+    ReportError("the window has no tree of folders");
+    return kExitFailed;
+  }
+  RemoteTree tree(treeWindow);
+  if (!tree.usable()) {
+    ReportError("cannot reach the memory of the tree's process", GetLastError());
+    return kExitFailed;
+  }
+  HTREEITEM item = FindDriveItem(tree, tree.Next(nullptr, TVGN_ROOT), parts[0]);
+  if (item == nullptr) {
+    ReportError("the drive " + ToUtf8(parts[0]) + " is not in the tree");
+    return kExitFailed;
+  }
+  std::wstring shown = tree.Text(item);
+  for (size_t i = 1; i < parts.size(); ++i) {
+    HTREEITEM found = nullptr;
+    std::wstring seen;
+    for (HTREEITEM child : tree.Children(item)) {
+      const std::wstring text = tree.Text(child);
+      if (EqualIgnoringCase(text, parts[i])) {
+        found = child;
+        break;
+      }
+      seen += (seen.empty() ? L"" : L", ") + text;
+    }
+    if (found == nullptr) {
+      ReportError("no folder " + ToUtf8(parts[i]) + " under " + ToUtf8(shown) + " (it has " +
+                  ToUtf8(seen) + ")");
+      return kExitFailed;
+    }
+    item = found;
+    shown += L"\\" + tree.Text(item);
+  }
+  // The click on the item: TVN_SELCHANGED tells the browser, whose OK then returns it.
+  tree.Send(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  tree.Send(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+  if (tree.Next(nullptr, TVGN_CARET) != item) {
+    ReportError("the tree did not select the folder");
+    return kExitFailed;
+  }
+  // Typed as well: Windows takes the edit box's name when OK is pressed, Wine the tree's
+  // selection; with both the same, the browser returns this folder on either.
+  HWND edit = FindChildOfClass(top, L"Edit");
+  if (edit != nullptr) {
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.path->c_str()),
+                        SMTO_ABORTIFHUNG, kMessageTimeoutMs, nullptr);
+  }
+  Record("selected")
+      .Hex("hwnd", HandleValue(treeWindow))
+      .Text("item", shown)
+      .Number("typed", edit != nullptr ? 1 : 0)
+      .Print();
   return kExitOk;
 }
 
