@@ -216,6 +216,17 @@ Record ControlRecord(HWND top, HWND control) {
       .Number("y", rect.top)
       .Number("cx", rect.right - rect.left)
       .Number("cy", rect.bottom - rect.top);
+  if (EqualIgnoringCase(ClassName(control), L"Edit")) {
+    // Both answers are plain numbers, so they cross the process boundary as they are.
+    DWORD_PTR selection = 0;
+    DWORD_PTR firstLine = 0;
+    SendMessageTimeoutW(control, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &selection);
+    SendMessageTimeoutW(control, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                        &firstLine);
+    record.Number("sel_start", LOWORD(selection))
+        .Number("sel_end", HIWORD(selection))
+        .Number("first_line", static_cast<long long>(firstLine));
+  }
   if (IsCheckable(control)) {
     DWORD_PTR check = 0;
     SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &check);
