@@ -32,6 +32,10 @@ void __throw_out_of_range_fmt(const char*, ...) {
 void __throw_invalid_argument(const char*) {
   abort();
 }
+// An empty std::function called: the dialogs' bindings use them.
+void __throw_bad_function_call() {
+  abort();
+}
 }  // namespace std
 
 void* operator new(std::size_t size) {

@@ -19,6 +19,15 @@
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
+namespace {
+
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                            DWORD, HANDLE, HANDLE, LPVOID) {
+  KeepBusyWindowsPainting();
+  return PROGRESS_CONTINUE;
+}
+
+}  // namespace
 
 Win32TextFile::~Win32TextFile() {
   std::fclose(file_);
@@ -66,6 +75,7 @@ std::vector<FoundFile> Win32FileSystem::FindFiles(const std::string& pattern) {
 }
 
 bool Win32FileSystem::CreateDirectory(const std::string& path) {
+  KeepBusyWindowsPainting();
   return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
@@ -74,16 +84,22 @@ bool Win32FileSystem::RemoveDirectory(const std::string& path) {
 }
 
 bool Win32FileSystem::DeleteFile(const std::string& path) {
+  KeepBusyWindowsPainting();
   return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
 bool Win32FileSystem::CopyFile(const std::string& existing, const std::string& target,
                                bool failIfExists) {
-  return ::CopyFileA(existing.c_str(), target.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  // CopyFileA is CopyFileExA without a progress routine; this one lets a busy wizard paint
+  // between the chunks of a large file.
+  KeepBusyWindowsPainting();
+  return ::CopyFileExA(existing.c_str(), target.c_str(), CopyProgress, nullptr, nullptr,
+                       failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
 }
 
 bool Win32FileSystem::MoveFileEx(const std::string& existing,
                                  const std::optional<std::string>& target, std::uint32_t flags) {
+  KeepBusyWindowsPainting();
   // A missing target must reach the system as a null pointer: only that asks for deletion.
   return ::MoveFileExA(existing.c_str(), target ? target->c_str() : nullptr, flags) != FALSE;
 }

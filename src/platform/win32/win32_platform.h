@@ -115,11 +115,49 @@ class Win32System final : public System {
   ProcEntry isWow64Process_ = nullptr;
 };
 
+// Initialises COM, with OLE on top, once for the thread that makes shell links and folder
+// browsers; it stays initialised for the rest of the process.
+void InitialiseOle();
+
+// Lets the thread's windows paint while Win32Dialogs::SetBusy holds a frame; nothing otherwise.
+// The long operations of this folder call it.
+void KeepBusyWindowsPainting();
+
 class Win32Shell final : public Shell {
  public:
   std::unique_ptr<ShellLink> CreateShellLink() override;
   bool Open(const std::string& file) override;
   void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
+};
+
+class Win32Dialogs final : public Dialogs {
+ public:
+  int DoModal(unsigned layout, WindowHandle owner, DialogEvents& events) override;
+  void EndDialog(WindowHandle dialog, int result) override;
+  WindowHandle CreateChild(unsigned layout, WindowHandle parent, DialogEvents& events) override;
+  bool DestroyWindow(WindowHandle window) override;
+  WindowHandle GetItem(WindowHandle dialog, int id) override;
+  std::string GetText(WindowHandle window) override;
+  void SetText(WindowHandle window, const std::string& text) override;
+  void Show(WindowHandle window, bool show) override;
+  bool IsVisible(WindowHandle window) override;
+  void Enable(WindowHandle window, bool enable) override;
+  bool IsEnabled(WindowHandle window) override;
+  bool IsChecked(WindowHandle button) override;
+  void SetCheck(WindowHandle button, bool checked) override;
+  void SetFocus(WindowHandle window) override;
+  WindowHandle GetFocus() override;
+  void SetEditSelection(WindowHandle edit, int start, int end) override;
+  void ScrollCaret(WindowHandle edit) override;
+  std::pair<int, int> GetEditSelection(WindowHandle edit) override;
+  Rect GetRectInParent(WindowHandle window) override;
+  void PlaceOnTop(WindowHandle window, int x, int y) override;
+  void Repaint(WindowHandle window) override;
+  void SetCursor(Cursor cursor) override;
+  void SetBusy(WindowHandle frame, bool busy) override;
+  BrowseResult BrowseForFolder(WindowHandle owner, const std::string& title, std::uint32_t flags,
+                               BrowseEvents& events) override;
+  void BrowseSelect(WindowHandle browser, const std::string& path) override;
 };
 
 // Every facility of this process, in one object that lives as long as the program runs.
@@ -135,7 +173,8 @@ class Win32Platform {
   Win32VersionResources versions_;
   Win32System system_;
   Win32Shell shell_;
-  Platform platform_{process_, ui_, files_, registry_, versions_, system_, shell_};
+  Win32Dialogs dialogs_;
+  Platform platform_{process_, ui_, files_, registry_, versions_, system_, shell_, dialogs_};
 };
 
 }  // namespace platform::win32

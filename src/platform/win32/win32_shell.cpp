@@ -18,10 +18,6 @@ constexpr GUID kIidShellLinkA = {
 constexpr GUID kIidPersistFile = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// The component library stays initialised for the rest of the process: links may be made
-// at any time, and undoing it at exit buys nothing.
-bool comInitialised = false;
-
 class Win32ShellLink final : public ShellLink {
  public:
   Win32ShellLink(IShellLinkA* link, IPersistFile* file) : link_(link), file_(file) {}
@@ -49,7 +45,10 @@ class Win32ShellLink final : public ShellLink {
     if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
       return false;
     }
-    return SUCCEEDED(file_->Save(wide, TRUE));
+    KeepBusyWindowsPainting();
+    const bool saved = SUCCEEDED(file_->Save(wide, TRUE));
+    KeepBusyWindowsPainting();
+    return saved;
   }
 
  private:
@@ -59,11 +58,18 @@ class Win32ShellLink final : public ShellLink {
 
 }  // namespace
 
-std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
-  if (!comInitialised) {
-    ::CoInitialize(nullptr);
-    comInitialised = true;
+void InitialiseOle() {
+  // Links and browsers may come at any time, and undoing it at exit buys nothing. One call per
+  // thread: OleInitialize initialises COM itself.
+  static bool initialised = false;
+  if (!initialised) {
+    initialised = true;
+    ::OleInitialize(nullptr);
   }
+}
+
+std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
+  InitialiseOle();
   void* link = nullptr;
   if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
                                 &link)) ||

@@ -1,0 +1,279 @@
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+HWND Window(WindowHandle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+
+WindowHandle Handle(HWND window) {
+  return reinterpret_cast<WindowHandle>(window);
+}
+
+// The busy frame, while there is one, and when the queue was last emptied.
+HWND busyFrame = nullptr;
+DWORD lastPump = 0;
+bool waitCursor = false;
+
+HCURSOR StandardCursor(bool wait) {
+  return ::LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW);
+}
+
+bool IsInput(const MSG& message) {
+  const UINT id = message.message;
+  return (id >= WM_KEYFIRST && id <= WM_KEYLAST) || (id >= WM_MOUSEFIRST && id <= WM_MOUSELAST) ||
+         (id >= WM_NCMOUSEMOVE && id <= WM_NCXBUTTONDBLCLK) ||
+         (id == WM_SYSCOMMAND && (message.wParam & 0xFFF0) == SC_CLOSE);
+}
+
+// One procedure for every dialog: the events ride in DWLP_USER from WM_INITDIALOG on. Messages
+// before it (WM_SETFONT) have no events to go to and get the dialog manager's defaults.
+INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    return reinterpret_cast<DialogEvents*>(lParam)->OnInitDialog(Handle(dialog)) ? TRUE : FALSE;
+  }
+  auto* events = reinterpret_cast<DialogEvents*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+  if (events == nullptr) {
+    return FALSE;
+  }
+  switch (message) {
+    case WM_COMMAND:
+      // Enter and Escape arrive as BN_CLICKED of IDOK and IDCANCEL too. Other notifications
+      // (an edit's EN_CHANGE when its text is set) are nothing the logic acts on.
+      if (HIWORD(wParam) == BN_CLICKED) {
+        events->OnCommand(LOWORD(wParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      // The close box: the logic decides, never the dialog manager's own IDCANCEL, which would
+      // come only while a Cancel button is there and enabled.
+      events->OnCommand(kIdCancel);
+      return TRUE;
+    case WM_SETCURSOR:
+      // Moving the mouse over a window puts its class cursor back; the hourglass stays for as
+      // long as the work that asked for it.
+      if (busyFrame != nullptr && waitCursor) {
+        ::SetCursor(StandardCursor(true));
+        ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data) {
+  auto* events = reinterpret_cast<BrowseEvents*>(data);
+  switch (message) {
+    case BFFM_INITIALIZED:
+      events->OnBrowserInitialized(Handle(browser));
+      return 0;
+    case BFFM_VALIDATEFAILEDA:
+      return events->OnValidateFailed(Handle(browser),
+                                      lParam ? reinterpret_cast<const char*>(lParam) : "")
+                 ? 1
+                 : 0;
+    case BFFM_VALIDATEFAILEDW: {
+      // Some shells send the wide form to an ANSI caller as well.
+      const auto* wide = reinterpret_cast<const wchar_t*>(lParam);
+      char typed[MAX_PATH * 2] = {};
+      if (wide != nullptr) {
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, typed, sizeof typed - 1, nullptr, nullptr);
+      }
+      return events->OnValidateFailed(Handle(browser), typed) ? 1 : 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+// The wizard runs the whole installation inside the Next button's command, on the one thread
+// that also owns its windows. Windows calls a window that has not taken its messages for a few
+// seconds "not responding" and paints a ghost over it; so while busy, the long file operations
+// call this to let paint and timer messages through. Input goes nowhere meanwhile: a click on
+// Cancel in the middle of a copy must not re-enter the logic.
+void KeepBusyWindowsPainting() {
+  if (busyFrame == nullptr) {
+    return;
+  }
+  const DWORD now = ::GetTickCount();
+  if (now - lastPump < 50) {
+    return;
+  }
+  lastPump = now;
+  MSG message;
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Not ours to take: the loop that owns the thread ends on it.
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (!IsInput(message)) {
+      ::DispatchMessageA(&message);
+    }
+  }
+}
+
+int Win32Dialogs::DoModal(unsigned layout, WindowHandle owner, DialogEvents& events) {
+  // DialogBoxParamA gives 0, not -1, for an owner that is gone.
+  if (owner != kNoWindow && !::IsWindow(Window(owner))) {
+    return -1;
+  }
+  return static_cast<int>(::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
+                                            Window(owner), DialogProcedure,
+                                            reinterpret_cast<LPARAM>(&events)));
+}
+
+void Win32Dialogs::EndDialog(WindowHandle dialog, int result) {
+  ::EndDialog(Window(dialog), result);
+}
+
+WindowHandle Win32Dialogs::CreateChild(unsigned layout, WindowHandle parent, DialogEvents& events) {
+  return Handle(::CreateDialogParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
+                                     Window(parent), DialogProcedure,
+                                     reinterpret_cast<LPARAM>(&events)));
+}
+
+bool Win32Dialogs::DestroyWindow(WindowHandle window) {
+  return window != kNoWindow && ::DestroyWindow(Window(window)) != FALSE;
+}
+
+WindowHandle Win32Dialogs::GetItem(WindowHandle dialog, int id) {
+  return dialog == kNoWindow ? kNoWindow : Handle(::GetDlgItem(Window(dialog), id));
+}
+
+std::string Win32Dialogs::GetText(WindowHandle window) {
+  const int length = ::GetWindowTextLengthA(Window(window));
+  if (length <= 0) {
+    return {};
+  }
+  // The length may be more than the text (double-byte code pages); the copy says how much.
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = ::GetWindowTextA(Window(window), text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void Win32Dialogs::SetText(WindowHandle window, const std::string& text) {
+  ::SetWindowTextA(Window(window), text.c_str());
+}
+
+void Win32Dialogs::Show(WindowHandle window, bool show) {
+  ::ShowWindow(Window(window), show ? SW_SHOW : SW_HIDE);
+}
+
+bool Win32Dialogs::IsVisible(WindowHandle window) {
+  return ::IsWindowVisible(Window(window)) != FALSE;
+}
+
+void Win32Dialogs::Enable(WindowHandle window, bool enable) {
+  ::EnableWindow(Window(window), enable ? TRUE : FALSE);
+}
+
+bool Win32Dialogs::IsEnabled(WindowHandle window) {
+  return ::IsWindowEnabled(Window(window)) != FALSE;
+}
+
+bool Win32Dialogs::IsChecked(WindowHandle button) {
+  return ::SendMessageA(Window(button), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Dialogs::SetCheck(WindowHandle button, bool checked) {
+  ::SendMessageA(Window(button), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32Dialogs::SetFocus(WindowHandle window) {
+  ::SetFocus(Window(window));
+}
+
+WindowHandle Win32Dialogs::GetFocus() {
+  return Handle(::GetFocus());
+}
+
+void Win32Dialogs::SetEditSelection(WindowHandle edit, int start, int end) {
+  ::SendMessageA(Window(edit), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+}
+
+void Win32Dialogs::ScrollCaret(WindowHandle edit) {
+  ::SendMessageA(Window(edit), EM_SCROLLCARET, 0, 0);
+}
+
+std::pair<int, int> Win32Dialogs::GetEditSelection(WindowHandle edit) {
+  DWORD start = 0;
+  DWORD end = 0;
+  ::SendMessageA(Window(edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+  return {static_cast<int>(start), static_cast<int>(end)};
+}
+
+Rect Win32Dialogs::GetRectInParent(WindowHandle window) {
+  RECT rect;
+  if (window == kNoWindow || !::GetWindowRect(Window(window), &rect)) {
+    return {};
+  }
+  // Both corners at once, so that a right-to-left parent gets its mirrored coordinates right.
+  ::MapWindowPoints(HWND_DESKTOP, ::GetAncestor(Window(window), GA_PARENT),
+                    reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void Win32Dialogs::PlaceOnTop(WindowHandle window, int x, int y) {
+  ::SetWindowPos(Window(window), HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void Win32Dialogs::Repaint(WindowHandle window) {
+  ::UpdateWindow(Window(window));
+}
+
+void Win32Dialogs::SetCursor(Cursor cursor) {
+  waitCursor = cursor == Cursor::Wait;
+  ::SetCursor(StandardCursor(waitCursor));
+}
+
+void Win32Dialogs::SetBusy(WindowHandle frame, bool busy) {
+  busyFrame = busy ? Window(frame) : nullptr;
+  lastPump = ::GetTickCount();
+}
+
+BrowseResult Win32Dialogs::BrowseForFolder(WindowHandle owner, const std::string& title,
+                                           std::uint32_t flags, BrowseEvents& events) {
+  // The new dialog style's edit box and drag and drop need OLE, not COM alone.
+  InitialiseOle();
+  char displayName[MAX_PATH] = {};
+  BROWSEINFOA info = {};
+  info.hwndOwner = Window(owner);
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = flags;
+  info.lpfn = BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(&events);
+  BrowseResult result;
+  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
+  if (item == nullptr) {
+    return result;
+  }
+  result.chosen = true;
+  char path[MAX_PATH] = {};
+  if (::SHGetPathFromIDListA(item, path)) {
+    result.path = path;
+  }
+  ::CoTaskMemFree(item);
+  return result;
+}
+
+void Win32Dialogs::BrowseSelect(WindowHandle browser, const std::string& path) {
+  ::SendMessageA(Window(browser), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+}  // namespace platform::win32
