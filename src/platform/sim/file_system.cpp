@@ -517,6 +517,20 @@ std::string FileSystem::FullPath(const std::string& path) const {
   return location.valid ? Full(location) : std::string();
 }
 
+std::optional<std::string> FileSystem::SpelledPath(const std::string& path) const {
+  const Location location = Resolve(path);
+  if (!Find(location)) {
+    return std::nullopt;
+  }
+  const Node* node = drives_.at(location.drive).get();
+  std::string spelled = node->name + "\\";
+  for (std::size_t i = 0; i < location.components.size(); ++i) {
+    node = node->children.at(Fold(location.components[i])).get();
+    spelled += (i > 0 ? "\\" : "") + node->name;
+  }
+  return spelled;
+}
+
 bool FileSystem::Busy(const Node& node) const {
   if (node.inUse != InUse::None) {
     return true;

@@ -89,6 +89,9 @@ class FileSystem final : public platform::FileSystem {
   std::string CurrentFolder() const;
   // The full form of a path as Windows makes it before it looks at the disk, names as written.
   std::string FullPath(const std::string& path) const;
+  // The full path of what lies there with every name as the disk spells it, a drive's root as
+  // "C:\"; none when nothing lies there.
+  std::optional<std::string> SpelledPath(const std::string& path) const;
 
   // A program holds the file open: the knob stays on the file when it is renamed, and is
   // dropped at a reboot. Throws sim::ScriptError for a missing file.

@@ -202,13 +202,12 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 }
 
 Process::Process(Machine& machine, unsigned id, ProcessSpec spec)
-    : machine_(machine), id_(id), spec_(std::move(spec)), platform_{processFacility_,
-                                                                    uiFacility_,
-                                                                    filesFacility_,
-                                                                    machine.Registry(),
-                                                                    versionsFacility_,
-                                                                    machine.System(),
-                                                                    shellFacility_} {
+    : machine_(machine),
+      id_(id),
+      spec_(std::move(spec)),
+      dialogsFacility_(machine.Windows(), id),
+      platform_{processFacility_,  uiFacility_,      filesFacility_, machine.Registry(),
+                versionsFacility_, machine.System(), shellFacility_, dialogsFacility_} {
   commandLine_ = Quoted(spec_.programName.empty() ? spec_.modulePath : spec_.programName);
   for (const std::string& argument : spec_.arguments) {
     commandLine_ += " " + Quoted(argument);
@@ -231,6 +230,7 @@ unsigned Process::Run(const std::function<int(platform::Platform&)>& main) {
     ~Ending() {
       process.running_ = false;
       process.machine_.Files().ProcessEnded(process.id_);
+      process.machine_.Windows().ProcessEnded(process.id_);
     }
   };
   running_ = true;
@@ -670,6 +670,7 @@ void Machine::Reboot() {
   for (const std::unique_ptr<Process>& process : processes_) {
     process->running_ = false;
   }
+  windows_.Clear();
   files_.ReleaseEverything();
   files_.CarryOutDelayedOperations();
 

@@ -18,6 +18,7 @@
 #include "platform/sim/registry.h"
 #include "platform/sim/system.h"
 #include "platform/sim/user.h"
+#include "platform/sim/window_manager.h"
 
 namespace sim {
 
@@ -198,6 +199,7 @@ class Process {
   FilesFacility filesFacility_{*this};
   VersionsFacility versionsFacility_{*this};
   ShellFacility shellFacility_{*this};
+  DialogsFacility dialogsFacility_;
   platform::Platform platform_;  // the machine's registry and system, shared by all
 };
 
@@ -211,6 +213,8 @@ class Machine {
   Machine& operator=(const Machine&) = delete;
 
   User& GetUser() { return user_; }
+  // Every window of every process: the dialogs, their controls and the folder browsers.
+  WindowManager& Windows() { return windows_; }
   sim::FileSystem& Files() { return files_; }
   sim::Registry& Registry() { return registry_; }
   sim::System& System() { return system_; }
@@ -282,6 +286,7 @@ class Machine {
   sim::FileVersions versions_{files_};
   sim::System system_;
   sim::Registry registry_;  // after the files: a new user's profile folders are laid down
+  WindowManager windows_{user_, files_};
   unsigned nextProcessId_ = 1000;
   std::deque<std::unique_ptr<Process>> processes_;
 };
