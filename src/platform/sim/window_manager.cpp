@@ -189,6 +189,18 @@ WindowHandle WindowManager::FirstTabStop(WindowHandle dialog) const {
   return kNoWindow;
 }
 
+// The focus that WM_INITDIALOG's true asks for. The dialog manager sets it as keyboard
+// navigation does, which selects an edit control's whole text.
+void WindowManager::GiveDefaultFocus(unsigned process, WindowHandle dialog) {
+  const WindowHandle control = FirstTabStop(dialog);
+  SetFocus(process, control);
+  Window* edit = Find(control);
+  if (edit && GetFocus(process) == control && SameClass(edit->windowClass, "Edit")) {
+    edit->selectionStart = 0;
+    edit->selectionEnd = static_cast<int>(edit->text.size());
+  }
+}
+
 int WindowManager::DoModal(unsigned process, unsigned layout, WindowHandle owner,
                            platform::DialogEvents& events) {
   const resources::DialogLayout* found =
@@ -230,18 +242,10 @@ int WindowManager::DoModal(unsigned process, unsigned layout, WindowHandle owner
     return 0;  // as the dialog manager's loop ends when its window is gone
   }
   if (defaultFocus) {
-    SetFocus(process, FirstTabStop(dialog));
+    GiveDefaultFocus(process, dialog);
   }
   if (!Find(dialog)->ended) {
     Show(dialog, true);
-    // Activating a dialog gives the focus back through the dialog manager, which selects an
-    // edit control's whole text.
-    const WindowHandle focus = GetFocus(process);
-    if (Window* edit = Find(focus);
-        edit && SameClass(edit->windowClass, "Edit") && Contains(dialog, focus)) {
-      edit->selectionStart = 0;
-      edit->selectionEnd = static_cast<int>(edit->text.size());
-    }
   }
   while (Exists(dialog) && !Find(dialog)->ended) {
     const UserStep step = user_.TakeDialogStep(See(process, dialog, "waits"));
@@ -278,7 +282,7 @@ WindowHandle WindowManager::CreateChild(unsigned process, unsigned layout, Windo
   }
   // The dialog manager gives the focus for an embedded dialog only when it shows at once.
   if (defaultFocus && (!(found->style & kDsControl) || (found->style & kVisible))) {
-    SetFocus(process, FirstTabStop(dialog));
+    GiveDefaultFocus(process, dialog);
   }
   if (found->style & kVisible) {
     Show(dialog, true);

@@ -117,6 +117,7 @@ class WindowManager {
                                     platform::WindowHandle parent, platform::WindowHandle owner,
                                     platform::DialogEvents& events);
   platform::WindowHandle FirstTabStop(platform::WindowHandle dialog) const;
+  void GiveDefaultFocus(unsigned process, platform::WindowHandle dialog);
   void Destroy(platform::WindowHandle window);
   SeenWindow SeeWindow(const Window& window, platform::WindowHandle focus) const;
   platform::WindowHandle FindForUser(platform::WindowHandle dialog, const UserStep& step);
