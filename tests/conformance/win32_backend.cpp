@@ -3,8 +3,12 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include "conformance/backend.h"
 #include "platform/win32/win32_platform.h"
@@ -100,3 +104,217 @@ std::unique_ptr<Backend> MakeBackend() {
 }
 
 }  // namespace conformance
+
+// What only the real dialog manager does: the messages that Windows turns a click, a key or the
+// close box into, and which of them the dialog procedure hands on to the logic. Each test runs in
+// the live modal loop: a posted step sets the scene once the frame shows, posts the input, and a
+// last posted command ends the dialog after the input has gone through.
+namespace {
+
+using platform::kNoWindow;
+using platform::WindowHandle;
+
+constexpr unsigned kFrame = 103;
+constexpr int kNext = 1;
+constexpr int kCancel = 2;
+constexpr int kBack = 3;
+constexpr int kText = 1000;
+constexpr int kBrowse = 1005;
+constexpr int kAutoStart = 1008;
+// Commands of the test itself, which no layout uses.
+constexpr int kStep = 4001;
+constexpr int kEnd = 4002;
+
+HWND Window(WindowHandle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+
+void PostCommand(HWND dialog, int id) {
+  ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+class Recorder final : public platform::DialogEvents {
+ public:
+  Recorder(platform::Dialogs& dialogs, std::function<void(HWND)> step = {})
+      : dialogs_(dialogs), step_(std::move(step)) {}
+
+  bool OnInitDialog(WindowHandle dialog) override {
+    handle = dialog;
+    if (step_) {
+      PostCommand(Window(dialog), kStep);
+    }
+    return false;
+  }
+  void OnCommand(int id) override {
+    if (id == kStep) {
+      step_(Window(handle));
+      PostCommand(Window(handle), kEnd);
+    } else if (id == kEnd) {
+      dialogs_.EndDialog(handle, kEnd);
+    } else {
+      commands.push_back(id);
+    }
+  }
+
+  WindowHandle handle = kNoWindow;
+  std::vector<int> commands;
+
+ private:
+  platform::Dialogs& dialogs_;
+  std::function<void(HWND)> step_;
+};
+
+class DialogRouting : public ::testing::Test {
+ protected:
+  // Runs `step` in the shown frame's modal loop, with the group page (107) and the folder page
+  // (106) made in it; the group page shows.
+  void Run(const std::function<void(HWND)>& step) {
+    Recorder frame(dialogs_, [&](HWND handle) {
+      // The dialog manager shows a modal dialog once its queue first runs empty, after the step.
+      ::ShowWindow(handle, SW_SHOW);
+      group_ = dialogs_.CreateChild(107, reinterpret_cast<WindowHandle>(handle), groupEvents_);
+      folder_ = dialogs_.CreateChild(106, reinterpret_cast<WindowHandle>(handle), folderEvents_);
+      dialogs_.Show(group_, true);
+      step(handle);
+    });
+    ASSERT_EQ(dialogs_.DoModal(kFrame, kNoWindow, frame), kEnd);
+    frameCommands_ = frame.commands;
+  }
+
+  HWND Item(WindowHandle dialog, int id) { return Window(dialogs_.GetItem(dialog, id)); }
+
+  std::unique_ptr<conformance::Backend> backend_ = conformance::MakeBackend();
+  platform::Dialogs& dialogs_ = backend_->Get().dialogs;
+  Recorder groupEvents_{dialogs_};
+  Recorder folderEvents_{dialogs_};
+  WindowHandle group_ = kNoWindow;
+  WindowHandle folder_ = kNoWindow;
+  std::vector<int> frameCommands_;
+};
+
+TEST_F(DialogRouting, ClicksGoToTheDialogThatHoldsTheButton) {
+  Run([&](HWND frame) {
+    dialogs_.Show(folder_, true);
+    ::SendMessageA(Item(folder_, kBrowse), BM_CLICK, 0, 0);
+    ::SendMessageA(Item(group_, kAutoStart), BM_CLICK, 0, 0);
+    ::SendMessageA(::GetDlgItem(frame, kBack), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(frameCommands_, std::vector<int>{kBack});
+  EXPECT_EQ(folderEvents_.commands, std::vector<int>{kBrowse});
+  EXPECT_EQ(groupEvents_.commands, std::vector<int>{kAutoStart});
+}
+
+TEST_F(DialogRouting, ClickedCheckBoxIsCheckedBeforeTheCommandArrives) {
+  bool checkedAtCommand = false;
+  Recorder group(dialogs_);
+  Run([&](HWND) {
+    const HWND box = Item(group_, kAutoStart);
+    ::SendMessageA(box, BM_CLICK, 0, 0);
+    checkedAtCommand = dialogs_.IsChecked(reinterpret_cast<WindowHandle>(box));
+    ::SendMessageA(box, BM_CLICK, 0, 0);
+  });
+  EXPECT_TRUE(checkedAtCommand);
+  EXPECT_FALSE(dialogs_.IsChecked(kNoWindow));
+  EXPECT_EQ(groupEvents_.commands, (std::vector<int>{kAutoStart, kAutoStart}));
+}
+
+TEST_F(DialogRouting, CloseBoxSendsOneCancelAndLeavesTheDialogOpen) {
+  bool openAfterClose = false;
+  Run([&](HWND frame) {
+    // The close box and Alt+F4 come as SC_CLOSE, which the default procedure makes WM_CLOSE.
+    ::SendMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::SendMessageA(frame, WM_CLOSE, 0, 0);
+    // Also with the Cancel button disabled, where the dialog manager itself would send nothing.
+    dialogs_.Enable(dialogs_.GetItem(reinterpret_cast<WindowHandle>(frame), kCancel), false);
+    ::SendMessageA(frame, WM_CLOSE, 0, 0);
+    openAfterClose = ::IsWindow(frame) && ::IsWindowVisible(frame);
+  });
+  EXPECT_TRUE(openAfterClose);
+  EXPECT_EQ(frameCommands_, (std::vector<int>{kCancel, kCancel, kCancel}));
+}
+
+TEST_F(DialogRouting, NotificationsOtherThanClicksStayInTheDialogManager) {
+  Run([&](HWND frame) {
+    const HWND edit = Item(group_, kText);
+    // EN_SETFOCUS, EN_CHANGE, EN_UPDATE, EN_KILLFOCUS.
+    ::SetFocus(edit);
+    dialogs_.SetText(reinterpret_cast<WindowHandle>(edit), "Pictavo 6");
+    ::SetFocus(::GetDlgItem(frame, kNext));
+  });
+  EXPECT_EQ(groupEvents_.commands, std::vector<int>{});
+  EXPECT_EQ(frameCommands_, std::vector<int>{});
+}
+
+TEST_F(DialogRouting, KeysReachTheFrameAsTheDialogManagerSendsThem) {
+  struct Case {
+    const char* scene;
+    int focus;  // in the group page, or the frame's button with this id
+    bool nextEnabled;
+    bool cancelEnabled;
+    WPARAM key;
+    std::vector<int> commands;
+  };
+  const std::vector<Case> cases = {
+      {"Enter in the group name", kText, true, true, VK_RETURN, {kNext}},
+      // The default button disabled: Windows beeps and sends nothing.
+      {"Enter, Next disabled", kText, false, true, VK_RETURN, {}},
+      {"Escape", kText, true, true, VK_ESCAPE, {kCancel}},
+      {"Escape, Cancel disabled", kText, true, false, VK_ESCAPE, {kCancel}},
+      // A push button with the focus is the default one while it has it.
+      {"Enter on Back", -kBack, true, true, VK_RETURN, {kBack}},
+  };
+  for (const Case& c : cases) {
+    frameCommands_.clear();
+    groupEvents_.commands.clear();
+    Run([&](HWND frame) {
+      const WindowHandle frameHandle = reinterpret_cast<WindowHandle>(frame);
+      dialogs_.Enable(dialogs_.GetItem(frameHandle, kNext), c.nextEnabled);
+      dialogs_.Enable(dialogs_.GetItem(frameHandle, kCancel), c.cancelEnabled);
+      const HWND focus = c.focus < 0 ? ::GetDlgItem(frame, -c.focus) : Item(group_, c.focus);
+      ::SendMessageA(frame, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
+      ::PostMessageA(focus, WM_KEYDOWN, c.key, 1);
+      ::PostMessageA(focus, WM_KEYUP, c.key, 0xC0000001);
+    });
+    EXPECT_EQ(frameCommands_, c.commands) << c.scene;
+    EXPECT_EQ(groupEvents_.commands, std::vector<int>{}) << c.scene;
+  }
+}
+
+TEST_F(DialogRouting, BusyFramePaintsAndThrowsInputAway) {
+  platform::FileSystem& files = backend_->Get().files;
+  bool paintedWhileBusy = false;
+  bool paintedWhenIdle = true;
+  bool inputLeft = true;
+  Run([&](HWND frame) {
+    const WindowHandle frameHandle = reinterpret_cast<WindowHandle>(frame);
+    const HWND cancel = ::GetDlgItem(frame, kCancel);
+    ::UpdateWindow(frame);
+    dialogs_.SetBusy(frameHandle, true);
+    ::PostMessageA(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageA(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ::PostMessageA(frame, WM_KEYDOWN, VK_ESCAPE, 1);
+    ::PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::InvalidateRect(frame, nullptr, TRUE);
+    // The pump runs at most every 50 ms, by a tick count that moves in steps of about 16.
+    ::Sleep(100);
+    files.DeleteFile("C:\\pictavo-conformance-no-such-file.txt");
+    RECT update;
+    paintedWhileBusy = !::GetUpdateRect(frame, &update, FALSE);
+    MSG message;
+    inputLeft = ::PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE) ||
+                ::PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE) ||
+                ::PeekMessageA(&message, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE);
+    dialogs_.SetBusy(frameHandle, false);
+
+    ::InvalidateRect(frame, nullptr, TRUE);
+    ::Sleep(100);
+    files.DeleteFile("C:\\pictavo-conformance-no-such-file.txt");
+    paintedWhenIdle = !::GetUpdateRect(frame, &update, FALSE);
+  });
+  EXPECT_TRUE(paintedWhileBusy);
+  EXPECT_FALSE(inputLeft);
+  EXPECT_FALSE(paintedWhenIdle);
+  EXPECT_EQ(frameCommands_, std::vector<int>{});
+}
+
+}  // namespace
