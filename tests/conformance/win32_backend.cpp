@@ -204,18 +204,17 @@ TEST_F(DialogRouting, ClicksGoToTheDialogThatHoldsTheButton) {
   EXPECT_EQ(groupEvents_.commands, std::vector<int>{kAutoStart});
 }
 
-TEST_F(DialogRouting, ClickedCheckBoxIsCheckedBeforeTheCommandArrives) {
-  bool checkedAtCommand = false;
-  Recorder group(dialogs_);
+TEST_F(DialogRouting, ClickedCheckBoxTogglesAndReportsEveryClick) {
+  std::vector<bool> checked;
   Run([&](HWND) {
     const HWND box = Item(group_, kAutoStart);
-    ::SendMessageA(box, BM_CLICK, 0, 0);
-    checkedAtCommand = dialogs_.IsChecked(reinterpret_cast<WindowHandle>(box));
-    ::SendMessageA(box, BM_CLICK, 0, 0);
+    for (int click = 0; click < 3; ++click) {
+      ::SendMessageA(box, BM_CLICK, 0, 0);
+      checked.push_back(dialogs_.IsChecked(reinterpret_cast<WindowHandle>(box)));
+    }
   });
-  EXPECT_TRUE(checkedAtCommand);
-  EXPECT_FALSE(dialogs_.IsChecked(kNoWindow));
-  EXPECT_EQ(groupEvents_.commands, (std::vector<int>{kAutoStart, kAutoStart}));
+  EXPECT_EQ(checked, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(groupEvents_.commands, (std::vector<int>{kAutoStart, kAutoStart, kAutoStart}));
 }
 
 TEST_F(DialogRouting, CloseBoxSendsOneCancelAndLeavesTheDialogOpen) {
