@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need beyond the machine's own g++, cmake and GoogleTest:
-# the i686 mingw-w64 cross compiler, Wine with its 32-bit part, and Xvfb. Idempotent; run as root.
+# the i686 mingw-w64 cross compiler, Wine with its 32-bit part, Xvfb, and ImageMagick (for
+# scripts/screenshots.sh). Idempotent; run as root.
 set -euo pipefail
 
 need=()
@@ -8,6 +9,7 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 bi
 command -v wine >/dev/null || need+=(wine wine32:i386 wine64)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
+command -v import >/dev/null || need+=(imagemagick)
 [ -d /usr/src/googletest ] || need+=(googletest)
 
 if [ ${#need[@]} -gt 0 ]; then
