@@ -573,7 +573,10 @@ TEST_F(SimDialogsTest, NestedDialogRunsOwnedAndGivesItsOwnerBack) {
     EXPECT_EQ(dialogs_.GetFocus(), dialogs_.GetItem(inner.window, kBack));
   });
   user_.Press(kIdCancel);  // the inner dialog's Cancel
-  user_.Do([&] { EXPECT_TRUE(dialogs_.IsEnabled(frame_.window)); });
+  user_.Do([&] {
+    EXPECT_TRUE(dialogs_.IsEnabled(frame_.window));
+    EXPECT_EQ(dialogs_.GetFocus(), FrameItem(kNext)) << "back where the click left it";
+  });
   user_.Press(kIdCancel);
   EXPECT_EQ(RunFrame(), kIdCancel);
   EXPECT_EQ(innerResult, 5 + kIdCancel);

@@ -201,6 +201,32 @@ void WindowManager::GiveDefaultFocus(unsigned process, WindowHandle dialog) {
   }
 }
 
+// The owner takes no input while a modal window runs, and gets it back however the window ends,
+// with the focus where it was: the owner is activated again and a dialog restores its focus.
+// The modal window goes with its loop.
+WindowManager::OwnerHold::OwnerHold(WindowManager& windows, unsigned process, WindowHandle owner,
+                                    WindowHandle modal)
+    : windows_(windows),
+      process_(process),
+      owner_(owner),
+      modal_(modal),
+      focus_(windows.GetFocus(process)),
+      disabled_(owner != kNoWindow && windows.IsEnabled(owner)) {
+  if (disabled_) {
+    windows_.Enable(owner_, false);
+  }
+}
+
+WindowManager::OwnerHold::~OwnerHold() {
+  if (disabled_) {
+    windows_.Enable(owner_, true);
+  }
+  windows_.Destroy(modal_);
+  if (windows_.GetFocus(process_) == kNoWindow && windows_.Exists(focus_)) {
+    windows_.SetFocus(process_, focus_);
+  }
+}
+
 int WindowManager::DoModal(unsigned process, unsigned layout, WindowHandle owner,
                            platform::DialogEvents& events) {
   const resources::DialogLayout* found =
@@ -218,24 +244,7 @@ int WindowManager::DoModal(unsigned process, unsigned layout, WindowHandle owner
   const WindowHandle dialog = MakeDialog(process, *found, kNoWindow, owner, events);
   Find(dialog)->modalRunning = true;
 
-  // The owner takes no input while the dialog runs, and gets it back however the dialog ends;
-  // the dialog goes with its loop.
-  const bool disableOwner = owner != kNoWindow && IsEnabled(owner);
-  if (disableOwner) {
-    Enable(owner, false);
-  }
-  struct Ending {
-    WindowManager& windows;
-    WindowHandle dialog;
-    WindowHandle owner;
-    bool enableOwner;
-    ~Ending() {
-      if (enableOwner) {
-        windows.Enable(owner, true);
-      }
-      windows.Destroy(dialog);
-    }
-  } ending{*this, dialog, owner, disableOwner};
+  const OwnerHold hold(*this, process, owner, dialog);
 
   const bool defaultFocus = events.OnInitDialog(dialog);
   if (!Exists(dialog)) {
@@ -733,22 +742,7 @@ platform::BrowseResult WindowManager::BrowseForFolder(unsigned process, WindowHa
   const WindowHandle browser = Make(std::move(window));
   browsers_[browser] = user_.Record(ShownBrowser{process, owner, title, flags, {}});
 
-  const bool disableOwner = Exists(owner) && IsEnabled(owner);
-  if (disableOwner) {
-    Enable(owner, false);
-  }
-  struct Ending {
-    WindowManager& windows;
-    WindowHandle browser;
-    WindowHandle owner;
-    bool enableOwner;
-    ~Ending() {
-      if (enableOwner) {
-        windows.Enable(owner, true);
-      }
-      windows.Destroy(browser);
-    }
-  } ending{*this, browser, owner, disableOwner};
+  const OwnerHold hold(*this, process, owner, browser);
 
   events.OnBrowserInitialized(browser);
   const std::string waiting =

@@ -108,6 +108,23 @@ class WindowManager {
     bool busy = false;
   };
 
+  class OwnerHold {
+   public:
+    OwnerHold(WindowManager& windows, unsigned process, platform::WindowHandle owner,
+              platform::WindowHandle modal);
+    ~OwnerHold();
+    OwnerHold(const OwnerHold&) = delete;
+    OwnerHold& operator=(const OwnerHold&) = delete;
+
+   private:
+    WindowManager& windows_;
+    unsigned process_;
+    platform::WindowHandle owner_;
+    platform::WindowHandle modal_;
+    platform::WindowHandle focus_;
+    bool disabled_;
+  };
+
   Window* Find(platform::WindowHandle window);
   const Window* Find(platform::WindowHandle window) const;
   bool Contains(platform::WindowHandle ancestor, platform::WindowHandle window) const;
