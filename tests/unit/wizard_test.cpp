@@ -409,8 +409,9 @@ TEST_F(WizardTest, InstallForChoiceIsStoredByBackAsByNext) {
     User().Press(layout::kNext);
   }
   const ProgramRun run = Run();
-  EXPECT_TRUE(PageAt(4).Control(layout::kAllUsers)->checked);
-  EXPECT_FALSE(PageAt(4).Control(layout::kCurrentUserOnly)->checked);
+  const std::size_t again = Last(layout::kFolderPage);  // after Back and Next
+  EXPECT_TRUE(PageAt(again).Control(layout::kAllUsers)->checked);
+  EXPECT_FALSE(PageAt(again).Control(layout::kCurrentUserOnly)->checked);
   EXPECT_TRUE(run.options.AllUsers);
   EXPECT_EQ(M().Registry().GetString(kHkeyLocalMachine, registration::kProductKey, "AllUsers"),
             "B");
