@@ -150,7 +150,12 @@ class Recorder final : public platform::DialogEvents {
       step_(Window(handle));
       PostCommand(Window(handle), kEnd);
     } else if (id == kEnd) {
-      dialogs_.EndDialog(handle, kEnd);
+      // Once more round the queue: what the input posted in turn goes through first.
+      if (++endings_ < 2) {
+        PostCommand(Window(handle), kEnd);
+      } else {
+        dialogs_.EndDialog(handle, kEnd);
+      }
     } else {
       commands.push_back(id);
     }
@@ -162,18 +167,21 @@ class Recorder final : public platform::DialogEvents {
  private:
   platform::Dialogs& dialogs_;
   std::function<void(HWND)> step_;
+  int endings_ = 0;
 };
 
 class DialogRouting : public ::testing::Test {
  protected:
-  // Runs `step` in the shown frame's modal loop, with the group page (107) and the folder page
-  // (106) made in it; the group page shows.
+  // Runs `step` in the shown frame's modal loop, with the group page (107), the folder page (106)
+  // and the agreement page (104) made in it; the group page shows.
   void Run(const std::function<void(HWND)>& step) {
     Recorder frame(dialogs_, [&](HWND handle) {
       // The dialog manager shows a modal dialog once its queue first runs empty, after the step.
       ::ShowWindow(handle, SW_SHOW);
       group_ = dialogs_.CreateChild(107, reinterpret_cast<WindowHandle>(handle), groupEvents_);
       folder_ = dialogs_.CreateChild(106, reinterpret_cast<WindowHandle>(handle), folderEvents_);
+      agreement_ =
+          dialogs_.CreateChild(104, reinterpret_cast<WindowHandle>(handle), agreementEvents_);
       dialogs_.Show(group_, true);
       step(handle);
     });
@@ -187,8 +195,10 @@ class DialogRouting : public ::testing::Test {
   platform::Dialogs& dialogs_ = backend_->Get().dialogs;
   Recorder groupEvents_{dialogs_};
   Recorder folderEvents_{dialogs_};
+  Recorder agreementEvents_{dialogs_};
   WindowHandle group_ = kNoWindow;
   WindowHandle folder_ = kNoWindow;
+  WindowHandle agreement_ = kNoWindow;
   std::vector<int> frameCommands_;
 };
 
@@ -244,38 +254,68 @@ TEST_F(DialogRouting, NotificationsOtherThanClicksStayInTheDialogManager) {
   EXPECT_EQ(frameCommands_, std::vector<int>{});
 }
 
-TEST_F(DialogRouting, KeysReachTheFrameAsTheDialogManagerSendsThem) {
+TEST_F(DialogRouting, KeysReachTheDialogsAsTheDialogManagerSendsThem) {
+  enum Focus { GroupName, BackButton, BrowseButton, AgreementText };
   struct Case {
     const char* scene;
-    int focus;  // in the group page, or the frame's button with this id
+    Focus focus;
     bool nextEnabled;
     bool cancelEnabled;
     WPARAM key;
-    std::vector<int> commands;
+    std::vector<int> frame;  // the commands each dialog gets
+    std::vector<int> page;   // the page that holds the focus
   };
   const std::vector<Case> cases = {
-      {"Enter in the group name", kText, true, true, VK_RETURN, {kNext}},
+      {"Enter in the group name", GroupName, true, true, VK_RETURN, {kNext}, {}},
       // The default button disabled: Windows beeps and sends nothing.
-      {"Enter, Next disabled", kText, false, true, VK_RETURN, {}},
-      {"Escape", kText, true, true, VK_ESCAPE, {kCancel}},
-      {"Escape, Cancel disabled", kText, true, false, VK_ESCAPE, {kCancel}},
-      // A push button with the focus is the default one while it has it.
-      {"Enter on Back", -kBack, true, true, VK_RETURN, {kBack}},
+      {"Enter, Next disabled", GroupName, false, true, VK_RETURN, {}, {}},
+      {"Escape", GroupName, true, true, VK_ESCAPE, {kCancel}, {}},
+      {"Escape, Cancel disabled", GroupName, true, false, VK_ESCAPE, {kCancel}, {}},
+      // A push button with the focus is the default one while it has it, and its click goes
+      // to the top-level dialog even when the button sits in a page.
+      {"Enter on Back", BackButton, true, true, VK_RETURN, {kBack}, {}},
+      {"Enter on Browse", BrowseButton, true, true, VK_RETURN, {kBrowse}, {}},
+      // A multi-line edit keeps Enter for itself, and turns Escape into a WM_CLOSE for its
+      // parent: the page, not the frame.
+      {"Enter in the agreement", AgreementText, true, true, VK_RETURN, {}, {}},
+      {"Escape in the agreement", AgreementText, true, true, VK_ESCAPE, {}, {kCancel}},
   };
   for (const Case& c : cases) {
-    frameCommands_.clear();
-    groupEvents_.commands.clear();
+    for (Recorder* events : {&groupEvents_, &folderEvents_, &agreementEvents_}) {
+      events->commands.clear();
+    }
     Run([&](HWND frame) {
       const WindowHandle frameHandle = reinterpret_cast<WindowHandle>(frame);
       dialogs_.Enable(dialogs_.GetItem(frameHandle, kNext), c.nextEnabled);
       dialogs_.Enable(dialogs_.GetItem(frameHandle, kCancel), c.cancelEnabled);
-      const HWND focus = c.focus < 0 ? ::GetDlgItem(frame, -c.focus) : Item(group_, c.focus);
+      HWND focus = nullptr;
+      switch (c.focus) {
+        case GroupName:
+          focus = Item(group_, kText);
+          break;
+        case BackButton:
+          focus = ::GetDlgItem(frame, kBack);
+          break;
+        case BrowseButton:
+          dialogs_.Show(group_, false);
+          dialogs_.Show(folder_, true);
+          focus = Item(folder_, kBrowse);
+          break;
+        case AgreementText:
+          dialogs_.Show(group_, false);
+          dialogs_.Show(agreement_, true);
+          focus = Item(agreement_, kText);
+          break;
+      }
       ::SendMessageA(frame, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
       ::PostMessageA(focus, WM_KEYDOWN, c.key, 1);
       ::PostMessageA(focus, WM_KEYUP, c.key, 0xC0000001);
     });
-    EXPECT_EQ(frameCommands_, c.commands) << c.scene;
-    EXPECT_EQ(groupEvents_.commands, std::vector<int>{}) << c.scene;
+    EXPECT_EQ(frameCommands_, c.frame) << c.scene;
+    const Recorder& page = c.focus == BrowseButton    ? folderEvents_
+                           : c.focus == AgreementText ? agreementEvents_
+                                                      : groupEvents_;
+    EXPECT_EQ(page.commands, c.page) << c.scene;
   }
 }
 
