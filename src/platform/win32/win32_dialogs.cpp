@@ -81,15 +81,6 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM da
                                       lParam ? reinterpret_cast<const char*>(lParam) : "")
                  ? 1
                  : 0;
-    case BFFM_VALIDATEFAILEDW: {
-      // Some shells send the wide form to an ANSI caller as well.
-      const auto* wide = reinterpret_cast<const wchar_t*>(lParam);
-      char typed[MAX_PATH * 2] = {};
-      if (wide != nullptr) {
-        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, typed, sizeof typed - 1, nullptr, nullptr);
-      }
-      return events->OnValidateFailed(Handle(browser), typed) ? 1 : 0;
-    }
     default:
       return 0;
   }
@@ -145,11 +136,11 @@ WindowHandle Win32Dialogs::CreateChild(unsigned layout, WindowHandle parent, Dia
 }
 
 bool Win32Dialogs::DestroyWindow(WindowHandle window) {
-  return window != kNoWindow && ::DestroyWindow(Window(window)) != FALSE;
+  return ::DestroyWindow(Window(window)) != FALSE;
 }
 
 WindowHandle Win32Dialogs::GetItem(WindowHandle dialog, int id) {
-  return dialog == kNoWindow ? kNoWindow : Handle(::GetDlgItem(Window(dialog), id));
+  return Handle(::GetDlgItem(Window(dialog), id));
 }
 
 std::string Win32Dialogs::GetText(WindowHandle window) {
@@ -218,7 +209,7 @@ std::pair<int, int> Win32Dialogs::GetEditSelection(WindowHandle edit) {
 
 Rect Win32Dialogs::GetRectInParent(WindowHandle window) {
   RECT rect;
-  if (window == kNoWindow || !::GetWindowRect(Window(window), &rect)) {
+  if (!::GetWindowRect(Window(window), &rect)) {
     return {};
   }
   // Both corners at once, so that a right-to-left parent gets its mirrored coordinates right.
