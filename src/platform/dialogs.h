@@ -34,8 +34,10 @@ class DialogEvents {
   // WM_INITDIALOG: the window and its controls exist, hidden. True lets the dialog manager give
   // the keyboard focus to the first control that takes it.
   virtual bool OnInitDialog(WindowHandle dialog) = 0;
-  // WM_COMMAND with BN_CLICKED: a button was clicked, or the keyboard or the close box sent
-  // kIdOk or kIdCancel (sent to the top-level dialog only, whatever the state of its buttons).
+  // WM_COMMAND with BN_CLICKED: a button of this dialog was clicked (by the mouse, or by Enter
+  // while it has the focus), or the keyboard or the close box sent kIdOk or kIdCancel. Those
+  // two reach the top-level dialog only, wherever the focus sits: Enter only while the default
+  // button is enabled, Escape and the close box always.
   virtual void OnCommand(int id) = 0;
 };
 

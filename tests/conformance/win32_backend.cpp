@@ -271,14 +271,14 @@ TEST_F(DialogRouting, KeysReachTheDialogsAsTheDialogManagerSendsThem) {
       {"Enter, Next disabled", GroupName, false, true, VK_RETURN, {}, {}},
       {"Escape", GroupName, true, true, VK_ESCAPE, {kCancel}, {}},
       {"Escape, Cancel disabled", GroupName, true, false, VK_ESCAPE, {kCancel}, {}},
-      // A push button with the focus is the default one while it has it, and its click goes
-      // to the top-level dialog even when the button sits in a page.
+      // A push button with the focus is the default one while it has it; the dialog manager
+      // sends its click to the frame, which hands a page's button to the page.
       {"Enter on Back", BackButton, true, true, VK_RETURN, {kBack}, {}},
-      {"Enter on Browse", BrowseButton, true, true, VK_RETURN, {kBrowse}, {}},
+      {"Enter on Browse", BrowseButton, true, true, VK_RETURN, {}, {kBrowse}},
       // A multi-line edit keeps Enter for itself, and turns Escape into a WM_CLOSE for its
-      // parent: the page, not the frame.
+      // parent, the page, which hands it on: Escape is the frame's Cancel there too.
       {"Enter in the agreement", AgreementText, true, true, VK_RETURN, {}, {}},
-      {"Escape in the agreement", AgreementText, true, true, VK_ESCAPE, {}, {kCancel}},
+      {"Escape in the agreement", AgreementText, true, true, VK_ESCAPE, {kCancel}, {}},
   };
   for (const Case& c : cases) {
     for (Recorder* events : {&groupEvents_, &folderEvents_, &agreementEvents_}) {

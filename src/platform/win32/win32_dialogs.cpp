@@ -31,6 +31,23 @@ bool IsInput(const MSG& message) {
          (id == WM_SYSCOMMAND && (message.wParam & 0xFFF0) == SC_CLOSE);
 }
 
+// Where a click belongs. Enter and Escape (IDOK, IDCANCEL) are the top-level dialog's wherever
+// the focus sits. A push button with the focus is the default one while it has it, and the
+// dialog manager sends its Enter to the top-level dialog even when the button sits in a page:
+// that click is the page's, as a mouse click on it would be.
+HWND CommandTarget(HWND dialog, int id, HWND control) {
+  if (id == IDOK || id == IDCANCEL) {
+    return ::GetAncestor(dialog, GA_ROOT);
+  }
+  if (control == nullptr) {
+    control = ::GetFocus();
+  }
+  if (control != nullptr && ::GetDlgCtrlID(control) == id && ::IsChild(dialog, control)) {
+    return ::GetParent(control);
+  }
+  return dialog;
+}
+
 // One procedure for every dialog: the events ride in DWLP_USER from WM_INITDIALOG on. Messages
 // before it (WM_SETFONT) have no events to go to and get the dialog manager's defaults.
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -43,18 +60,29 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     return FALSE;
   }
   switch (message) {
-    case WM_COMMAND:
+    case WM_COMMAND: {
       // Enter and Escape arrive as BN_CLICKED of IDOK and IDCANCEL too. Other notifications
       // (an edit's EN_CHANGE when its text is set) are nothing the logic acts on.
-      if (HIWORD(wParam) == BN_CLICKED) {
-        events->OnCommand(LOWORD(wParam));
-        return TRUE;
+      if (HIWORD(wParam) != BN_CLICKED) {
+        return FALSE;
       }
-      return FALSE;
+      const HWND target = CommandTarget(dialog, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+      if (target != dialog) {
+        ::SendMessageA(target, WM_COMMAND, wParam, lParam);
+      } else {
+        events->OnCommand(LOWORD(wParam));
+      }
+      return TRUE;
+    }
     case WM_CLOSE:
       // The close box: the logic decides, never the dialog manager's own IDCANCEL, which would
-      // come only while a Cancel button is there and enabled.
-      events->OnCommand(kIdCancel);
+      // come only while a Cancel button is there and enabled. A page gets WM_CLOSE when Escape
+      // is pressed in its multi-line edit; that Escape is the top-level dialog's, like any other.
+      if (::GetAncestor(dialog, GA_ROOT) != dialog) {
+        ::SendMessageA(::GetAncestor(dialog, GA_ROOT), WM_CLOSE, 0, 0);
+      } else {
+        events->OnCommand(kIdCancel);
+      }
       return TRUE;
     case WM_SETCURSOR:
       // Moving the mouse over a window puts its class cursor back; the hourglass stays for as
