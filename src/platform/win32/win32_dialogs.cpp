@@ -48,12 +48,31 @@ HWND CommandTarget(HWND dialog, int id, HWND control) {
   return dialog;
 }
 
+// A top-level dialog's layout places it at 0, 0: the top left corner of the screen. It shows in
+// the middle of the work area instead, as dialog frameworks put their modal dialogs.
+void CenterInWorkArea(HWND dialog) {
+  RECT area;
+  RECT window;
+  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !::GetWindowRect(dialog, &window)) {
+    return;
+  }
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  ::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // One procedure for every dialog: the events ride in DWLP_USER from WM_INITDIALOG on. Messages
 // before it (WM_SETFONT) have no events to go to and get the dialog manager's defaults.
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-    return reinterpret_cast<DialogEvents*>(lParam)->OnInitDialog(Handle(dialog)) ? TRUE : FALSE;
+    const bool focusLeft = reinterpret_cast<DialogEvents*>(lParam)->OnInitDialog(Handle(dialog));
+    if (::GetAncestor(dialog, GA_ROOT) == dialog) {
+      CenterInWorkArea(dialog);
+    }
+    return focusLeft ? TRUE : FALSE;
   }
   auto* events = reinterpret_cast<DialogEvents*>(::GetWindowLongPtrA(dialog, DWLP_USER));
   if (events == nullptr) {
