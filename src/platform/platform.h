@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/session.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -29,6 +30,7 @@ struct Platform {
   System& system;
   Shell& shell;
   Dialogs& dialogs;
+  Session& session;
 };
 
 }  // namespace platform
