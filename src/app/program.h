@@ -3,23 +3,29 @@
 #pragma once
 
 #include "app/setup_app.h"
-#include "engine/setup_options.h"
 #include "engine/helpers.h"
+#include "engine/setup_options.h"
+#include "instances/instance_manager.h"
 #include "platform/platform.h"
 
 class SetupProgram {
  public:
   explicit SetupProgram(platform::Platform& platform)
-      : wow64_(platform.system), app_(platform, options_, wow64_) {}
+      : instances_(platform),
+        wow64_(platform.system),
+        app_(platform, options_, wow64_, instances_) {}
 
-  // Runs InitInstance and the normal end; returns the process's exit code.
+  // Runs InitInstance and the normal end; returns the process's exit code: 1 without the
+  // instance list's locks, before anything is changed.
   int Run();
 
   const SetupOptions& Options() const { return options_; }
 
  private:
-  // Members are created in start-up order: the 64-bit query is looked up and the options get
-  // their initial values before the application object exists.
+  // Members are created in start-up order: the process joins the instance list first, then the
+  // 64-bit query is looked up and the options get their initial values before the application
+  // object exists. The list is left last, after the application object has gone.
+  COXInstanceManager instances_;
   Wow64Query wow64_;
   SetupOptions options_;
   CSetupApp app_;

@@ -32,7 +32,7 @@ bool CSetupApp::InitInstance() {
     }
   }
 
-  if (CloseRunningInstances(*this, mode == RunMode::Install) == CloseResult::End) {
+  if (CloseRunningInstances(*this, instances_, mode == RunMode::Install) == CloseResult::End) {
     return false;
   }
   if (mode == RunMode::Install) {

@@ -1,7 +1,104 @@
 #include "instances/close_instances.h"
 
-// The shared instance list is not built yet, and no program of the product registers in it:
-// there is no other instance to find, so none is closed and the run goes on.
-CloseResult CloseRunningInstances(platform::Application&, bool) {
+#include "engine/format_text.h"
+#include "engine/text.h"
+#include "resources/catalogue.h"
+
+namespace {
+
+constexpr unsigned kPauseAfterCloseRequest = 10;
+// How long a terminated program may take to let go of its files.
+constexpr unsigned kEndWait = 5000;
+
+// The listed programs other than this one that are still the product's: a process shows that
+// by its main window. An entry left by a program that crashed may since name an unrelated
+// process, which must never be asked about, sent the request or ended.
+std::vector<std::uint32_t> ConfirmedOthers(COXInstanceManager& instances,
+                                           const std::vector<std::uint32_t>& listed,
+                                           unsigned ownId) {
+  std::vector<std::uint32_t> confirmed;
+  for (std::uint32_t id : listed) {
+    if (id != ownId && instances.FindMainWindow(id) != platform::kNoWindow) {
+      confirmed.push_back(id);
+    }
+  }
+  return confirmed;
+}
+
+bool UserAllowsClosing(platform::Platform& platform, int count) {
+  platform::UserInterface& ui = platform.ui;
+  const std::string caption = ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity);
+  const std::string question =
+      count == 1 ? ui.LoadString(catalogue::kOneInstanceOpen, catalogue::kMessageCapacity)
+                 : FormatText(ui.LoadString(catalogue::kInstancesOpen, catalogue::kMessageCapacity),
+                              {count});
+  if (ui.MessageBox(platform::kNoWindow, question, caption,
+                    {platform::Buttons::YesNo, platform::Icon::Warning,
+                     platform::DefaultButton::First}) == platform::BoxResult::Yes) {
+    return true;
+  }
+  ui.MessageBox(platform::kNoWindow,
+                ui.LoadString(catalogue::kSetupAborted, catalogue::kMessageCapacity), caption,
+                {platform::Buttons::Ok, platform::Icon::Information});
+  return false;
+}
+
+}  // namespace
+
+bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 2; i < arguments.size(); ++i) {
+    if (EqualsIgnoringCase(arguments[i], "-s") || EqualsIgnoringCase(arguments[i], "/s")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
+                                  bool installMode) {
+  if (instances.CountInstances() - 1 <= 0) {
+    return CloseResult::Continue;
+  }
+  platform::Platform& platform = app.GetPlatform();
+  platform::Session& session = platform.session;
+  const unsigned ownId = session.CurrentProcessId();
+  std::vector<std::uint32_t> listed;
+  if (!instances.ListInstances(listed)) {
+    return CloseResult::Continue;
+  }
+  const std::size_t others = ConfirmedOthers(instances, listed, ownId).size();
+  if (others == 0) {
+    return CloseResult::Continue;
+  }
+  if (installMode && !SkipsInstanceQuestion(platform.process.Arguments()) &&
+      !UserAllowsClosing(platform, static_cast<int>(others))) {
+    return CloseResult::End;
+  }
+
+  // Listed again: programs may have started or ended while the question was open.
+  if (!instances.ListInstances(listed)) {
+    return CloseResult::Continue;
+  }
+  for (std::uint32_t id : listed) {
+    if (id == ownId) {
+      continue;
+    }
+    const platform::WindowHandle window = instances.FindMainWindow(id);
+    if (window == platform::kNoWindow) {
+      continue;
+    }
+    session.PostMessage(window, platform::kMessageClose, kSetupCloseCode, 0);
+    platform.process.Sleep(kPauseAfterCloseRequest);
+    const platform::KernelHandle process =
+        session.OpenProcess(id, platform::kProcessTerminate | platform::kSynchronize);
+    if (process == platform::kNoHandle) {
+      continue;
+    }
+    session.TerminateProcess(process, 0);
+    // Until it has ended its files stay in use, and the installation would have to leave them
+    // for the next start, or the removal leave them behind.
+    session.WaitForProcessEnd(process, kEndWait);
+    session.CloseHandle(process);
+  }
   return CloseResult::Continue;
 }

@@ -1,11 +1,23 @@
+// Closing the product's other running programs before files are installed or removed.
 #pragma once
 
-namespace platform {
-class Application;
-}
+#include <string>
+#include <vector>
+
+#include "instances/instance_manager.h"
+#include "platform/framework.h"
 
 enum class CloseResult { Continue, End };
 
-// Closes the other running instances of the product before files are installed or removed.
-// End only when the run must not go on.
-CloseResult CloseRunningInstances(platform::Application& app, bool installMode);
+// The first parameter of the close request (WM_CLOSE) that the product's programs know as the
+// setup's.
+inline constexpr unsigned kSetupCloseCode = 1001;
+
+// In install mode asks whether the other running programs may be closed (unless "-s" or "/s"
+// follows the first argument), then asks each to close and ends it; in uninstall mode closes
+// them without asking. End only when the user declined.
+CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
+                                  bool installMode);
+
+// Whether an argument after the first is "-s" or "/s", in any letter case.
+bool SkipsInstanceQuestion(const std::vector<std::string>& arguments);
