@@ -160,6 +160,30 @@ class Win32Dialogs final : public Dialogs {
   void BrowseSelect(WindowHandle browser, const std::string& path) override;
 };
 
+class Win32Session final : public Session {
+ public:
+  KernelHandle CreateMutex(const std::string& name) override;
+  bool WaitForMutex(KernelHandle mutex) override;
+  bool ReleaseMutex(KernelHandle mutex) override;
+  std::uint32_t AllocationGranularity() override;
+  KernelHandle CreateSharedMemory(const std::string& name, std::uint32_t size,
+                                  bool& alreadyExisted) override;
+  std::uint8_t* MapView(KernelHandle region, std::uint32_t offset, std::uint32_t length) override;
+  bool UnmapView(std::uint8_t* view) override;
+  bool CloseHandle(KernelHandle handle) override;
+  std::vector<WindowHandle> TopLevelWindows() override;
+  unsigned WindowProcessId(WindowHandle window) override;
+  WindowHandle WindowOwner(WindowHandle window) override;
+  std::uint32_t WindowExStyle(WindowHandle window) override;
+  std::string WindowTitle(WindowHandle window, std::size_t capacity) override;
+  bool PostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                   std::intptr_t lParam) override;
+  unsigned CurrentProcessId() override;
+  KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
+  bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
+  bool WaitForProcessEnd(KernelHandle process, unsigned milliseconds) override;
+};
+
 // Every facility of this process, in one object that lives as long as the program runs.
 class Win32Platform {
  public:
@@ -174,7 +198,9 @@ class Win32Platform {
   Win32System system_;
   Win32Shell shell_;
   Win32Dialogs dialogs_;
-  Platform platform_{process_, ui_, files_, registry_, versions_, system_, shell_, dialogs_};
+  Win32Session session_;
+  Platform platform_{process_, ui_,    files_,   registry_, versions_,
+                     system_,  shell_, dialogs_, session_};
 };
 
 }  // namespace platform::win32

@@ -1,0 +1,170 @@
+#include <windows.h>
+// The platform door names its operations after the calls; keep the header's A/W macros off them.
+#undef CreateMutex
+#undef PostMessage
+
+#include <climits>
+
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+HANDLE Handle(KernelHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+HWND Window(WindowHandle window) {
+  return reinterpret_cast<HWND>(window);
+}
+
+// Real handles are small positive numbers. The "negative" ones are pseudo handles that every
+// call accepts: -1 is the calling process itself, so a stale -1 would wait forever on the
+// caller or end it. Those and kNoHandle never reach the calls.
+bool IsRealHandle(KernelHandle handle) {
+  return static_cast<std::intptr_t>(handle) > 0;
+}
+
+// HWND_BROADCAST: PostMessageA would hand the message to every top-level window there is.
+constexpr WindowHandle kBroadcast = 0xFFFF;
+
+BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
+  reinterpret_cast<std::vector<WindowHandle>*>(windows)->push_back(
+      reinterpret_cast<WindowHandle>(window));
+  return TRUE;
+}
+
+}  // namespace
+
+KernelHandle Win32Session::CreateMutex(const std::string& name) {
+  return reinterpret_cast<KernelHandle>(::CreateMutexA(nullptr, FALSE, name.c_str()));
+}
+
+bool Win32Session::WaitForMutex(KernelHandle mutex) {
+  if (!IsRealHandle(mutex)) {
+    return false;
+  }
+  // An abandoned mutex is owned all the same; whatever it guards may be half written, which
+  // the caller's data has to survive anyway.
+  const DWORD result = ::WaitForSingleObject(Handle(mutex), INFINITE);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+bool Win32Session::ReleaseMutex(KernelHandle mutex) {
+  return IsRealHandle(mutex) && ::ReleaseMutex(Handle(mutex)) != FALSE;
+}
+
+std::uint32_t Win32Session::AllocationGranularity() {
+  SYSTEM_INFO info;
+  ::GetSystemInfo(&info);
+  return info.dwAllocationGranularity;
+}
+
+KernelHandle Win32Session::CreateSharedMemory(const std::string& name, std::uint32_t size,
+                                              bool& alreadyExisted) {
+  alreadyExisted = false;
+  HANDLE region = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
+                                       0, size, name.c_str());
+  if (region == nullptr) {
+    return kNoHandle;
+  }
+  // Only valid right after the call: the existing region comes back as a handle like a new one.
+  alreadyExisted = ::GetLastError() == ERROR_ALREADY_EXISTS;
+  return reinterpret_cast<KernelHandle>(region);
+}
+
+std::uint8_t* Win32Session::MapView(KernelHandle region, std::uint32_t offset,
+                                    std::uint32_t length) {
+  if (!IsRealHandle(region)) {
+    return nullptr;
+  }
+  return static_cast<std::uint8_t*>(
+      ::MapViewOfFile(Handle(region), FILE_MAP_WRITE | FILE_MAP_READ, 0, offset, length));
+}
+
+bool Win32Session::UnmapView(std::uint8_t* view) {
+  return view != nullptr && ::UnmapViewOfFile(view) != FALSE;
+}
+
+bool Win32Session::CloseHandle(KernelHandle handle) {
+  return IsRealHandle(handle) && ::CloseHandle(Handle(handle)) != FALSE;
+}
+
+std::vector<WindowHandle> Win32Session::TopLevelWindows() {
+  std::vector<WindowHandle> windows;
+  ::EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+unsigned Win32Session::WindowProcessId(WindowHandle window) {
+  DWORD process = 0;
+  if (window == kNoWindow || ::GetWindowThreadProcessId(Window(window), &process) == 0) {
+    return 0;
+  }
+  return process;
+}
+
+WindowHandle Win32Session::WindowOwner(WindowHandle window) {
+  if (window == kNoWindow) {
+    return kNoWindow;
+  }
+  return reinterpret_cast<WindowHandle>(::GetWindow(Window(window), GW_OWNER));
+}
+
+std::uint32_t Win32Session::WindowExStyle(WindowHandle window) {
+  if (window == kNoWindow) {
+    return 0;
+  }
+  return static_cast<std::uint32_t>(::GetWindowLongA(Window(window), GWL_EXSTYLE));
+}
+
+std::string Win32Session::WindowTitle(WindowHandle window, std::size_t capacity) {
+  if (window == kNoWindow || capacity == 0) {
+    return {};
+  }
+  // The buffer is the caller's capacity, but no larger than the title can be: the length the
+  // window reports may exceed the text, never fall short of it.
+  const int length = ::GetWindowTextLengthA(Window(window));
+  if (length <= 0) {
+    return {};
+  }
+  std::size_t size = static_cast<std::size_t>(length) + 1;
+  if (size > capacity) {
+    size = capacity;
+  }
+  if (size > INT_MAX) {
+    size = INT_MAX;
+  }
+  std::string title(size, '\0');
+  const int copied = ::GetWindowTextA(Window(window), title.data(), static_cast<int>(size));
+  title.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return title;
+}
+
+bool Win32Session::PostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+  // No window would post to the calling thread's own queue, the broadcast value to everyone.
+  if (window == kNoWindow || window == kBroadcast) {
+    return false;
+  }
+  return ::PostMessageA(Window(window), message, wParam, lParam) != FALSE;
+}
+
+unsigned Win32Session::CurrentProcessId() {
+  return ::GetCurrentProcessId();
+}
+
+KernelHandle Win32Session::OpenProcess(unsigned id, std::uint32_t access) {
+  return reinterpret_cast<KernelHandle>(::OpenProcess(access, FALSE, id));
+}
+
+bool Win32Session::TerminateProcess(KernelHandle process, unsigned exitCode) {
+  return IsRealHandle(process) && ::TerminateProcess(Handle(process), exitCode) != FALSE;
+}
+
+bool Win32Session::WaitForProcessEnd(KernelHandle process, unsigned milliseconds) {
+  return IsRealHandle(process) &&
+         ::WaitForSingleObject(Handle(process), milliseconds) == WAIT_OBJECT_0;
+}
+
+}  // namespace platform::win32
