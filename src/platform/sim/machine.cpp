@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/sim/kernel_objects.h"
 #include "resources/resource_tables.h"
 
 namespace sim {
@@ -206,8 +207,9 @@ Process::Process(Machine& machine, unsigned id, ProcessSpec spec)
       id_(id),
       spec_(std::move(spec)),
       dialogsFacility_(machine.Windows(), id),
-      platform_{processFacility_,  uiFacility_,      filesFacility_, machine.Registry(),
-                versionsFacility_, machine.System(), shellFacility_, dialogsFacility_} {
+      platform_{processFacility_,   uiFacility_,       filesFacility_,
+                machine.Registry(), versionsFacility_, machine.System(),
+                shellFacility_,     dialogsFacility_,  sessionFacility_} {
   commandLine_ = Quoted(spec_.programName.empty() ? spec_.modulePath : spec_.programName);
   for (const std::string& argument : spec_.arguments) {
     commandLine_ += " " + Quoted(argument);
@@ -220,28 +222,103 @@ Process::Process(Machine& machine, unsigned id, ProcessSpec spec)
   machine_.Files().AddProcess(id_, start);
 }
 
-unsigned Process::Run(const std::function<int(platform::Platform&)>& main) {
-  if (exitCode_ || running_) {
+void Process::Start() {
+  if (started_ || ended_) {
     throw ScriptError("process " + std::to_string(id_) + " has already run");
   }
+  started_ = true;
+  running_ = true;
+  machine_.Files().ProcessStarted(id_, spec_.modulePath);
+}
+
+void Process::Finish(std::optional<unsigned> exitCode) {
+  if (ended_) {
+    return;
+  }
+  ended_ = true;
+  running_ = false;
+  if (exitCode && !exitCode_) {
+    exitCode_ = exitCode;
+  }
+  machine_.Files().ProcessEnded(id_);
+  machine_.Windows().ProcessEnded(id_);
+  machine_.ReleaseKernelObjects(*this);
+}
+
+void Process::Unwind(unsigned exitCode) {
+  throw ProcessExit{exitCode};
+}
+
+unsigned Process::Run(const std::function<int(platform::Platform&)>& main) {
+  Start();
   // Whatever way the program leaves, its holds on the machine end with it.
   struct Ending {
     Process& process;
     ~Ending() {
-      process.running_ = false;
-      process.machine_.Files().ProcessEnded(process.id_);
-      process.machine_.Windows().ProcessEnded(process.id_);
+      process.inOwnCode_ = false;
+      process.Finish(std::nullopt);
     }
   };
-  running_ = true;
-  machine_.Files().ProcessStarted(id_, spec_.modulePath);
+  inOwnCode_ = true;
   Ending ending{*this};
+  unsigned exitCode = 0;
   try {
-    exitCode_ = static_cast<unsigned>(main(platform_));
+    exitCode = static_cast<unsigned>(main(platform_));
   } catch (const ProcessExit& exit) {
-    exitCode_ = exit.exitCode;
+    exitCode = exit.exitCode;
+  }
+  // A TerminateProcess by another process meanwhile gave the code already.
+  if (!exitCode_) {
+    exitCode_ = exitCode;
   }
   return *exitCode_;
+}
+
+void Process::Launch(const std::function<void(platform::Platform&)>& startUp) {
+  Start();
+  inOwnCode_ = true;
+  try {
+    startUp(platform_);
+  } catch (const ProcessExit& exit) {
+    inOwnCode_ = false;
+    Finish(exit.exitCode);
+    return;
+  } catch (...) {
+    inOwnCode_ = false;
+    Finish(std::nullopt);
+    throw;
+  }
+  inOwnCode_ = false;
+}
+
+void Process::End(unsigned exitCode) {
+  if (ended_) {
+    throw ScriptError("process " + std::to_string(id_) + " has ended already");
+  }
+  if (inOwnCode_) {
+    throw ScriptError("process " + std::to_string(id_) +
+                      " runs its own code: it ends when that returns or calls ExitProcess");
+  }
+  Finish(exitCode);
+}
+
+platform::WindowHandle Process::CreateWindow(const std::string& title, platform::WindowHandle owner,
+                                             std::uint32_t exStyle) {
+  if (ended_) {
+    throw ScriptError("process " + std::to_string(id_) + " has ended: it makes no windows");
+  }
+  const platform::WindowHandle window =
+      machine_.Windows().CreateTopLevel(id_, title, owner, exStyle);
+  if (window == platform::kNoWindow) {
+    throw ScriptError("the owner of window \"" + title + "\" is no window");
+  }
+  return window;
+}
+
+bool Process::DestroyWindow(platform::WindowHandle window) {
+  WindowManager& windows = machine_.Windows();
+  return windows.Exists(window) && windows.ProcessOf(window) == id_ &&
+         windows.DestroyWindow(window);
 }
 
 std::string Process::ProcessFacility::ModuleFileName() {
@@ -257,6 +334,12 @@ std::vector<std::string> Process::ProcessFacility::Arguments() {
 }
 
 void Process::ProcessFacility::EndProcess(unsigned exitCode) {
+  // Outside the process's own code nothing could catch the unwinding but the test, or the
+  // program of another process whose message handler this is.
+  if (!owner_.inOwnCode_) {
+    throw ScriptError("ExitProcess of process " + std::to_string(owner_.id_) +
+                      " outside its own code: a test ends a launched process with End");
+  }
   throw ProcessExit{exitCode};
 }
 
@@ -668,8 +751,12 @@ std::string Machine::ProfileFolder(const std::string& sid) const {
 
 void Machine::Reboot() {
   for (const std::unique_ptr<Process>& process : processes_) {
+    if (process->running_) {
+      process->Finish(std::nullopt);
+    }
     process->running_ = false;
   }
+  ClearKernelObjects();
   windows_.Clear();
   files_.ReleaseEverything();
   files_.CarryOutDelayedOperations();
@@ -705,8 +792,28 @@ std::vector<std::string> Machine::Snapshot() const {
 }
 
 Process& Machine::StartProcess(ProcessSpec spec) {
-  processes_.push_back(std::make_unique<Process>(*this, nextProcessId_, std::move(spec)));
-  nextProcessId_ += 4;  // Windows hands out process ids in steps of four
+  unsigned id = 0;
+  if (spec.id) {
+    id = *spec.id;
+    if (id == 0 || IdTaken(id)) {
+      throw ScriptError("process id " + std::to_string(id) +
+                        (id == 0 ? " is the idle process's"
+                                 : " is taken by a process that lives "
+                                   "or that a handle holds"));
+    }
+  } else {
+    // Windows hands out process ids in steps of four; one a test chose is not handed out again.
+    const auto used = [&](unsigned candidate) {
+      return std::any_of(processes_.begin(), processes_.end(),
+                         [&](const std::unique_ptr<Process>& p) { return p->id_ == candidate; });
+    };
+    while (used(nextProcessId_)) {
+      nextProcessId_ += 4;
+    }
+    id = nextProcessId_;
+    nextProcessId_ += 4;
+  }
+  processes_.push_back(std::make_unique<Process>(*this, id, std::move(spec)));
   return *processes_.back();
 }
 

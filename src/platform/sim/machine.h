@@ -33,6 +33,9 @@ struct ProcessSpec {
   // The environment: names as set, looked up without regard to case as the runtime does. The
   // processes a program starts, replacing itself or beside it, get a copy of its own.
   std::map<std::string, std::string> environment = {};
+  // The process id; none: the machine's next one. An id is free again once its process has
+  // ended and no handle holds that process any more, as Windows reuses them.
+  std::optional<unsigned> id = {};
 };
 
 // What a saved shell link records.
@@ -44,6 +47,35 @@ struct Shortcut {
 };
 
 class Process;
+
+// A PostMessage call that reached a window: who sent it, to which window of which process.
+struct PostedMessage {
+  unsigned fromProcess = 0;
+  platform::WindowHandle window = platform::kNoWindow;
+  unsigned toProcess = 0;
+  unsigned message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  bool operator==(const PostedMessage&) const = default;
+};
+
+// A TerminateProcess call that ended a process.
+struct Termination {
+  unsigned byProcess = 0;
+  unsigned process = 0;
+  unsigned exitCode = 0;
+  bool operator==(const Termination&) const = default;
+};
+
+// A wait for a process's end: on one that had ended it returns at once; on one that lives the
+// waiter spends `milliseconds` and gets false.
+struct ProcessWait {
+  unsigned byProcess = 0;
+  unsigned process = 0;
+  unsigned milliseconds = 0;
+  bool ended = false;
+  bool operator==(const ProcessWait&) const = default;
+};
 
 // A CreateProcess call that started a program: the caller's text as it gave it, and the
 // process made for it, which does not run until the test runs it.
@@ -84,10 +116,36 @@ class Process {
   platform::Platform& GetPlatform() { return platform_; }
 
   // Runs `main` as this process's program, once. An ExitProcess inside it unwinds this
-  // process only. Returns the exit code: ExitProcess's, or else what `main` returned.
+  // process only. Returns the exit code: ExitProcess's, or else what `main` returned (or the
+  // code of a TerminateProcess that another process called meanwhile).
   unsigned Run(const std::function<int(platform::Platform&)>& main);
+  // Starts this process as a program that keeps running beside the others, e.g. the product:
+  // `startUp` runs as this process (an ExitProcess inside it ends the process), then the
+  // process lives on until End, a TerminateProcess, or a restart. Meanwhile calls through its
+  // platform act as this process. Instead of Run, once.
+  void Launch(const std::function<void(platform::Platform&)>& startUp);
+  // The normal end of a launched (or not yet started) process, from the test or from a window's
+  // message handler. A process running its Run ends when its program returns instead.
+  void End(unsigned exitCode);
   std::optional<unsigned> ExitCode() const { return exitCode_; }
+  // Whether the program runs: inside Run, or launched and not ended.
   bool Running() const { return running_; }
+  // Whether the process has ended, whichever way. Its session calls are inert from then on.
+  bool Ended() const { return ended_; }
+
+  // Makes OpenProcess by other processes fail for this one, as for a process of another user
+  // or a protected one.
+  void RefuseOpening(bool refuse = true) { refusesOpening_ = refuse; }
+  // A shown top-level window of this process, topmost now, e.g. a product's main window;
+  // throws ScriptError for an ended process or an owner that is no window.
+  platform::WindowHandle CreateWindow(const std::string& title,
+                                      platform::WindowHandle owner = platform::kNoWindow,
+                                      std::uint32_t exStyle = 0);
+  // DestroyWindow of a window of this process: false when it is not one (any more).
+  bool DestroyWindow(platform::WindowHandle window);
+  // How long the program waited, in all, for processes that did not end in the time it gave.
+  // Kept apart from SleptMilliseconds: a wait is not a pause the program chose.
+  unsigned long long WaitedMilliseconds() const { return waited_; }
 
   // The command line the process was started with, as another process wrote it; for one the
   // test started, its arguments joined with blanks, each that has a blank in quotes.
@@ -173,6 +231,39 @@ class Process {
     sim::Process& owner_;
   };
 
+  // Acts as this process while it lives; once it has ended every call fails or gives nothing
+  // and changes nothing, as the objects of a terminated program may still be destroyed by the
+  // test afterwards. CurrentProcessId keeps answering the id.
+  class SessionFacility final : public platform::Session {
+   public:
+    explicit SessionFacility(sim::Process& owner) : owner_(owner) {}
+    platform::KernelHandle CreateMutex(const std::string& name) override;
+    bool WaitForMutex(platform::KernelHandle mutex) override;
+    bool ReleaseMutex(platform::KernelHandle mutex) override;
+    std::uint32_t AllocationGranularity() override;
+    platform::KernelHandle CreateSharedMemory(const std::string& name, std::uint32_t size,
+                                              bool& alreadyExisted) override;
+    std::uint8_t* MapView(platform::KernelHandle region, std::uint32_t offset,
+                          std::uint32_t length) override;
+    bool UnmapView(std::uint8_t* view) override;
+    bool CloseHandle(platform::KernelHandle handle) override;
+    std::vector<platform::WindowHandle> TopLevelWindows() override;
+    unsigned WindowProcessId(platform::WindowHandle window) override;
+    platform::WindowHandle WindowOwner(platform::WindowHandle window) override;
+    std::uint32_t WindowExStyle(platform::WindowHandle window) override;
+    std::string WindowTitle(platform::WindowHandle window, std::size_t capacity) override;
+    bool PostMessage(platform::WindowHandle window, unsigned message, std::uintptr_t wParam,
+                     std::intptr_t lParam) override;
+    unsigned CurrentProcessId() override;
+    platform::KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
+    bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
+    bool WaitForProcessEnd(platform::KernelHandle process, unsigned milliseconds) override;
+
+   private:
+    bool Live() const { return !owner_.ended_; }
+    sim::Process& owner_;
+  };
+
   class ShellFacility final : public platform::Shell {
    public:
     explicit ShellFacility(sim::Process& owner) : owner_(owner) {}
@@ -186,19 +277,32 @@ class Process {
 
   friend class Machine;
 
+  void Start();
+  // The end, whichever way: the exit code unless one was set, then the process's holds on
+  // files, its windows, handles, views and mutexes go.
+  void Finish(std::optional<unsigned> exitCode);
+  // Unwinds the process's own code, as ExitProcess does.
+  [[noreturn]] void Unwind(unsigned exitCode);
+
   Machine& machine_;
   unsigned id_;
   ProcessSpec spec_;
   std::string commandLine_;
   std::optional<unsigned> exitCode_;
+  bool started_ = false;
   bool running_ = false;
+  bool ended_ = false;
+  bool inOwnCode_ = false;  // inside Run's main or Launch's startUp
+  bool refusesOpening_ = false;
   unsigned long long slept_ = 0;
+  unsigned long long waited_ = 0;
   Process* successor_ = nullptr;
   ProcessFacility processFacility_{*this};
   UiFacility uiFacility_{*this};
   FilesFacility filesFacility_{*this};
   VersionsFacility versionsFacility_{*this};
   ShellFacility shellFacility_{*this};
+  SessionFacility sessionFacility_{*this};
   DialogsFacility dialogsFacility_;
   platform::Platform platform_;  // the machine's registry and system, shared by all
 };
@@ -209,6 +313,7 @@ class Process {
 class Machine {
  public:
   Machine();
+  ~Machine();
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
@@ -220,7 +325,8 @@ class Machine {
   sim::System& System() { return system_; }
   platform::VersionResources& Versions() { return versions_; }
 
-  // A new process of this program, not yet running.
+  // A new process of this program, not yet running. Throws ScriptError for a chosen id that is
+  // not free (see ProcessSpec::id) or is 0.
   Process& StartProcess(ProcessSpec spec);
   const std::deque<std::unique_ptr<Process>>& Processes() const { return processes_; }
 
@@ -263,6 +369,39 @@ class Machine {
   // and that section goes.
   void Reboot();
 
+  // The session's shared objects. Names compare exactly, as the object manager compares them.
+  // GetSystemInfo's allocation granularity, 65536 unless a test sets another.
+  void SetAllocationGranularity(std::uint32_t granularity) { granularity_ = granularity; }
+  std::uint32_t AllocationGranularity() const { return granularity_; }
+  // Makes every CreateMutex or CreateSharedMemory of that name fail from now on, or succeed
+  // again; and every MapView.
+  void FailMutexCreation(const std::string& name, bool fail = true);
+  void FailSharedMemoryCreation(const std::string& name, bool fail = true);
+  void FailMapView(bool fail = true) { failMapView_ = fail; }
+  // Called right after a region is made new, with its name and the id of the process that made
+  // it, before CreateSharedMemory returns; none: nothing is called.
+  void OnSharedMemoryCreated(std::function<void(const std::string&, unsigned)> hook) {
+    sharedMemoryCreated_ = std::move(hook);
+  }
+  // The id of the process that owns the mutex of that name; 0 when none owns it or there is no
+  // such mutex.
+  unsigned MutexOwner(const std::string& name) const;
+  // A copy of the bytes of the region of that name; none when there is no such region.
+  std::optional<std::vector<std::uint8_t>> SharedMemory(const std::string& name) const;
+  // What a process holds: its open handles and mapped views (a view mapped twice counts twice).
+  std::size_t OpenHandles(const Process& process) const;
+  std::size_t MappedViews(const Process& process) const;
+
+  // Runs `handler` right after each message posted to the window is recorded, as that window's
+  // program would take it from its queue; it may destroy the window and End the process.
+  void SetMessageHandler(platform::WindowHandle window,
+                         std::function<void(const PostedMessage&)> handler);
+  // Every message posted to an existing window, by every process, in order.
+  const std::vector<PostedMessage>& PostedMessages() const { return posted_; }
+  // Every process ended by TerminateProcess, and every wait for a process's end, in order.
+  const std::vector<Termination>& Terminations() const { return terminations_; }
+  const std::vector<ProcessWait>& ProcessWaits() const { return waits_; }
+
   // The whole machine for a before-and-after comparison: every drive, folder and file with
   // attributes, size, a hash of the contents and the version, then the delayed operations still
   // waiting for the next start, then every registry key and value.
@@ -272,6 +411,12 @@ class Machine {
   friend class Process;
   void LayDownProfile(sim::Registry& registry, const std::string& sid);
   void Notify(ShellNotification notification) { notifications_.push_back(notification); }
+  struct KernelObjects;
+  KernelObjects& Objects();
+  bool IdTaken(unsigned id) const;
+  void ReleaseKernelObjects(Process& process);
+  void ClearKernelObjects();
+  Process* FindProcess(unsigned id);
 
   std::map<std::string, std::string> profiles_;  // by SID; before the registry, which fills it
   std::vector<ShellNotification> notifications_;
@@ -288,6 +433,16 @@ class Machine {
   sim::Registry registry_;  // after the files: a new user's profile folders are laid down
   WindowManager windows_{user_, files_};
   unsigned nextProcessId_ = 1000;
+  std::unique_ptr<KernelObjects> objects_;  // before the processes, which release theirs
+  std::uint32_t granularity_ = 65536;
+  std::set<std::string> failingMutexes_;
+  std::set<std::string> failingRegions_;
+  bool failMapView_ = false;
+  std::function<void(const std::string&, unsigned)> sharedMemoryCreated_;
+  std::map<platform::WindowHandle, std::function<void(const PostedMessage&)>> messageHandlers_;
+  std::vector<PostedMessage> posted_;
+  std::vector<Termination> terminations_;
+  std::vector<ProcessWait> waits_;
   std::deque<std::unique_ptr<Process>> processes_;
 };
 

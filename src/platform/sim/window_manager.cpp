@@ -118,6 +118,8 @@ WindowHandle WindowManager::Make(Window window) {
   if (Window* parentWindow = Find(parent)) {
     // A new child goes to the bottom of its siblings, so the tab order is the template's.
     parentWindow->children.push_back(handle);
+  } else {
+    zOrder_.push_front(handle);
   }
   return handle;
 }
@@ -329,6 +331,7 @@ void WindowManager::Destroy(WindowHandle window) {
     }
   }
   browsers_.erase(window);
+  std::erase(zOrder_, window);
   windows_.erase(window);
 }
 
@@ -376,6 +379,10 @@ void WindowManager::Show(WindowHandle window, bool show) {
   }
   if (show) {
     found->style |= kVisible;
+    if (found->parent == kNoWindow) {
+      std::erase(zOrder_, window);
+      zOrder_.push_front(window);
+    }
     return;
   }
   found->style &= ~kVisible;
@@ -815,6 +822,48 @@ void WindowManager::BrowseSelect(WindowHandle browser, const std::string& path) 
   }
 }
 
+std::vector<WindowHandle> WindowManager::TopLevelWindows() const {
+  return {zOrder_.begin(), zOrder_.end()};
+}
+
+unsigned WindowManager::ProcessOf(WindowHandle window) const {
+  const Window* found = Find(window);
+  return found ? found->process : 0;
+}
+
+WindowHandle WindowManager::OwnerOf(WindowHandle window) const {
+  const Window* found = Find(window);
+  return found && found->parent == kNoWindow ? found->owner : kNoWindow;
+}
+
+std::uint32_t WindowManager::ExStyleOf(WindowHandle window) const {
+  const Window* found = Find(window);
+  return found ? found->exStyle : 0;
+}
+
+WindowHandle WindowManager::CreateTopLevel(unsigned process, const std::string& title,
+                                           WindowHandle owner, std::uint32_t exStyle) {
+  if (owner != kNoWindow && !Exists(owner)) {
+    return kNoWindow;
+  }
+  // As with dialogs, an owner is always a top-level window.
+  while (const Window* ownerWindow = Find(owner)) {
+    if (ownerWindow->parent == kNoWindow) {
+      break;
+    }
+    owner = ownerWindow->parent;
+  }
+  Window window;
+  window.process = process;
+  window.windowClass = "SimMainWindow";
+  window.text = title;
+  window.style = kPopup | kCaption | kSysMenu | kVisible;
+  window.exStyle = exStyle;
+  window.owner = owner;
+  window.rect = {0, 0, 640, 480};
+  return Make(std::move(window));
+}
+
 void WindowManager::ProcessEnded(unsigned process) {
   std::vector<WindowHandle> ended;
   for (const auto& [handle, window] : windows_) {
@@ -840,6 +889,7 @@ void WindowManager::ProcessEnded(unsigned process) {
 
 void WindowManager::Clear() {
   windows_.clear();
+  zOrder_.clear();
   processes_.clear();
   browsers_.clear();
 }

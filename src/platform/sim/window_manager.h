@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,8 +68,22 @@ class WindowManager {
                                          platform::BrowseEvents& events);
   void BrowseSelect(platform::WindowHandle browser, const std::string& path);
 
+  // What other processes read of a window (EnumWindows, GetWindowThreadProcessId, GetWindow
+  // with GW_OWNER, GetWindowLongA with GWL_EXSTYLE); 0 or kNoWindow for no window. Only a
+  // top-level window has an owner: a child's is its parent, which GW_OWNER does not report.
+  // The top-level windows come topmost first, which here means the most recently made or shown
+  // first: nothing else changes the order on the simulated screen.
+  std::vector<platform::WindowHandle> TopLevelWindows() const;
+  unsigned ProcessOf(platform::WindowHandle window) const;
+  platform::WindowHandle OwnerOf(platform::WindowHandle window) const;
+  std::uint32_t ExStyleOf(platform::WindowHandle window) const;
+
   // The test's side.
   bool Exists(platform::WindowHandle window) const { return windows_.count(window) > 0; }
+  // A shown top-level window of another program, e.g. a product's main window: kNoWindow when
+  // the owner given is not a window.
+  platform::WindowHandle CreateTopLevel(unsigned process, const std::string& title,
+                                        platform::WindowHandle owner, std::uint32_t exStyle);
   std::size_t Count() const { return windows_.size(); }
   platform::Cursor CursorOf(unsigned process) const;
   bool IsBusy(unsigned process) const;
@@ -147,6 +162,7 @@ class WindowManager {
   std::map<platform::WindowHandle, Window> windows_;
   std::map<unsigned, ProcessState> processes_;
   std::map<platform::WindowHandle, std::size_t> browsers_;  // index into User::Browsers()
+  std::deque<platform::WindowHandle> zOrder_;               // the top-level ones, topmost first
   platform::WindowHandle nextHandle_ = 0x10010;
 };
 

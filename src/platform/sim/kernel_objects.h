@@ -1,0 +1,105 @@
+// The session's kernel objects behind sim::Machine: named mutexes and regions, process objects,
+// the handle table of each process and its mapped views.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/machine.h"
+
+namespace sim {
+
+struct Machine::KernelObjects {
+  enum class Kind { Mutex, Region, Process };
+  struct Object {
+    Kind kind = Kind::Mutex;
+    std::string name;
+    std::size_t handles = 0;
+    std::size_t views = 0;
+    sim::Process* owner = nullptr;  // a mutex's owner; an ended owner gives it up at once
+    unsigned recursion = 0;
+    // A region's bytes. Never resized: views point into it while the object lives.
+    std::vector<std::uint8_t> bytes;
+    sim::Process* process = nullptr;  // a process object's process
+  };
+  struct Handle {
+    std::uint64_t object = 0;
+    std::uint32_t access = 0;
+  };
+
+  std::map<std::uint64_t, Object> objects;
+  std::map<std::string, std::uint64_t> names;
+  std::map<const sim::Process*, std::uint64_t> processObjects;
+  std::map<const sim::Process*, std::map<platform::KernelHandle, Handle>> handles;
+  // A process's views by address; the same address mapped twice is counted, as Windows would
+  // give two addresses that each need an unmapping.
+  std::map<std::pair<const sim::Process*, std::uint8_t*>, std::pair<std::uint64_t, std::size_t>>
+      views;
+  std::uint64_t nextObject = 1;
+  platform::KernelHandle nextHandle = 0x40;
+
+  Object* Find(const sim::Process& process, platform::KernelHandle handle, Kind kind,
+               std::uint32_t* access = nullptr) {
+    const auto table = handles.find(&process);
+    if (table == handles.end()) {
+      return nullptr;
+    }
+    const auto entry = table->second.find(handle);
+    if (entry == table->second.end()) {
+      return nullptr;
+    }
+    Object& object = objects.at(entry->second.object);
+    if (object.kind != kind) {
+      return nullptr;
+    }
+    if (access) {
+      *access = entry->second.access;
+    }
+    return &object;
+  }
+
+  platform::KernelHandle Open(const sim::Process& process, std::uint64_t object,
+                              std::uint32_t access) {
+    const platform::KernelHandle handle = nextHandle;
+    nextHandle += 4;
+    handles[&process][handle] = {object, access};
+    ++objects.at(object).handles;
+    return handle;
+  }
+
+  // The object goes with its last handle and view; its name is free again.
+  void Release(std::uint64_t id) {
+    const Object& object = objects.at(id);
+    if (object.handles > 0 || object.views > 0) {
+      return;
+    }
+    if (!object.name.empty()) {
+      names.erase(object.name);
+    }
+    if (object.process) {
+      processObjects.erase(object.process);
+    }
+    objects.erase(id);
+  }
+
+  bool Close(const sim::Process& process, platform::KernelHandle handle) {
+    const auto table = handles.find(&process);
+    if (table == handles.end()) {
+      return false;
+    }
+    const auto entry = table->second.find(handle);
+    if (entry == table->second.end()) {
+      return false;
+    }
+    const std::uint64_t id = entry->second.object;
+    table->second.erase(entry);
+    --objects.at(id).handles;
+    Release(id);
+    return true;
+  }
+};
+
+}  // namespace sim

@@ -1,0 +1,427 @@
+// The simulated log-on session: named mutexes and shared memory with per-process handle tables,
+// the other processes as kernel objects, and the top-level windows and messages of every process.
+#include <algorithm>
+
+#include "platform/sim/kernel_objects.h"
+#include "platform/sim/machine.h"
+
+namespace sim {
+namespace {
+
+using platform::KernelHandle;
+using platform::kNoHandle;
+using platform::WindowHandle;
+
+// WaitForSingleObject's INFINITE.
+constexpr unsigned kInfinite = 0xFFFFFFFF;
+// The most a region may commit: the simulated paging file's limit, far above what the program
+// asks for, so that a wrong size fails as a commit beyond the limit does instead of exhausting
+// the test's memory.
+constexpr std::uint32_t kCommitLimit = 64u << 20;
+
+}  // namespace
+
+Machine::KernelObjects& Machine::Objects() {
+  if (!objects_) {
+    objects_ = std::make_unique<KernelObjects>();
+  }
+  return *objects_;
+}
+
+Machine::~Machine() = default;
+
+Process* Machine::FindProcess(unsigned id) {
+  // A live process first; else an ended one that a handle still holds, which keeps its id.
+  for (const std::unique_ptr<Process>& process : processes_) {
+    if (process->id_ == id && !process->ended_) {
+      return process.get();
+    }
+  }
+  if (objects_) {
+    for (const auto& [process, object] : objects_->processObjects) {
+      if (process->id_ == id) {
+        return const_cast<Process*>(process);
+      }
+    }
+  }
+  return nullptr;
+}
+
+bool Machine::IdTaken(unsigned id) const {
+  return const_cast<Machine*>(this)->FindProcess(id) != nullptr;
+}
+
+void Machine::ReleaseKernelObjects(Process& process) {
+  if (!objects_) {
+    return;
+  }
+  KernelObjects& kernel = *objects_;
+  // Windows hands a mutex whose owner ended to its next waiter, as abandoned.
+  for (auto& [id, object] : kernel.objects) {
+    if (object.kind == KernelObjects::Kind::Mutex && object.owner == &process) {
+      object.owner = nullptr;
+      object.recursion = 0;
+    }
+  }
+  for (auto view = kernel.views.begin(); view != kernel.views.end();) {
+    if (view->first.first == &process) {
+      const std::uint64_t id = view->second.first;
+      kernel.objects.at(id).views -= view->second.second;
+      view = kernel.views.erase(view);
+      kernel.Release(id);
+    } else {
+      ++view;
+    }
+  }
+  const auto table = kernel.handles.find(&process);
+  if (table != kernel.handles.end()) {
+    std::vector<KernelHandle> open;
+    for (const auto& [handle, entry] : table->second) {
+      open.push_back(handle);
+    }
+    for (const KernelHandle handle : open) {
+      kernel.Close(process, handle);
+    }
+    kernel.handles.erase(&process);
+  }
+}
+
+void Machine::ClearKernelObjects() {
+  objects_.reset();
+}
+
+void Machine::FailMutexCreation(const std::string& name, bool fail) {
+  if (fail) {
+    failingMutexes_.insert(name);
+  } else {
+    failingMutexes_.erase(name);
+  }
+}
+
+void Machine::FailSharedMemoryCreation(const std::string& name, bool fail) {
+  if (fail) {
+    failingRegions_.insert(name);
+  } else {
+    failingRegions_.erase(name);
+  }
+}
+
+unsigned Machine::MutexOwner(const std::string& name) const {
+  if (!objects_) {
+    return 0;
+  }
+  const auto found = objects_->names.find(name);
+  if (found == objects_->names.end()) {
+    return 0;
+  }
+  const KernelObjects::Object& object = objects_->objects.at(found->second);
+  return object.kind == KernelObjects::Kind::Mutex && object.owner ? object.owner->id_ : 0;
+}
+
+std::optional<std::vector<std::uint8_t>> Machine::SharedMemory(const std::string& name) const {
+  if (!objects_) {
+    return std::nullopt;
+  }
+  const auto found = objects_->names.find(name);
+  if (found == objects_->names.end() ||
+      objects_->objects.at(found->second).kind != KernelObjects::Kind::Region) {
+    return std::nullopt;
+  }
+  return objects_->objects.at(found->second).bytes;
+}
+
+std::size_t Machine::OpenHandles(const Process& process) const {
+  if (!objects_) {
+    return 0;
+  }
+  const auto table = objects_->handles.find(&process);
+  return table == objects_->handles.end() ? 0 : table->second.size();
+}
+
+std::size_t Machine::MappedViews(const Process& process) const {
+  std::size_t count = 0;
+  if (objects_) {
+    for (const auto& [key, view] : objects_->views) {
+      if (key.first == &process) {
+        count += view.second;
+      }
+    }
+  }
+  return count;
+}
+
+void Machine::SetMessageHandler(WindowHandle window,
+                                std::function<void(const PostedMessage&)> handler) {
+  if (handler) {
+    messageHandlers_[window] = std::move(handler);
+  } else {
+    messageHandlers_.erase(window);
+  }
+}
+
+KernelHandle Process::SessionFacility::CreateMutex(const std::string& name) {
+  Machine& machine = owner_.machine_;
+  if (!Live() || machine.failingMutexes_.count(name)) {
+    return kNoHandle;
+  }
+  Machine::KernelObjects& kernel = machine.Objects();
+  using Kind = Machine::KernelObjects::Kind;
+  const auto found = name.empty() ? kernel.names.end() : kernel.names.find(name);
+  if (found != kernel.names.end()) {
+    // ERROR_INVALID_HANDLE: the name belongs to an object of another kind.
+    if (kernel.objects.at(found->second).kind != Kind::Mutex) {
+      return kNoHandle;
+    }
+    return kernel.Open(owner_, found->second, 0);
+  }
+  const std::uint64_t id = kernel.nextObject++;
+  kernel.objects[id].kind = Kind::Mutex;
+  kernel.objects[id].name = name;
+  if (!name.empty()) {
+    kernel.names[name] = id;
+  }
+  return kernel.Open(owner_, id, 0);
+}
+
+bool Process::SessionFacility::WaitForMutex(KernelHandle mutex) {
+  if (!Live()) {
+    return false;
+  }
+  Machine::KernelObjects::Object* object =
+      owner_.machine_.Objects().Find(owner_, mutex, Machine::KernelObjects::Kind::Mutex);
+  if (!object) {
+    return false;
+  }
+  if (object->owner && object->owner != &owner_) {
+    // One thread runs every simulated process: the owner could never release it meanwhile.
+    throw ScriptError("process " + std::to_string(owner_.id_) +
+                      " would wait for ever for mutex \"" + object->name + "\", owned by process " +
+                      std::to_string(object->owner->id_) + ", which lives");
+  }
+  object->owner = &owner_;
+  ++object->recursion;
+  return true;
+}
+
+bool Process::SessionFacility::ReleaseMutex(KernelHandle mutex) {
+  if (!Live()) {
+    return false;
+  }
+  Machine::KernelObjects::Object* object =
+      owner_.machine_.Objects().Find(owner_, mutex, Machine::KernelObjects::Kind::Mutex);
+  if (!object || object->owner != &owner_) {
+    return false;
+  }
+  if (--object->recursion == 0) {
+    object->owner = nullptr;
+  }
+  return true;
+}
+
+std::uint32_t Process::SessionFacility::AllocationGranularity() {
+  return owner_.machine_.granularity_;
+}
+
+KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& name,
+                                                          std::uint32_t size,
+                                                          bool& alreadyExisted) {
+  alreadyExisted = false;
+  Machine& machine = owner_.machine_;
+  // A mapping of the paging file needs a size (ERROR_INVALID_PARAMETER), whether or not the
+  // name exists.
+  if (!Live() || machine.failingRegions_.count(name) || size == 0) {
+    return kNoHandle;
+  }
+  Machine::KernelObjects& kernel = machine.Objects();
+  using Kind = Machine::KernelObjects::Kind;
+  const auto found = name.empty() ? kernel.names.end() : kernel.names.find(name);
+  if (found != kernel.names.end()) {
+    if (kernel.objects.at(found->second).kind != Kind::Region) {
+      return kNoHandle;
+    }
+    // The existing region as it was made, whatever size this caller asked for.
+    alreadyExisted = true;
+    return kernel.Open(owner_, found->second, 0);
+  }
+  if (size > kCommitLimit) {
+    return kNoHandle;
+  }
+  const std::uint64_t id = kernel.nextObject++;
+  Machine::KernelObjects::Object& object = kernel.objects[id];
+  object.kind = Kind::Region;
+  object.name = name;
+  object.bytes.assign(size, 0);
+  if (!name.empty()) {
+    kernel.names[name] = id;
+  }
+  const KernelHandle handle = kernel.Open(owner_, id, 0);
+  if (machine.sharedMemoryCreated_) {
+    machine.sharedMemoryCreated_(name, owner_.id_);
+  }
+  return handle;
+}
+
+std::uint8_t* Process::SessionFacility::MapView(KernelHandle region, std::uint32_t offset,
+                                                std::uint32_t length) {
+  Machine& machine = owner_.machine_;
+  if (!Live() || machine.failMapView_) {
+    return nullptr;
+  }
+  Machine::KernelObjects& kernel = machine.Objects();
+  Machine::KernelObjects::Object* object =
+      kernel.Find(owner_, region, Machine::KernelObjects::Kind::Region);
+  if (!object || machine.granularity_ == 0 || offset % machine.granularity_ != 0) {
+    return nullptr;
+  }
+  const std::uint64_t size = object->bytes.size();
+  // A length of 0 maps the rest of the region, as MapViewOfFile does.
+  if (offset >= size || std::uint64_t{offset} + length > size) {
+    return nullptr;
+  }
+  std::uint8_t* view = object->bytes.data() + offset;
+  auto& entry = kernel.views[{&owner_, view}];
+  entry.first = kernel.handles.at(&owner_).at(region).object;
+  ++entry.second;
+  ++object->views;
+  return view;
+}
+
+bool Process::SessionFacility::UnmapView(std::uint8_t* view) {
+  if (!Live()) {
+    return false;
+  }
+  Machine::KernelObjects& kernel = owner_.machine_.Objects();
+  const auto found = kernel.views.find({&owner_, view});
+  if (found == kernel.views.end()) {
+    return false;
+  }
+  const std::uint64_t id = found->second.first;
+  if (--found->second.second == 0) {
+    kernel.views.erase(found);
+  }
+  --kernel.objects.at(id).views;
+  kernel.Release(id);
+  return true;
+}
+
+bool Process::SessionFacility::CloseHandle(KernelHandle handle) {
+  return Live() && owner_.machine_.Objects().Close(owner_, handle);
+}
+
+std::vector<WindowHandle> Process::SessionFacility::TopLevelWindows() {
+  return Live() ? owner_.machine_.Windows().TopLevelWindows() : std::vector<WindowHandle>();
+}
+
+unsigned Process::SessionFacility::WindowProcessId(WindowHandle window) {
+  return Live() ? owner_.machine_.Windows().ProcessOf(window) : 0;
+}
+
+WindowHandle Process::SessionFacility::WindowOwner(WindowHandle window) {
+  return Live() ? owner_.machine_.Windows().OwnerOf(window) : platform::kNoWindow;
+}
+
+std::uint32_t Process::SessionFacility::WindowExStyle(WindowHandle window) {
+  return Live() ? owner_.machine_.Windows().ExStyleOf(window) : 0;
+}
+
+std::string Process::SessionFacility::WindowTitle(WindowHandle window, std::size_t capacity) {
+  if (!Live() || capacity == 0) {
+    return {};
+  }
+  std::string title = owner_.machine_.Windows().GetText(window);
+  if (title.size() > capacity - 1) {
+    title.resize(capacity - 1);
+  }
+  return title;
+}
+
+bool Process::SessionFacility::PostMessage(WindowHandle window, unsigned message,
+                                           std::uintptr_t wParam, std::intptr_t lParam) {
+  Machine& machine = owner_.machine_;
+  if (!Live() || !machine.Windows().Exists(window)) {
+    return false;
+  }
+  const PostedMessage posted{owner_.id_, window, machine.Windows().ProcessOf(window),
+                             message,    wParam, lParam};
+  machine.posted_.push_back(posted);
+  const auto handler = machine.messageHandlers_.find(window);
+  if (handler != machine.messageHandlers_.end()) {
+    // A copy: the handler may destroy its window, and with it replace or drop itself.
+    const std::function<void(const PostedMessage&)> handle = handler->second;
+    handle(posted);
+  }
+  return true;
+}
+
+unsigned Process::SessionFacility::CurrentProcessId() {
+  return owner_.id_;
+}
+
+KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t access) {
+  if (!Live()) {
+    return kNoHandle;
+  }
+  Machine& machine = owner_.machine_;
+  sim::Process* target = machine.FindProcess(id);
+  if (!target || (target != &owner_ && target->refusesOpening_)) {
+    return kNoHandle;
+  }
+  Machine::KernelObjects& kernel = machine.Objects();
+  auto found = kernel.processObjects.find(target);
+  if (found == kernel.processObjects.end()) {
+    const std::uint64_t object = kernel.nextObject++;
+    kernel.objects[object].kind = Machine::KernelObjects::Kind::Process;
+    kernel.objects[object].process = target;
+    found = kernel.processObjects.emplace(target, object).first;
+  }
+  return kernel.Open(owner_, found->second, access);
+}
+
+bool Process::SessionFacility::TerminateProcess(KernelHandle process, unsigned exitCode) {
+  if (!Live()) {
+    return false;
+  }
+  Machine& machine = owner_.machine_;
+  std::uint32_t access = 0;
+  Machine::KernelObjects::Object* object =
+      machine.Objects().Find(owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  // ERROR_ACCESS_DENIED without the right, and for a process that has ended already.
+  if (!object || !(access & platform::kProcessTerminate) || object->process->ended_) {
+    return false;
+  }
+  sim::Process& target = *object->process;
+  machine.terminations_.push_back({owner_.id_, target.id_, exitCode});
+  target.Finish(exitCode);
+  if (&target == &owner_ && owner_.inOwnCode_) {
+    owner_.Unwind(exitCode);  // a process that terminates itself does not come back
+  }
+  return true;
+}
+
+bool Process::SessionFacility::WaitForProcessEnd(KernelHandle process, unsigned milliseconds) {
+  if (!Live()) {
+    return false;
+  }
+  Machine& machine = owner_.machine_;
+  std::uint32_t access = 0;
+  Machine::KernelObjects::Object* object =
+      machine.Objects().Find(owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  if (!object || !(access & platform::kSynchronize)) {
+    return false;
+  }
+  const sim::Process& target = *object->process;
+  if (target.ended_) {
+    machine.waits_.push_back({owner_.id_, target.id_, milliseconds, true});
+    return true;
+  }
+  if (milliseconds == kInfinite) {
+    throw ScriptError("process " + std::to_string(owner_.id_) +
+                      " would wait for ever for the end of process " + std::to_string(target.id_) +
+                      ", which lives");
+  }
+  machine.waits_.push_back({owner_.id_, target.id_, milliseconds, false});
+  owner_.waited_ += milliseconds;
+  return false;
+}
+
+}  // namespace sim
