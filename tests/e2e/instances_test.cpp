@@ -329,6 +329,8 @@ TEST_F(InstancesTest, QuestionAnsweredNoLeavesTheProductsRunningAndTheInstallati
     }
     ASSERT_NO_FATAL_FAILURE(StartSetup(dist_, row.args));
     const Box question = WaitForBox();
+    // Without the question the setup goes on and ends the products: later rows mean nothing.
+    ASSERT_FALSE(question.hwnd.empty());
     ExpectQuestion(question, static_cast<int>(row.running));
     Answer(question, kNo);
     const Box aborted = WaitForBox();
@@ -387,6 +389,7 @@ TEST_F(InstancesTest, YesClosesEveryProductButNotTheProgramThatAStaleEntryNames)
 
   ASSERT_NO_FATAL_FAILURE(StartSetup(dist_, {}));
   Box box = WaitForBox();
+  ASSERT_FALSE(box.hwnd.empty());
   ExpectQuestion(box, 3);
   Answer(box, kYes);
   for (Product& product : products_) {
