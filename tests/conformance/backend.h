@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -21,6 +22,14 @@ struct SavedShortcut {
   std::string workingFolder;
   std::string description;
   bool operator==(const SavedShortcut&) const = default;
+};
+
+// A message posted to one of the test's own windows, as its queue holds it.
+struct QueuedMessage {
+  unsigned message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  bool operator==(const QueuedMessage&) const = default;
 };
 
 class Backend {
@@ -39,6 +48,17 @@ class Backend {
   virtual bool SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
   // The shell link saved at the path; none when it cannot be loaded as one.
   virtual std::optional<SavedShortcut> ReadShortcut(const std::string& path) = 0;
+
+  // A hidden top-level window of the running process with that title, owner (kNoWindow for
+  // none) and extended style, made as the product makes its windows; kNoWindow when it cannot be
+  // made. DestroyTopLevelWindow takes it away again.
+  virtual platform::WindowHandle MakeTopLevelWindow(const std::string& title,
+                                                    platform::WindowHandle owner,
+                                                    std::uint32_t exStyle) = 0;
+  virtual void DestroyTopLevelWindow(platform::WindowHandle window) = 0;
+  // Every message posted to a window of MakeTopLevelWindow so far, oldest first; nothing
+  // handles them meanwhile.
+  virtual std::vector<QueuedMessage> PostedMessages(platform::WindowHandle window) = 0;
 };
 
 std::unique_ptr<Backend> MakeBackend();

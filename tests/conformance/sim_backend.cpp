@@ -48,6 +48,27 @@ class SimBackend final : public Backend {
     return SavedShortcut{shortcut->target, shortcut->workingFolder, shortcut->description};
   }
 
+  platform::WindowHandle MakeTopLevelWindow(const std::string& title, platform::WindowHandle owner,
+                                            std::uint32_t exStyle) override {
+    // The simulated machine refuses an owner that is no window by throwing; Windows fails.
+    if (owner != platform::kNoWindow && !machine_.Windows().Exists(owner)) {
+      return platform::kNoWindow;
+    }
+    return process_.CreateWindow(title, owner, exStyle);
+  }
+  void DestroyTopLevelWindow(platform::WindowHandle window) override {
+    process_.DestroyWindow(window);
+  }
+  std::vector<QueuedMessage> PostedMessages(platform::WindowHandle window) override {
+    std::vector<QueuedMessage> messages;
+    for (const sim::PostedMessage& posted : machine_.PostedMessages()) {
+      if (posted.window == window) {
+        messages.push_back({posted.message, posted.wParam, posted.lParam});
+      }
+    }
+    return messages;
+  }
+
  private:
   sim::Machine machine_;
   sim::Process& process_ = machine_.StartProcess({kProgramPath, {}, "conformance.exe"});

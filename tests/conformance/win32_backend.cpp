@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "conformance/backend.h"
@@ -93,8 +94,44 @@ class Win32Backend final : public Backend {
     return shortcut;
   }
 
+  platform::WindowHandle MakeTopLevelWindow(const std::string& title, platform::WindowHandle owner,
+                                            std::uint32_t exStyle) override {
+    static const ATOM windowClass = [] {
+      WNDCLASSA description = {};
+      description.lpfnWndProc = ::DefWindowProcA;
+      description.hInstance = ::GetModuleHandleA(nullptr);
+      description.lpszClassName = "PictavoConformanceWindow";
+      return ::RegisterClassA(&description);
+    }();
+    // A pop-up, never shown: Windows adds no extended style of its own to it, and it keeps the
+    // display out of the test.
+    const HWND window = ::CreateWindowExA(exStyle, MAKEINTATOM(windowClass), title.c_str(),
+                                          WS_POPUP, 0, 0, 100, 100, reinterpret_cast<HWND>(owner),
+                                          nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    return reinterpret_cast<platform::WindowHandle>(window);
+  }
+
+  void DestroyTopLevelWindow(platform::WindowHandle window) override {
+    // What was posted and not taken goes with the window, as Windows drops it.
+    PostedMessages(window);
+    queued_.erase(window);
+    ::DestroyWindow(reinterpret_cast<HWND>(window));
+  }
+
+  std::vector<QueuedMessage> PostedMessages(platform::WindowHandle window) override {
+    // Taken off the queue, so that no later message loop of the test program handles them.
+    std::vector<QueuedMessage>& taken = queued_[window];
+    MSG message;
+    while (::PeekMessageA(&message, reinterpret_cast<HWND>(window), 0, 0,
+                          PM_REMOVE | PM_QS_POSTMESSAGE)) {
+      taken.push_back({message.message, message.wParam, message.lParam});
+    }
+    return taken;
+  }
+
  private:
   platform::win32::Win32Platform platform_;
+  std::map<platform::WindowHandle, std::vector<QueuedMessage>> queued_;
 };
 
 }  // namespace
