@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Shows setup.exe at work under Wine, in a Wine prefix of its own made afresh (build/demo-prefix,
 # or PICTAVO_WINEPREFIX): the sample distribution build/win32/dist installed silently, what that
-# put on the machine, the removal question answered No, the silent removal, and what is left
-# before and after the next system start.
+# put on the machine, the running product closed by a silent update, the removal question
+# answered No, the silent removal, and what is left before and after the next system start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/win32
@@ -55,6 +55,30 @@ while IFS= read -r link; do
   echo "  $link"
   echo "    -> $(field target <<<"$record")  (working folder: $(field workdir <<<"$record"))"
 done <<<"$links"
+
+echo "== the product running from $product while setup.exe -install -s installs it again"
+# The stand-in product records what reaches its main window into the file PICTV6_RECORD names.
+records=$(mktemp /tmp/pictv6-records-XXXXXX)
+(cd "$product_unix" && PICTV6_RECORD=$(winepath -w "$records") wine "$product\\Pictv6.exe") &
+running=$!
+uiauto wait --title "Pictavo 6" --class Pictavo6Main --timeout 20000 >/dev/null
+echo "  running: Pictv6.exe, pid $(uiauto procs --image Pictv6.exe | field pid | tr '\n' ' ')"
+set +e
+(cd $build/dist && wine setup.exe -install -s)
+echo "  setup.exe -install -s: exit code $?"
+wait $running
+echo "  the product ended, exit code $?; what its main window received:"
+set -e
+tr -d '\r' <"$records" | awk -F'\t' '$1 == "received" {
+  split($3, m, "="); name = m[2] == 1946 ? "kInstanceAddedMessage" : \
+    m[2] == 1947 ? "kInstanceRemovedMessage" : m[2] == 16 ? "WM_CLOSE" : m[2]
+  printf "    %-24s %s %s\n", name, $4, $5 }'
+rm -f "$records"
+still=$(uiauto procs --image Pictv6.exe | field pid | tr '\n' ' ' || true)
+echo "  Pictv6.exe still running: ${still:-no}"
+pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_MULTI_SZ *//p' || true)
+echo "  waiting for the next start: ${pending:-nothing}"
 
 echo "== PictvUnInst.exe without arguments: the removal question, answered No"
 (cd "$product_unix" && wine "$product\\PictvUnInst.exe") &
