@@ -146,14 +146,18 @@ TEST_F(SimSessionTest, ViewsAreBoundsCheckedAgainstTheGranularity) {
   EXPECT_FALSE(session.WaitForMutex(region));
   std::uint8_t* inside = session.MapView(region, 0, 16);
   EXPECT_FALSE(session.UnmapView(inside + 1));
-  // Mapped twice, the same bytes need two unmappings, as two views on Windows do.
-  EXPECT_EQ(session.MapView(region, 0, 16), inside);
+  // Mapped twice, the same bytes lie at two addresses, each unmapped on its own.
+  std::uint8_t* twice = session.MapView(region, 0, 16);
+  ASSERT_NE(twice, nullptr);
+  EXPECT_NE(twice, inside);
+  twice[15] = 7;
+  EXPECT_EQ(inside[15], 7);
   EXPECT_EQ(machine_.MappedViews(*machine_.Processes().back()), 2u);
   EXPECT_TRUE(session.CloseHandle(region));
   EXPECT_TRUE(session.UnmapView(inside));
-  EXPECT_TRUE(machine_.SharedMemory(kRegion));
-  EXPECT_TRUE(session.UnmapView(inside));
   EXPECT_FALSE(session.UnmapView(inside));
+  EXPECT_EQ(machine_.SharedMemory(kRegion)->at(15), 7);
+  EXPECT_TRUE(session.UnmapView(twice));
   EXPECT_FALSE(machine_.SharedMemory(kRegion));
 }
 
@@ -297,6 +301,10 @@ TEST_F(SimSessionTest, CallsOfAnEndedProcessAreInert) {
   EXPECT_EQ(ended.OpenProcess(setup.Id(), kSynchronize), kNoHandle);
   EXPECT_EQ(ended.CurrentProcessId(), product.Id());
   EXPECT_EQ(machine_.OpenHandles(product), 0u);
+  // What the dead program's leftover objects write through its old view reaches nobody.
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view[0], 1);
+  view[0] = 0x77;
   EXPECT_EQ(machine_.SharedMemory(kRegion)->at(0), 1);
   EXPECT_FALSE(machine_.SharedMemory("new"));
   EXPECT_EQ(machine_.PostedMessages().size(), 0u);

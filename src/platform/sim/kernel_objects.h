@@ -21,8 +21,10 @@ struct Machine::KernelObjects {
     std::size_t views = 0;
     sim::Process* owner = nullptr;  // a mutex's owner; an ended owner gives it up at once
     unsigned recursion = 0;
-    // A region's bytes. Never resized: views point into it while the object lives.
-    std::vector<std::uint8_t> bytes;
+    // A region's bytes: an anonymous shared file of the host, so that each view can be a
+    // mapping of its own at its own address over the same pages, as on Windows.
+    int file = -1;
+    std::uint32_t size = 0;
     sim::Process* process = nullptr;  // a process object's process
   };
   struct Handle {
@@ -34,12 +36,33 @@ struct Machine::KernelObjects {
   std::map<std::string, std::uint64_t> names;
   std::map<const sim::Process*, std::uint64_t> processObjects;
   std::map<const sim::Process*, std::map<platform::KernelHandle, Handle>> handles;
-  // A process's views by address; the same address mapped twice is counted, as Windows would
-  // give two addresses that each need an unmapping.
-  std::map<std::pair<const sim::Process*, std::uint8_t*>, std::pair<std::uint64_t, std::size_t>>
-      views;
+  struct View {
+    const sim::Process* process = nullptr;
+    std::uint64_t object = 0;
+    void* mapping = nullptr;  // page aligned; the view may start inside it
+    std::size_t length = 0;
+  };
+  std::map<std::uint8_t*, View> views;
+  // The views of processes that ended, made private: whatever a dead program's leftover
+  // objects still write through them reaches no other process. Freed with the session.
+  std::vector<std::pair<void*, std::size_t>> detached;
   std::uint64_t nextObject = 1;
   platform::KernelHandle nextHandle = 0x40;
+
+  KernelObjects() = default;
+  KernelObjects(const KernelObjects&) = delete;
+  KernelObjects& operator=(const KernelObjects&) = delete;
+  ~KernelObjects();
+
+  // Makes a region's zeroed bytes; false when the host cannot.
+  static bool MakeBytes(Object& object, std::uint32_t size);
+  // A new mapping of `length` bytes from `offset`; nullptr when the host cannot.
+  std::uint8_t* Map(const sim::Process& process, std::uint64_t id, std::uint32_t offset,
+                    std::uint32_t length);
+  void Unmap(std::map<std::uint8_t*, View>::iterator view);
+  // The view stays where it is with a private copy of its bytes.
+  void Detach(std::map<std::uint8_t*, View>::iterator view);
+  std::vector<std::uint8_t> Bytes(const Object& object) const;
 
   Object* Find(const sim::Process& process, platform::KernelHandle handle, Kind kind,
                std::uint32_t* access = nullptr) {
@@ -82,8 +105,13 @@ struct Machine::KernelObjects {
     if (object.process) {
       processObjects.erase(object.process);
     }
+    if (object.file >= 0) {
+      CloseFile(object.file);
+    }
     objects.erase(id);
   }
+
+  static void CloseFile(int file);
 
   bool Close(const sim::Process& process, platform::KernelHandle handle) {
     const auto table = handles.find(&process);

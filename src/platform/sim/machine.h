@@ -434,6 +434,7 @@ class Machine {
   WindowManager windows_{user_, files_};
   unsigned nextProcessId_ = 1000;
   std::unique_ptr<KernelObjects> objects_;  // before the processes, which release theirs
+  std::vector<std::unique_ptr<KernelObjects>> retired_;  // a restart's, with detached views
   std::uint32_t granularity_ = 65536;
   std::set<std::string> failingMutexes_;
   std::set<std::string> failingRegions_;

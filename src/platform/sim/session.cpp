@@ -1,6 +1,10 @@
 // The simulated log-on session: named mutexes and shared memory with per-process handle tables,
 // the other processes as kernel objects, and the top-level windows and messages of every process.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "platform/sim/kernel_objects.h"
 #include "platform/sim/machine.h"
@@ -20,6 +24,97 @@ constexpr unsigned kInfinite = 0xFFFFFFFF;
 constexpr std::uint32_t kCommitLimit = 64u << 20;
 
 }  // namespace
+
+Machine::KernelObjects::~KernelObjects() {
+  for (const auto& [address, view] : views) {
+    munmap(view.mapping, view.length);
+  }
+  for (const auto& [mapping, length] : detached) {
+    munmap(mapping, length);
+  }
+  for (const auto& [id, object] : objects) {
+    if (object.file >= 0) {
+      CloseFile(object.file);
+    }
+  }
+}
+
+void Machine::KernelObjects::CloseFile(int file) {
+  close(file);
+}
+
+bool Machine::KernelObjects::MakeBytes(Object& object, std::uint32_t size) {
+  const int file = memfd_create("sim-region", MFD_CLOEXEC);
+  if (file < 0) {
+    return false;
+  }
+  if (ftruncate(file, size) != 0) {
+    close(file);
+    return false;
+  }
+  object.file = file;
+  object.size = size;
+  return true;
+}
+
+std::uint8_t* Machine::KernelObjects::Map(const sim::Process& process, std::uint64_t id,
+                                          std::uint32_t offset, std::uint32_t length) {
+  Object& object = objects.at(id);
+  // The host maps whole pages: a granularity below the page size starts the view inside one.
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t start = offset / page * page;
+  const std::size_t mapped = offset - start + length;
+  void* mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_SHARED, object.file,
+                       static_cast<off_t>(start));
+  if (mapping == MAP_FAILED) {
+    return nullptr;
+  }
+  std::uint8_t* view = static_cast<std::uint8_t*>(mapping) + (offset - start);
+  views[view] = {&process, id, mapping, mapped};
+  ++object.views;
+  return view;
+}
+
+void Machine::KernelObjects::Unmap(std::map<std::uint8_t*, View>::iterator view) {
+  const std::uint64_t id = view->second.object;
+  munmap(view->second.mapping, view->second.length);
+  views.erase(view);
+  --objects.at(id).views;
+  Release(id);
+}
+
+void Machine::KernelObjects::Detach(std::map<std::uint8_t*, View>::iterator view) {
+  const std::uint64_t id = view->second.object;
+  void* mapping = view->second.mapping;
+  const std::size_t length = view->second.length;
+  std::vector<std::uint8_t> copy(length);
+  std::memcpy(copy.data(), mapping, length);
+  void* replaced =
+      mmap(mapping, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+  if (replaced == MAP_FAILED) {
+    munmap(mapping, length);
+  } else {
+    std::memcpy(replaced, copy.data(), length);
+    detached.emplace_back(replaced, length);
+  }
+  views.erase(view);
+  --objects.at(id).views;
+  Release(id);
+}
+
+std::vector<std::uint8_t> Machine::KernelObjects::Bytes(const Object& object) const {
+  std::vector<std::uint8_t> bytes(object.size);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got =
+        pread(object.file, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (got <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return bytes;
+}
 
 Machine::KernelObjects& Machine::Objects() {
   if (!objects_) {
@@ -64,14 +159,11 @@ void Machine::ReleaseKernelObjects(Process& process) {
     }
   }
   for (auto view = kernel.views.begin(); view != kernel.views.end();) {
-    if (view->first.first == &process) {
-      const std::uint64_t id = view->second.first;
-      kernel.objects.at(id).views -= view->second.second;
-      view = kernel.views.erase(view);
-      kernel.Release(id);
-    } else {
-      ++view;
+    const auto next = std::next(view);
+    if (view->second.process == &process) {
+      kernel.Detach(view);
     }
+    view = next;
   }
   const auto table = kernel.handles.find(&process);
   if (table != kernel.handles.end()) {
@@ -87,7 +179,14 @@ void Machine::ReleaseKernelObjects(Process& process) {
 }
 
 void Machine::ClearKernelObjects() {
-  objects_.reset();
+  if (!objects_) {
+    return;
+  }
+  // Views that a test still holds keep a private copy until the machine goes.
+  while (!objects_->views.empty()) {
+    objects_->Detach(objects_->views.begin());
+  }
+  retired_.push_back(std::move(objects_));
 }
 
 void Machine::FailMutexCreation(const std::string& name, bool fail) {
@@ -127,7 +226,7 @@ std::optional<std::vector<std::uint8_t>> Machine::SharedMemory(const std::string
       objects_->objects.at(found->second).kind != KernelObjects::Kind::Region) {
     return std::nullopt;
   }
-  return objects_->objects.at(found->second).bytes;
+  return objects_->Bytes(objects_->objects.at(found->second));
 }
 
 std::size_t Machine::OpenHandles(const Process& process) const {
@@ -141,9 +240,9 @@ std::size_t Machine::OpenHandles(const Process& process) const {
 std::size_t Machine::MappedViews(const Process& process) const {
   std::size_t count = 0;
   if (objects_) {
-    for (const auto& [key, view] : objects_->views) {
-      if (key.first == &process) {
-        count += view.second;
+    for (const auto& [address, view] : objects_->views) {
+      if (view.process == &process) {
+        ++count;
       }
     }
   }
@@ -250,7 +349,10 @@ KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& nam
   Machine::KernelObjects::Object& object = kernel.objects[id];
   object.kind = Kind::Region;
   object.name = name;
-  object.bytes.assign(size, 0);
+  if (!Machine::KernelObjects::MakeBytes(object, size)) {
+    kernel.objects.erase(id);
+    return kNoHandle;
+  }
   if (!name.empty()) {
     kernel.names[name] = id;
   }
@@ -273,17 +375,15 @@ std::uint8_t* Process::SessionFacility::MapView(KernelHandle region, std::uint32
   if (!object || machine.granularity_ == 0 || offset % machine.granularity_ != 0) {
     return nullptr;
   }
-  const std::uint64_t size = object->bytes.size();
+  const std::uint64_t size = object->size;
   // A length of 0 maps the rest of the region, as MapViewOfFile does.
   if (offset >= size || std::uint64_t{offset} + length > size) {
     return nullptr;
   }
-  std::uint8_t* view = object->bytes.data() + offset;
-  auto& entry = kernel.views[{&owner_, view}];
-  entry.first = kernel.handles.at(&owner_).at(region).object;
-  ++entry.second;
-  ++object->views;
-  return view;
+  if (length == 0) {
+    length = static_cast<std::uint32_t>(size - offset);
+  }
+  return kernel.Map(owner_, kernel.handles.at(&owner_).at(region).object, offset, length);
 }
 
 bool Process::SessionFacility::UnmapView(std::uint8_t* view) {
@@ -291,16 +391,11 @@ bool Process::SessionFacility::UnmapView(std::uint8_t* view) {
     return false;
   }
   Machine::KernelObjects& kernel = owner_.machine_.Objects();
-  const auto found = kernel.views.find({&owner_, view});
-  if (found == kernel.views.end()) {
+  const auto found = kernel.views.find(view);
+  if (found == kernel.views.end() || found->second.process != &owner_) {
     return false;
   }
-  const std::uint64_t id = found->second.first;
-  if (--found->second.second == 0) {
-    kernel.views.erase(found);
-  }
-  --kernel.objects.at(id).views;
-  kernel.Release(id);
+  kernel.Unmap(found);
   return true;
 }
 
