@@ -159,6 +159,17 @@ TEST_F(SimSessionTest, ViewsAreBoundsCheckedAgainstTheGranularity) {
   EXPECT_EQ(machine_.SharedMemory(kRegion)->at(15), 7);
   EXPECT_TRUE(session.UnmapView(twice));
   EXPECT_FALSE(machine_.SharedMemory(kRegion));
+
+  // A granularity finer than the host's pages still gives views over the right bytes.
+  machine_.SetAllocationGranularity(1024);
+  const KernelHandle fine = session.CreateSharedMemory(kRegion, 4096, existed);
+  std::uint8_t* whole = session.MapView(fine, 0, 0);
+  std::uint8_t* part = session.MapView(fine, 3072, 1024);
+  ASSERT_NE(whole, nullptr);
+  ASSERT_NE(part, nullptr);
+  part[1] = 3;
+  EXPECT_EQ(whole[3073], 3);
+  EXPECT_EQ(session.MapView(fine, 3072, 1025), nullptr);
 }
 
 // Every way a process ends releases what it held: its handles, views, mutexes and windows.
