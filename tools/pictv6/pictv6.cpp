@@ -3,16 +3,18 @@
 // records what reaches that window from the list and from the setup program, so that a test
 // or a demonstration can read it.
 //
-//   Pictv6.exe [--also-list ID]...
+//   Pictv6.exe [--unlisted | --also-list ID...]
 //
-// Records go to the file that PICTV6_RECORD names, else to pictv6-<pid>.log in the temp folder,
-// one line each, in uiauto's record form:
+// Records are appended to the file that PICTV6_RECORD names, when it is set (nothing is left
+// behind otherwise), one line each, in uiauto's record form:
 //   started   pid              listed, before the window exists
 //   window    pid hwnd         the main window is shown: from now on it gets the notifications
 //   received  pid message wparam lparam
 //                              every kInstanceAddedMessage, kInstanceRemovedMessage and WM_CLOSE
 // --also-list lists another process id beside the stand-in's own, as the entry of a program that
 // ended without leaving the list and whose id has since gone to an unrelated program.
+// --unlisted keeps out of the list: a program that holds the product's files without the setup
+// knowing of it, as one started before the product joined the list would.
 
 // The platform's headers come before <windows.h>: its A/W macros would rename their operations.
 #include "instances/instance_manager.h"
@@ -22,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -31,18 +34,13 @@ constexpr char kWindowTitle[] = "Pictavo 6";
 constexpr char kRecordVariable[] = "PICTV6_RECORD";
 
 // The record file stays open for the whole run: the setup program terminates the stand-in 10 ms
-// after its close request, which leaves time for one write but not for opening a file.
+// after its close request, so recording it must cost no more than one write.
 class Recorder {
  public:
   Recorder() : processId_(GetCurrentProcessId()) {
-    std::string path = Variable(kRecordVariable);
+    const std::string path = Variable(kRecordVariable);
     if (path.empty()) {
-      char temp[MAX_PATH + 1];
-      const DWORD length = GetTempPathA(sizeof temp, temp);
-      if (length == 0 || length > MAX_PATH) {
-        return;
-      }
-      path = std::string(temp, length) + "pictv6-" + std::to_string(processId_) + ".log";
+      return;
     }
     // Shared for writing too: several stand-ins may be told to record into one file.
     file_ = CreateFileA(path.c_str(), FILE_APPEND_DATA,
@@ -105,6 +103,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
+bool HasSwitch(const char* name) {
+  for (int i = 1; i < __argc; ++i) {
+    if (std::string(__argv[i]) == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The ids after each --also-list; a value that is no whole positive number is passed over.
 void ListAlso(COXInstanceManager& instances) {
   for (int i = 1; i + 1 < __argc; ++i) {
@@ -156,8 +163,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   platform::win32::Win32Platform platform;
   // Listed before the window exists and unlisted after it has gone, as the product does: the
   // others are told of this process only through the list.
-  COXInstanceManager instances(platform.Get());
-  ListAlso(instances);
+  std::optional<COXInstanceManager> instances;
+  if (!HasSwitch("--unlisted")) {
+    instances.emplace(platform.Get());
+    ListAlso(*instances);
+  }
   recorder.Record("started");
   return RunMainWindow(instance, show, recorder);
 }
