@@ -17,9 +17,15 @@ inline ProgramRun RunProgram(sim::Machine& machine, const std::string& programPa
                              std::vector<std::string> arguments = {}) {
   sim::Process& process = machine.StartProcess({programPath, std::move(arguments), {}});
   std::optional<SetupProgram> program;
+  SetupOptions options;
   unsigned exitCode = process.Run([&](platform::Platform& platform) {
     program.emplace(platform);
-    return program->Run();
+    const int code = program->Run();
+    // The normal end: the process-wide objects go while the process still runs. An
+    // ExitProcess skips this, and leaves them to the test.
+    options = program->Options();
+    program.reset();
+    return code;
   });
-  return {exitCode, program->Options()};
+  return {exitCode, program ? program->Options() : options};
 }
