@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "bench.h"
+#include "registry_keys.h"
 #include "pe_file.h"
 
 namespace e2e {
@@ -20,20 +21,6 @@ constexpr char kDamaged[] =
     "from http://www.corvantis.example and re-try the setup.";
 constexpr int kOk = 1;
 
-constexpr char kCurrentVersion[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion)";
-constexpr char kShellFolders[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
-constexpr char kUserShellFolders[] =
-    R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
-constexpr char kSessionManager[] =
-    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
-constexpr char kProductKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis\Pictavo 6)";
-constexpr char kVendorKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis)";
-constexpr char kAppPathKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)";
-constexpr char kUninstallKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)";
 
 // The stand-in product of the build carries 6.30.2.0; the update brings another version.
 constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(2, 0),

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "bench.h"
+#include "registry_keys.h"
 
 namespace e2e {
 namespace {
@@ -21,13 +22,9 @@ constexpr int kYes = 6;
 constexpr int kOk = 1;
 
 constexpr char kInstallFolder[] = R"(C:\Program Files\Pictavo 6)";
-constexpr char kShellFolders[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
 constexpr char kFileExts[] =
     R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts)";
 constexpr char kClassesPng[] = R"(HKEY_CLASSES_ROOT\.png)";
-constexpr char kSessionManager[] =
-    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
 constexpr char kProductProgram[] = R"(C:\Program Files\Pictavo 6\Pictv6.exe)";
 
 // Every key of the product, as full names; each must be gone after the removal.

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "bench.h"
+#include "registry_keys.h"
 
 namespace e2e {
 namespace {
@@ -33,20 +34,6 @@ constexpr char kAllUsersLabel[] =
 constexpr char kDestinationName[] = "Programme für Pictavo";
 constexpr char kGroupName[] = "Pictavo Bilder für alle";
 
-constexpr char kCurrentVersion[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion)";
-constexpr char kShellFolders[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
-constexpr char kUserShellFolders[] =
-    R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
-constexpr char kSessionManager[] =
-    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
-constexpr char kProductKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis\Pictavo 6)";
-constexpr char kVendorKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis)";
-constexpr char kAppPathKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)";
-constexpr char kUninstallKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)";
 // What ShellExecute's "open" of an http address runs; Wine's own is winebrowser.
 constexpr char kHttpCommandKey[] = R"(HKEY_CLASSES_ROOT\http\shell\open\command)";
 
