@@ -312,9 +312,10 @@ TEST_F(InstallTest, SilentUpdateDeletesObsoleteFilesAndReplacesTheRunningProgram
       "File Del: Pictv6Legacy.dat\r\n" + ReadAll(dist_ / "PictvUnInst.log");
   WriteAll(update / "PictvUnInst.log", manifest);
 
-  // The product runs from the install folder, so its program file is in use.
+  // The product runs from the install folder, so its program file is in use. It keeps out of
+  // the instance list, as a program the setup cannot know of: the setup leaves it running.
   product_ = std::make_unique<WindowsProcess>(installWin_ + "\\Pictv6.exe",
-                                              std::vector<std::string>{}, install_);
+                                              std::vector<std::string>{"--unlisted"}, install_);
   ASSERT_TRUE(product_->started());
   const UiResult running = Uiauto(
       {"wait", "--title", "Pictavo 6", "--class", "Pictavo6Main", "--timeout", "20000"}, 40s);
