@@ -1,6 +1,7 @@
 #include "bench.h"
 
 #include "records.h"
+#include "registry_keys.h"
 
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -395,6 +396,25 @@ std::vector<std::string> FilesMatching(const fs::path& folder, const std::string
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void RemoveTemporaryCopies(const std::vector<std::string>& before) {
+  for (const std::string& name : NewNames(FilesMatching(TempFolder(), "uni*.tmp"), before)) {
+    RunWindows({"taskkill", "/f", "/im", name});
+    std::error_code error;
+    fs::remove(TempFolder() / name, error);
+  }
+}
+
+std::string RegRemoval(const std::vector<std::string>& keys, bool pendingBefore) {
+  std::string reg = "Windows Registry Editor Version 5.00\n";
+  for (const std::string& key : keys) {
+    reg += "\n[-" + key + "]\n";
+  }
+  if (!pendingBefore) {
+    reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
+  }
+  return reg;
 }
 
 void WineTest::SetUp() {

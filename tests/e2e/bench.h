@@ -109,6 +109,14 @@ FolderState SnapshotFolder(const fs::path& folder);
 // ignored, as Windows matches).
 std::vector<std::string> FilesMatching(const fs::path& folder, const std::string& pattern);
 
+// Ends the uninstaller's temporary copies ("uni*.tmp" in the temp folder) that are not among
+// `before`, and removes their files: a copy left running would hold its file into the next test.
+void RemoveTemporaryCopies(const std::vector<std::string>& before);
+
+// A .reg text that removes the product's keys (`keys`, full names) and, unless
+// `pendingBefore`, the pending renames of the next start that a test's run left.
+std::string RegRemoval(const std::vector<std::string>& keys, bool pendingBefore);
+
 // Base of the Wine tests: checks the bench (a missing part fails in CI and skips elsewhere)
 // and gives each test an empty folder C:\e2e\<suite>.<test>, removed afterwards.
 class WineTest : public testing::Test {

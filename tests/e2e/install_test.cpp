@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "bench.h"
-#include "registry_keys.h"
 #include "pe_file.h"
+#include "registry_keys.h"
 
 namespace e2e {
 namespace {
@@ -20,7 +20,6 @@ constexpr char kDamaged[] =
     "This setup files are damaged, installation aborted.\n\nPlease download the product again "
     "from http://www.corvantis.example and re-try the setup.";
 constexpr int kOk = 1;
-
 
 // The stand-in product of the build carries 6.30.2.0; the update brings another version.
 constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(2, 0),
@@ -78,26 +77,16 @@ class InstallTest : public WineTest {
     setup_.reset();
     if (touched_) {
       RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
-      for (const std::string& name :
-           NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_)) {
-        RunWindows({"taskkill", "/f", "/im", name});
-        std::error_code error;
-        fs::remove(TempFolder() / name, error);
-      }
+      RemoveTemporaryCopies(tempBefore_);
       std::error_code error;
       fs::remove_all(install_, error);
       fs::remove_all(group_, error);
       fs::remove(desktopLink_, error);
       fs::remove_all(userGroup_, error);
       fs::remove(userDesktopLink_, error);
-      std::string reg = "Windows Registry Editor Version 5.00\n";
-      for (const char* key : {kVendorKey, kAppPathKey, kUninstallKey}) {
-        reg += "\n[-" + std::string(key) + "]\n";
-      }
-      if (!pendingBefore_) {
-        reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
-      }
-      EXPECT_TRUE(ImportRegistry(reg)) << "the product's keys stay behind";
+      EXPECT_TRUE(
+          ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
+          << "the product's keys stay behind";
     }
     WineTest::TearDown();
   }

@@ -14,6 +14,7 @@
 
 #include "bench.h"
 #include "pe_file.h"
+#include "registry_keys.h"
 
 namespace e2e {
 namespace {
@@ -46,18 +47,6 @@ constexpr long long kClose = 0x0010;  // WM_CLOSE
 constexpr long long kSetupCloseCode = 1001;
 
 constexpr char kRecordVariable[] = "PICTV6_RECORD";
-
-constexpr char kCurrentVersion[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion)";
-constexpr char kShellFolders[] =
-    R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders)";
-constexpr char kSessionManager[] =
-    R"(HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager)";
-constexpr char kVendorKey[] = R"(HKEY_LOCAL_MACHINE\SOFTWARE\Corvantis)";
-constexpr char kAppPathKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Pictv6.exe)";
-constexpr char kUninstallKey[] =
-    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)";
 
 // What a stand-in's main window received: message, wParam, lParam.
 using Received = std::tuple<long long, long long, long long>;
@@ -148,24 +137,14 @@ class InstancesTest : public WineTest {
         RunWindows({"taskkill", "/f", "/pid", std::to_string(notepadPid_)});
       }
       notepad_.reset();
-      for (const std::string& name :
-           NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_)) {
-        RunWindows({"taskkill", "/f", "/im", name});
-        std::error_code error;
-        fs::remove(TempFolder() / name, error);
-      }
+      RemoveTemporaryCopies(tempBefore_);
       std::error_code error;
       fs::remove_all(install_, error);
       fs::remove_all(group_, error);
       fs::remove(desktopLink_, error);
-      std::string reg = "Windows Registry Editor Version 5.00\n";
-      for (const char* key : {kVendorKey, kAppPathKey, kUninstallKey}) {
-        reg += "\n[-" + std::string(key) + "]\n";
-      }
-      if (!pendingBefore_) {
-        reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
-      }
-      EXPECT_TRUE(ImportRegistry(reg)) << "the product's keys stay behind";
+      EXPECT_TRUE(ImportRegistry(
+          RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_.has_value())))
+          << "the product's keys stay behind";
     }
     WineTest::TearDown();
   }

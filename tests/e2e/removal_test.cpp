@@ -153,12 +153,7 @@ class RemovalTest : public WineTest {
     if (touched_) {
       // A copy still running (its box unanswered) would hold its file and show up in the
       // next test.
-      for (const std::string& name :
-           NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_)) {
-        RunWindows({"taskkill", "/f", "/im", name});
-        std::error_code error;
-        fs::remove(TempFolder() / name, error);
-      }
+      RemoveTemporaryCopies(tempBefore_);
       std::error_code error;
       fs::remove_all(install_, error);
       fs::remove_all(group_, error);
