@@ -190,6 +190,20 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
   return CopyOver(files, sourcePath, targetPath);
 }
 
+void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder) {
+  platform::FileSystem& files = platform.files;
+  if (PathExists(files, folder)) {
+    return;
+  }
+  std::string working = folder;
+  NormalizeFolderText(platform.system, working);
+  for (std::size_t at = working.find('\\', 1); at != std::string::npos;
+       at = working.find('\\', at + 1)) {
+    files.CreateDirectory(working.substr(0, at));
+  }
+  files.CreateDirectory(folder);
+}
+
 int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
                      const std::string& targetFolder, const std::string& sourceFolder) {
   platform::FileSystem& files = platform.files;
@@ -199,15 +213,7 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
     return 0;
   }
 
-  if (!PathExists(files, targetFolder)) {
-    std::string working = targetFolder;
-    NormalizeFolderText(platform.system, working);
-    for (std::size_t at = working.find('\\', 1); at != std::string::npos;
-         at = working.find('\\', at + 1)) {
-      files.CreateDirectory(working.substr(0, at));
-    }
-    files.CreateDirectory(targetFolder);
-  }
+  CreateFolderWithAncestors(platform, targetFolder);
 
   std::string copyFrom = sourceFolder;
   std::string copyTo = targetFolder;
@@ -260,7 +266,13 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
         }
         break;
       case LogRecordKind::MakeDir:
-        platform.files.CreateDirectory(options.InstallFolder + "\\" + rest);
+        // Confined like the file records. The install folder itself is made first, as the
+        // first pattern copy would make it: on a new installation a folder record may come
+        // before any file.
+        if (StaysInsideFolder(rest)) {
+          CreateFolderWithAncestors(platform, options.InstallFolder);
+          platform.files.CreateDirectory(options.InstallFolder + "\\" + rest);
+        }
         break;
       case LogRecordKind::FileOverwrite:
       case LogRecordKind::FileDel:

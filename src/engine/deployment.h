@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/setup_options.h"
 #include "engine/helpers.h"
+#include "engine/setup_options.h"
 #include "platform/platform.h"
 
 // Copies `fileName` from `sourceFolder` into `targetFolder`, under `targetName` when given,
@@ -16,6 +16,9 @@
 bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
                      const std::string& sourceFolder, const std::string& targetFolder,
                      const std::optional<std::string>& targetName);
+
+// Creates the folder and its missing ancestors; nothing when it exists.
+void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder);
 
 // Copies every match of `pattern` (wildcards, optionally behind one subfolder part) from
 // `sourceFolder` into the same place below `targetFolder`, which is created with its missing

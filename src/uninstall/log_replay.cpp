@@ -1,6 +1,7 @@
 #include "uninstall/log_replay.h"
 
 #include <string_view>
+#include <vector>
 
 #include "engine/helpers.h"
 #include "engine/paths.h"
@@ -41,6 +42,41 @@ bool IsBareDrive(const std::string& folder) {
   return folder.size() == 2 && folder[1] == ':';
 }
 
+// The shell's folders that a group's walk up must never take away, even when they are empty:
+// the start menu, its programs and startup folders and the desktop, of the user and of all
+// users, in lower case without a trailing backslash.
+std::vector<std::string> ProtectedShellFolders(platform::Registry& registry) {
+  std::vector<std::string> folders;
+  for (const char* name : {"Start Menu", "Programs", "Startup", "Desktop"}) {
+    const std::string common = std::string("Common ") + name;
+    for (const std::string& path :
+         {ReadRegistryString(registry, platform::kHkeyCurrentUser, kShellFoldersKey, name),
+          ReadRegistryString(registry, platform::kHkeyLocalMachine, kShellFoldersKey, common)}) {
+      std::string folder = LowerCase(path);
+      while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
+      }
+      if (!folder.empty()) {
+        folders.push_back(folder);
+      }
+    }
+  }
+  return folders;
+}
+
+// Whether `folder` is one of the shell folders or lies above one.
+bool HoldsShellFolder(const std::string& folder, const std::vector<std::string>& shellFolders) {
+  const std::string lowered = LowerCase(folder);
+  for (const std::string& shellFolder : shellFolders) {
+    if (shellFolder == lowered || (shellFolder.size() > lowered.size() &&
+                                   shellFolder.compare(0, lowered.size(), lowered) == 0 &&
+                                   shellFolder[lowered.size()] == '\\')) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string RemovalFileSpec(const std::string& argument) {
@@ -69,6 +105,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
       platform.files.DeleteFile(record->argument);
     }
   }
+  const std::vector<std::string> shellFolders = ProtectedShellFolders(platform.registry);
   log.Rewind();
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
@@ -76,7 +113,8 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
       continue;
     }
     std::string folder = record->argument;
-    while (!folder.empty() && !IsBareDrive(folder) && platform.files.RemoveDirectory(folder)) {
+    while (!folder.empty() && !IsBareDrive(folder) && !HoldsShellFolder(folder, shellFolders) &&
+           platform.files.RemoveDirectory(folder)) {
       folder = ParentFolder(folder);
     }
   }
@@ -101,7 +139,7 @@ void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
   log.Rewind();
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
-    if (record && record->kind == LogRecordKind::MakeDir) {
+    if (record && record->kind == LogRecordKind::MakeDir && StaysInsideFolder(record->argument)) {
       platform.files.RemoveDirectory(installFolder + "\\" + record->argument);
     }
   }

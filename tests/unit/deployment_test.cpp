@@ -335,6 +335,21 @@ TEST_F(DeploymentTest, TargetsOutsideTheInstallFolderAreSkipped) {
   EXPECT_EQ(Read(Dst("good.dat")), "good");
 }
 
+TEST_F(DeploymentTest, FolderRecordBeforeAnyFileMakesTheInstallFolderAndStaysInsideIt) {
+  files().WriteFile(Src("Samples\\one.dat"), "one");
+  Deploy(
+      "Make Dir: Samples\n"
+      "File Copy: Samples\\*.dat\n"
+      "Make Dir: ..\\Outside\n"
+      "Make Dir: C:\\Elsewhere\n"
+      "Make Dir: \\Rooted\n");
+  EXPECT_EQ(Read(Dst("Samples\\one.dat")), "one");
+  for (const char* outside : {"C:\\Program Files\\Outside", "C:\\Elsewhere", "C:\\Rooted",
+                              "C:\\Program Files\\Pictavo 6C:"}) {
+    EXPECT_FALSE(files().Exists(outside)) << outside;
+  }
+}
+
 // --- CreateInstalledLog -----------------------------------------------------------------------
 
 TEST_F(DeploymentTest, InstalledLogCompletesAManifestWithoutAFinalLineBreak) {

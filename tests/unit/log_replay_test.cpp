@@ -145,6 +145,32 @@ TEST_F(LogReplayTest, MadeDirWalksUpWhileFoldersComeAwayEmpty) {
   EXPECT_TRUE(Exists("C:\\WINDOWS"));
 }
 
+TEST_F(LogReplayTest, FolderRecordsNeverRemoveFoldersOutsideTheirPlace) {
+  // Empty and removable, yet none of them may go: the all-users desktop, the user's startup
+  // folder, a folder above the start menu, and folders outside the install folder.
+  const std::string desktop = "C:\\Users\\Public\\Desktop";
+  const std::string startup =
+      "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+  for (const std::string& folder : {desktop, startup, std::string("C:\\Program Files\\Outside"),
+                                    std::string("C:\\Elsewhere")}) {
+    machine_.Files().CreateFolders(folder);
+  }
+  machine_.Files().Remove("C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
+  machine_.Files().CreateFolders(
+      "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group");
+  Log("Made Dir: " + desktop + "\r\nMade Dir: " + startup +
+      "\r\nMade Dir: C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group\r\n"
+      "Make Dir: ..\\Outside\r\nMake Dir: C:\\Elsewhere\r\n");
+  ReplayShellRecords(platform_, kLog);
+  ReplayFiles();
+  EXPECT_TRUE(Exists(desktop));
+  EXPECT_TRUE(Exists(startup));
+  EXPECT_FALSE(Exists("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group"));
+  EXPECT_TRUE(Exists("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"));
+  EXPECT_TRUE(Exists("C:\\Program Files\\Outside"));
+  EXPECT_TRUE(Exists("C:\\Elsewhere"));
+}
+
 TEST_F(LogReplayTest, MissingLogDoesNothing) {
   Write("Pictv6.exe");
   ReplayFiles();
