@@ -129,8 +129,10 @@ int InstallRun(CSetupApp& app) {
     OpenVendorPage(platform, options);
   }
   if (options.RunAfter) {
-    platform.process.CreateProcess(options.InstallFolder + "\\" + distribution::kProductProgram,
-                                   options.InstallFolder);
+    // The path is the application name as well: unquoted as the command line is, it would
+    // start a "C:\Program Files (x86)\Pictavo.exe" that someone put there.
+    const std::string product = options.InstallFolder + "\\" + distribution::kProductProgram;
+    platform.process.CreateProcess(product, product, options.InstallFolder);
   }
   return 0;
 }

@@ -23,6 +23,8 @@ void RegisterProduct(platform::Platform& platform, const SetupOptions& options) 
   write(kUninstallKey, "DisplayVersion",
         FormatText("%d.%02d.%02d", {version.major, version.minor, version.build}));
   write(kUninstallKey, "Publisher", kPublisher);
-  write(kUninstallKey, "UninstallString", folder + "\\" + distribution::kUninstaller);
+  // Quoted, as the system runs it as a command line: unquoted, a path with blanks could start
+  // another program that lies on the way.
+  write(kUninstallKey, "UninstallString", "\"" + folder + "\\" + distribution::kUninstaller + "\"");
   write(kUninstallKey, "URLInfoAbout", vendor::kSite);
 }

@@ -30,11 +30,13 @@ class Process {
   // loads it (the program's own folder first, where the system's search allows it).
   virtual bool CanLoadLibrary(const std::string& name) = 0;
 
-  // CreateProcessA with `commandLine` as the whole command line and no application name, no
-  // inherited handles, no creation flags, the parent's environment, `workingFolder` as the
-  // current folder. The new process runs on its own; nothing waits for it. False when it
-  // could not be started.
-  virtual bool CreateProcess(const std::string& commandLine, const std::string& workingFolder) = 0;
+  // CreateProcessA with `commandLine` as the whole command line, `application` as the
+  // application name (empty: none, and the program is read from the command line, where an
+  // unquoted path with blanks may name another program first), no inherited handles, no
+  // creation flags, the parent's environment, `workingFolder` as the current folder. The new
+  // process runs on its own; nothing waits for it. False when it could not be started.
+  virtual bool CreateProcess(const std::string& application, const std::string& commandLine,
+                             const std::string& workingFolder) = 0;
 
   // The C runtime's _spawnv with _P_OVERLAY: starts `program` with the command line made of
   // `arguments` joined by single blanks (quote an argument with blanks yourself), the same

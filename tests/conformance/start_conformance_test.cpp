@@ -15,15 +15,21 @@ class StartConformance : public conformance::ScratchTest {
 };
 
 TEST_F(StartConformance, ProgramStartsInTheGivenOrTheCallersFolder) {
-  EXPECT_TRUE(platform_.process.CreateProcess(QuietCommandLine(), ProgramFolder()));
-  EXPECT_TRUE(platform_.process.CreateProcess(QuietCommandLine(), ""));
+  EXPECT_TRUE(platform_.process.CreateProcess({}, QuietCommandLine(), ProgramFolder()));
+  EXPECT_TRUE(platform_.process.CreateProcess({}, QuietCommandLine(), ""));
 }
 
 TEST_F(StartConformance, MissingProgramOrFolderStartsNothing) {
-  EXPECT_FALSE(platform_.process.CreateProcess("\"" + Path("missing.exe") + "\"", ""));
-  EXPECT_FALSE(platform_.process.CreateProcess(QuietCommandLine(), Path("Missing")));
+  EXPECT_FALSE(platform_.process.CreateProcess({}, "\"" + Path("missing.exe") + "\"", ""));
+  EXPECT_FALSE(platform_.process.CreateProcess({}, QuietCommandLine(), Path("Missing")));
   // A folder is no program.
-  EXPECT_FALSE(platform_.process.CreateProcess("\"" + folder_ + "\"", ""));
+  EXPECT_FALSE(platform_.process.CreateProcess({}, "\"" + folder_ + "\"", ""));
+}
+
+TEST_F(StartConformance, ApplicationNameIsTheProgramWhateverTheCommandLineNames) {
+  // The command line's first word names no program file: the application name alone decides.
+  EXPECT_TRUE(platform_.process.CreateProcess(Program(), "nothing --gtest_filter=NoTestAtAll", ""));
+  EXPECT_FALSE(platform_.process.CreateProcess(Path("missing.exe"), QuietCommandLine(), ""));
 }
 
 TEST_F(StartConformance, MissingDocumentDoesNotOpen) {

@@ -175,7 +175,8 @@ class InstallTest : public WineTest {
     EXPECT_EQ(RegValue(kUninstallKey, "DisplayName"), "Pictavo 6");
     EXPECT_EQ(RegValue(kUninstallKey, "DisplayVersion"), displayVersion);
     EXPECT_EQ(RegValue(kUninstallKey, "Publisher"), "Corvantis Technology LLC");
-    EXPECT_EQ(RegValue(kUninstallKey, "UninstallString"), installWin_ + "\\PictvUnInst.exe");
+    EXPECT_EQ(RegValue(kUninstallKey, "UninstallString"),
+              "\"" + installWin_ + "\\PictvUnInst.exe\"");
     EXPECT_EQ(RegValue(kUninstallKey, "URLInfoAbout"), "http://www.corvantis.example");
     // A 32-bit program that named the 64-bit view would be invisible to its next run.
     EXPECT_FALSE(KeyInView(kProductKey, "/reg:64")) << "the product key is in the 64-bit view";

@@ -610,7 +610,8 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
   EXPECT_EQ(ReadAll(destination_ / "Pictv6.exe"), ReadAll(dist_ / "Pictv6.exe"));
   EXPECT_EQ(RegText(kProductKey, "Path"), destinationWin);
   EXPECT_EQ(RegText(kProductKey, "AllUsers"), "B");
-  EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), destinationWin + "\\PictvUnInst.exe");
+  EXPECT_EQ(RegText(kUninstallKey, "UninstallString"),
+            "\"" + destinationWin + "\\PictvUnInst.exe\"");
   const fs::path group = HostPath(shellFolders_["Common Programs"] + "\\" + kGroupName);
   for (const char* link : {"Pictavo 6.lnk", "Pictavo 6 Help.lnk", "Read about Pictavo 6.lnk",
                            "Uninstall Pictavo 6.lnk"}) {

@@ -37,7 +37,7 @@ TEST_F(RegistrationTest, WritesEveryEntryOfTheProduct) {
   EXPECT_EQ(Value(kUninstallKey, "DisplayVersion"), "6.30.02");
   EXPECT_EQ(Value(kUninstallKey, "Publisher"), "Corvantis Technology LLC");
   EXPECT_EQ(Value(kUninstallKey, "UninstallString"),
-            "C:\\Program Files\\Pictavo 6\\PictvUnInst.exe");
+            "\"C:\\Program Files\\Pictavo 6\\PictvUnInst.exe\"");
   EXPECT_EQ(Value(kUninstallKey, "URLInfoAbout"), "http://www.corvantis.example");
 }
 
@@ -75,7 +75,7 @@ TEST_F(RegistrationTest, ReinstallOverwritesItsValuesAndLeavesOthersAlone) {
   EXPECT_EQ(Value(registration::kProductKey, "Path"), "D:\\Apps\\Pictavo");
   EXPECT_EQ(Value(registration::kProductKey, "AllUsers"), "B");
   EXPECT_EQ(Value(registration::kUninstallKey, "UninstallString"),
-            "D:\\Apps\\Pictavo\\PictvUnInst.exe");
+            "\"D:\\Apps\\Pictavo\\PictvUnInst.exe\"");
   EXPECT_EQ(Value(registration::kUninstallKey, "EstimatedSize"), "4096");
   EXPECT_EQ(Value(registration::kProductKey, "Language"), "en");
 }

@@ -157,7 +157,8 @@ TEST_F(SimShellTest, CreatedProcessGetsTheCallersEnvironmentAndItsOwnFolder) {
   const std::string product = "C:\\Program Files\\Pictavo 6\\Pictv6.exe";
   sim::Process& setup = Start({kProgram, {}, {}, {}, {{"SfxName", "p6.exe"}}});
   platform::Process& process = setup.GetPlatform().process;
-  ASSERT_TRUE(process.CreateProcess("\"" + product + "\" /first", "C:\\Program Files\\Pictavo 6"));
+  ASSERT_TRUE(
+      process.CreateProcess({}, "\"" + product + "\" /first", "C:\\Program Files\\Pictavo 6"));
   ASSERT_EQ(machine_.CreatedProcesses().size(), 1u);
   const sim::CreatedProcess& created = machine_.CreatedProcesses()[0];
   EXPECT_EQ(created.parentId, setup.Id());
@@ -177,12 +178,12 @@ TEST_F(SimShellTest, CreatedProcessGetsTheCallersEnvironmentAndItsOwnFolder) {
 TEST_F(SimShellTest, UnquotedProgramIsTheShortestRunOfWordsThatNamesAProgram) {
   files_.WriteFile("C:\\Program Files\\Pictavo.exe", "MZ");
   platform::Process& process = Start().GetPlatform().process;
-  ASSERT_TRUE(process.CreateProcess("C:\\Program Files\\Pictavo 6\\Pictv6.exe", ""));
+  ASSERT_TRUE(process.CreateProcess({}, "C:\\Program Files\\Pictavo 6\\Pictv6.exe", ""));
   // "C:\Program Files\Pictavo" (made Pictavo.exe) lies before the product's own name.
   EXPECT_EQ(machine_.CreatedProcesses().back().process->Spec().modulePath,
             "C:\\Program Files\\Pictavo.exe");
   files_.Remove("C:\\Program Files\\Pictavo.exe");
-  ASSERT_TRUE(process.CreateProcess("C:\\Program Files\\Pictavo 6\\Pictv6 /x", ""));
+  ASSERT_TRUE(process.CreateProcess({}, "C:\\Program Files\\Pictavo 6\\Pictv6 /x", ""));
   EXPECT_EQ(machine_.CreatedProcesses().back().process->Spec().modulePath,
             "C:\\Program Files\\Pictavo 6\\Pictv6.exe");
 }
@@ -190,12 +191,12 @@ TEST_F(SimShellTest, UnquotedProgramIsTheShortestRunOfWordsThatNamesAProgram) {
 TEST_F(SimShellTest, CreateProcessFailsWithoutProgramOrFolder) {
   files_.WriteFile("C:\\WINDOWS\\system32\\notepad.exe", "MZ");
   platform::Process& process = Start().GetPlatform().process;
-  EXPECT_FALSE(process.CreateProcess("C:\\Missing\\Pictv6.exe", ""));
-  EXPECT_FALSE(process.CreateProcess("\"C:\\Program Files\\Pictavo 6\"", ""));  // a folder
-  EXPECT_FALSE(process.CreateProcess("notepad.exe", "C:\\Missing"));
+  EXPECT_FALSE(process.CreateProcess({}, "C:\\Missing\\Pictv6.exe", ""));
+  EXPECT_FALSE(process.CreateProcess({}, "\"C:\\Program Files\\Pictavo 6\"", ""));  // a folder
+  EXPECT_FALSE(process.CreateProcess({}, "notepad.exe", "C:\\Missing"));
   EXPECT_TRUE(machine_.CreatedProcesses().empty());
   // A bare name is found in the system folder.
-  EXPECT_TRUE(process.CreateProcess("notepad readme.txt", "C:\\Downloads"));
+  EXPECT_TRUE(process.CreateProcess({}, "notepad readme.txt", "C:\\Downloads"));
   EXPECT_EQ(machine_.CreatedProcesses().size(), 1u);
 }
 

@@ -234,6 +234,8 @@ TEST_F(WizardTest, EveryWayToCancelAsksAndOnlyYesEndsWithNothingChanged) {
 }
 
 TEST_F(WizardTest, AfterTheInstallationOnlyFinishEndsTheWizard) {
+  // Planted on the way of the product's unquoted path: it must not be the one that starts.
+  M().Files().WriteFile("C:\\Program Files\\Pictavo.exe", "MZ");
   for (int i = 0; i < 5; ++i) {
     User().Press(layout::kNext);
   }
@@ -247,6 +249,8 @@ TEST_F(WizardTest, AfterTheInstallationOnlyFinishEndsTheWizard) {
   EXPECT_TRUE(run.options.RunAfter);
   ASSERT_EQ(M().CreatedProcesses().size(), 1u);
   EXPECT_EQ(M().CreatedProcesses()[0].commandLine, std::string(kDefaultFolder) + "\\Pictv6.exe");
+  EXPECT_EQ(M().CreatedProcesses()[0].process->Spec().modulePath,
+            std::string(kDefaultFolder) + "\\Pictv6.exe");
   EXPECT_TRUE(User().Boxes().empty());
 }
 

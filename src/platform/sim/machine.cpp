@@ -401,11 +401,13 @@ bool Process::ProcessFacility::CanLoadLibrary(const std::string& name) {
          isFile(machine.System().GetWindowsDirectory() + "\\system32\\" + file);
 }
 
-// The program is the quoted first part of the command line, or else, as CreateProcessA reads an
-// unquoted one, the shortest run of words up to a blank that names a program file. A name
-// without an extension gets ".exe"; a bare one is looked for beside the caller's program, in
-// its current folder, then in the system folders.
-bool Process::ProcessFacility::CreateProcess(const std::string& commandLine,
+// The program is the application name when one is given: that file, searched nowhere. Else it
+// is the quoted first part of the command line, or, as CreateProcessA reads an unquoted one,
+// the shortest run of words up to a blank that names a program file. A name without an
+// extension gets ".exe"; a bare one is looked for beside the caller's program, in its current
+// folder, then in the system folders.
+bool Process::ProcessFacility::CreateProcess(const std::string& application,
+                                             const std::string& commandLine,
                                              const std::string& workingFolder) {
   Machine& machine = owner_.machine_;
   sim::FileSystem& files = machine.Files();
@@ -437,7 +439,9 @@ bool Process::ProcessFacility::CreateProcess(const std::string& commandLine,
       }
       return {};
     };
-    if (!commandLine.empty() && commandLine[0] == '"') {
+    if (!application.empty()) {
+      modulePath = isFile(application) ? files.FullPath(application) : std::string();
+    } else if (!commandLine.empty() && commandLine[0] == '"') {
       const std::size_t close = commandLine.find('"', 1);
       modulePath = find(commandLine.substr(1, close == std::string::npos ? close : close - 1));
     } else {

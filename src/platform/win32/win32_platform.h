@@ -19,7 +19,8 @@ class Win32Process final : public Process {
   void Sleep(unsigned milliseconds) override;
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   bool CanLoadLibrary(const std::string& name) override;
-  bool CreateProcess(const std::string& commandLine, const std::string& workingFolder) override;
+  bool CreateProcess(const std::string& application, const std::string& commandLine,
+                     const std::string& workingFolder) override;
   void StartReplacingProcess(const std::string& program,
                              const std::vector<std::string>& arguments) override;
 

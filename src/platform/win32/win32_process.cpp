@@ -38,14 +38,16 @@ std::vector<std::string> Win32Process::Arguments() {
   return arguments;
 }
 
-bool Win32Process::CreateProcess(const std::string& commandLine, const std::string& workingFolder) {
+bool Win32Process::CreateProcess(const std::string& application, const std::string& commandLine,
+                                 const std::string& workingFolder) {
   // CreateProcessA may write into the command line, so it gets a copy of its own.
   std::string line = commandLine;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
   // An empty folder means the caller's own, which CreateProcessA takes as no folder at all.
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
                         &started)) {
     return false;
