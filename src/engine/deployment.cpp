@@ -190,6 +190,10 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
   return CopyOver(files, sourcePath, targetPath);
 }
 
+namespace {
+constexpr std::size_t kRewriteBuffer = 4096;
+}  // namespace
+
 void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder) {
   platform::FileSystem& files = platform.files;
   if (PathExists(files, folder)) {
@@ -284,8 +288,32 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
 }
 
 void CreateInstalledLog(platform::Platform& platform, const SetupOptions& options) {
+  platform::FileSystem& files = platform.files;
+  const std::string log = options.InstallFolder + "\\" + distribution::kManifest;
   CopyInstallFiles(platform, distribution::kManifest, options.InstallFolder, options.SourceFolder);
-  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest, "");
+  // The group's and the shortcuts' records are appended next. A manifest from read-only media
+  // passes that attribute on to its copy, which would refuse them silently.
+  const std::uint32_t attributes = files.GetFileAttributes(log);
+  if (attributes != platform::kInvalidFileAttributes &&
+      (attributes & platform::kAttributeReadOnly)) {
+    const std::uint32_t writable = attributes & ~platform::kAttributeReadOnly;
+    files.SetFileAttributes(log, writable != 0 ? writable : platform::kAttributeNormal);
+  }
+  // Text-mode readers stop at a Ctrl-Z, so records appended behind one would never be read
+  // back: the log is written again with the lines before it.
+  const std::optional<std::string> bytes = files.ReadWholeFile(log);
+  if (bytes && bytes->find('\x1A') != std::string::npos) {
+    std::string lines;
+    if (std::unique_ptr<platform::TextFile> text = files.OpenTextFile(log)) {
+      while (std::optional<std::string> piece = text->ReadLine(kRewriteBuffer)) {
+        lines += *piece;
+      }
+    }
+    if (files.DeleteFile(log)) {
+      files.AppendText(log, lines);
+    }
+  }
+  AppendLogLine(files, log, "");
 }
 
 void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options) {

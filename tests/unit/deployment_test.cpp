@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/install_log.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -344,8 +345,8 @@ TEST_F(DeploymentTest, FolderRecordBeforeAnyFileMakesTheInstallFolderAndStaysIns
       "Make Dir: C:\\Elsewhere\n"
       "Make Dir: \\Rooted\n");
   EXPECT_EQ(Read(Dst("Samples\\one.dat")), "one");
-  for (const char* outside : {"C:\\Program Files\\Outside", "C:\\Elsewhere", "C:\\Rooted",
-                              "C:\\Program Files\\Pictavo 6C:"}) {
+  for (const std::string& outside :
+       {std::string("C:\\Program Files\\Outside"), std::string("C:\\Elsewhere"), Dst("Rooted")}) {
     EXPECT_FALSE(files().Exists(outside)) << outside;
   }
 }
@@ -356,6 +357,33 @@ TEST_F(DeploymentTest, InstalledLogCompletesAManifestWithoutAFinalLineBreak) {
   files().WriteFile(Src("PictvUnInst.log"), "File Copy: a.dat\r\nMake Dir: Help");
   CreateInstalledLog(platform_, options_);
   EXPECT_EQ(Read(Dst("PictvUnInst.log")), "File Copy: a.dat\r\nMake Dir: Help\r\n");
+}
+
+TEST_F(DeploymentTest, InstalledLogTakesAppendedRecordsFromReadOnlyOrControlZManifests) {
+  struct Case {
+    const char* name;
+    std::string manifest;
+    std::uint32_t attributes;
+    std::string installed;  // before the appended record
+  };
+  const Case cases[] = {
+      {"read-only, as from a CD", "File Copy: a.dat\r\n",
+       platform::kAttributeReadOnly | platform::kAttributeArchive, "File Copy: a.dat\r\n\r\n"},
+      {"ended by Ctrl-Z", "File Copy: a.dat\r\nMake Dir: Help\r\n\x1A", platform::kAttributeNormal,
+       "File Copy: a.dat\r\nMake Dir: Help\r\n\r\n"},
+      {"Ctrl-Z inside", "File Copy: a.dat\r\nMake\x1A Dir: Help\r\n", platform::kAttributeReadOnly,
+       "File Copy: a.dat\r\nMake\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    files().Remove(Dst("PictvUnInst.log"));
+    files().WriteFile(Src("PictvUnInst.log"), c.manifest);
+    files().SetAttributes(Src("PictvUnInst.log"), c.attributes);
+    CreateInstalledLog(platform_, options_);
+    AppendLogLine(platform_.files, Dst("PictvUnInst.log"), "Made Dir: C:\\Menu\\Pictavo 6");
+    EXPECT_EQ(Read(Dst("PictvUnInst.log")), c.installed + "Made Dir: C:\\Menu\\Pictavo 6\r\n");
+    EXPECT_EQ(Read(Src("PictvUnInst.log")), c.manifest) << "the distribution stays as it is";
+  }
 }
 
 TEST_F(DeploymentTest, InstalledLogGetsOneEmptyLineBehindAManifestEndingInABreak) {
