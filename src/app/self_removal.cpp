@@ -2,6 +2,7 @@
 
 #include "app/run_mode.h"
 #include "app/setup_app.h"
+#include "engine/paths.h"
 #include "engine/reboot_operations.h"
 #include "resources/catalogue.h"
 #include "uninstall/uninstall_run.h"
@@ -10,6 +11,10 @@ namespace {
 
 constexpr std::size_t kPathCapacity = 260;
 constexpr unsigned kHandOverPause = 1000;
+// A busy machine may keep the handing-over uninstaller, and with it its file, longer than the
+// pause: its file is tried again this often, up to this long in all.
+constexpr unsigned kHandOverRetry = 100;
+constexpr unsigned kHandOverLimit = 10000;
 
 // The runtime joins the arguments with blanks, so a path with a blank or a tab is quoted.
 std::string QuotedIfNeeded(const std::string& path) {
@@ -57,7 +62,12 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
 
   const std::string installFolder = FolderOf(uninstallerPath);
-  platform.files.DeleteFile(uninstallerPath);
+  for (unsigned waited = kHandOverPause;
+       !platform.files.DeleteFile(uninstallerPath) && PathExists(platform.files, uninstallerPath) &&
+       waited < kHandOverLimit;
+       waited += kHandOverRetry) {
+    platform.process.Sleep(kHandOverRetry);
+  }
   RunUninstall(platform, installFolder);
 
   if (!app.Options().Silent) {

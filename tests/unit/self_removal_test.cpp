@@ -111,6 +111,8 @@ TEST_F(SelfRemovalTest, UninstallerInUseStaysAndKeepsItsFolder) {
   machine_.Files().WriteFile("D:\\t\\uni1.tmp", "the program");
   machine_.Files().SetInUse(kUninstaller, sim::InUse::NotDeletable);
   RunProgram(machine_, "D:\\t\\uni1.tmp", {"-delself", kUninstaller, "-s"});
+  // The copy waits for the uninstaller to end and let go of its file, ten seconds at most.
+  EXPECT_EQ(machine_.Processes().back()->SleptMilliseconds(), 10000u);
   EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
   EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
   EXPECT_TRUE(machine_.Files().Exists(kFolder));
