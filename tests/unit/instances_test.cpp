@@ -344,6 +344,7 @@ TEST_F(InstancesTest, EachConfirmedOtherGetsTheRequestThePauseAndTheEndButNoUnre
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0], (sim::Termination{setup_->Id(), ignores.Id(), 0}));
   EXPECT_EQ(ended[1], (sim::Termination{setup_->Id(), secondSetup.Id(), 0}));
+  ASSERT_EQ(machine_.ProcessWaits().size(), 2u) << "one wait for each ended process";
   for (const sim::ProcessWait& wait : machine_.ProcessWaits()) {
     EXPECT_TRUE(wait.ended);
     EXPECT_EQ(wait.milliseconds, 5000u);
