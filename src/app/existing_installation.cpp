@@ -13,8 +13,8 @@ namespace {
 
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-void DropTrailingBackslash(std::string& folder) {
-  if (!folder.empty() && folder.back() == '\\') {
+void DropTrailingBackslash(platform::System& system, std::string& folder) {
+  if (EndsWithCharacter(system, folder, "\\")) {
     folder.pop_back();
   }
 }
@@ -28,10 +28,14 @@ std::string FindExistingInstallation(platform::Platform& platform) {
     // The application path names the program file itself; the name is matched as written.
     const std::string program = ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
                                                    registration::kAppPathKey, "");
-    const std::size_t name = program.find(std::string("\\") + distribution::kProductProgram);
-    folder = name == std::string::npos ? std::string() : program.substr(0, name);
+    const std::string name = std::string("\\") + distribution::kProductProgram;
+    std::size_t at = FindCharacter(platform.system, program, "\\");
+    while (at != std::string::npos && program.compare(at, name.size(), name) != 0) {
+      at = FindCharacter(platform.system, program, "\\", at + 1);
+    }
+    folder = at == std::string::npos ? std::string() : program.substr(0, at);
   }
-  DropTrailingBackslash(folder);
+  DropTrailingBackslash(platform.system, folder);
   return folder;
 }
 
@@ -41,18 +45,18 @@ std::string DefaultProgramFilesFolder(platform::Platform& platform) {
   if (folder.empty()) {
     // The drive root of the Windows folder: C:\WINDOWS gives C:\.
     const std::string windows = platform.system.GetWindowsDirectory();
-    const std::size_t firstSlash = windows.find('\\');
+    const std::size_t firstSlash = FindCharacter(platform.system, windows, "\\");
     folder =
         (firstSlash == std::string::npos ? windows + "\\" : windows.substr(0, firstSlash + 1)) +
         "Program Files";
   }
-  DropTrailingBackslash(folder);
+  DropTrailingBackslash(platform.system, folder);
   return folder;
 }
 
 std::string OwnFolder(platform::Platform& platform) {
   const std::string path = ProgramFilePath(platform.process.ModuleFileName());
-  const std::size_t lastSlash = path.rfind('\\');
+  const std::size_t lastSlash = FindLastCharacter(platform.system, path, "\\");
   return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash);
 }
 
@@ -120,7 +124,7 @@ void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options)
                                             options.AllUsers ? "Common Programs" : "Programs");
   const std::string startup = LowerCase(ReadRegistryString(
       platform.registry, root, kShellFoldersKey, options.AllUsers ? "Common Startup" : "Startup"));
-  if (programs.empty() || programs.back() != '\\') {
+  if (!EndsWithCharacter(platform.system, programs, "\\")) {
     programs += '\\';
   }
   programs = LowerCase(programs);
@@ -135,7 +139,7 @@ void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options)
     const std::string lowered = LowerCase(record->argument);
     if (lowered.compare(0, programs.size(), programs) == 0 &&
         lowered.find(startup) == std::string::npos) {
-      options.GroupName = ParentFolder(record->argument.substr(programs.size()));
+      options.GroupName = ParentFolder(platform.system, record->argument.substr(programs.size()));
     }
   }
 }

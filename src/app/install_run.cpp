@@ -25,7 +25,7 @@ void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
 
 }  // namespace
 
-std::string ApplyInstallSwitches(platform::FileSystem& files,
+std::string ApplyInstallSwitches(platform::Platform& platform,
                                  const std::vector<std::string>& arguments, SetupOptions& options) {
   std::string candidate;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -33,9 +33,9 @@ std::string ApplyInstallSwitches(platform::FileSystem& files,
     // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
     if (argument == "-instdir" && i + 1 < arguments.size()) {
       candidate = arguments[i + 1];
-      if (!PathExists(files, candidate)) {
+      if (!PathExists(platform.files, candidate)) {
         candidate.clear();
-      } else if (candidate.back() == '\\' || candidate.back() == '/') {
+      } else if (EndsWithCharacter(platform.system, candidate, kSeparators)) {
         candidate.pop_back();
       }
     } else if (EqualsIgnoringCase(argument, "-runafter")) {
@@ -87,7 +87,7 @@ int InstallRun(CSetupApp& app) {
     options.NewInstall = true;
   }
   const std::string candidate =
-      ApplyInstallSwitches(platform.files, platform.process.Arguments(), options);
+      ApplyInstallSwitches(platform, platform.process.Arguments(), options);
   if (!candidate.empty()) {
     options.InstallFolder = candidate;
   }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/setup_options.h"
-#include "platform/files.h"
+#include "platform/platform.h"
 
 class CSetupApp;
 
@@ -15,7 +15,7 @@ int InstallRun(CSetupApp& app);
 // The install run's switches (arguments from position 1 on): "-instdir" exactly, with the
 // folder after it when that exists; "-runafter", "-allusers", "-autostart", "-nodeskico" in
 // any letter case. Returns the "-instdir" candidate, empty when there is none.
-std::string ApplyInstallSwitches(platform::FileSystem& files,
+std::string ApplyInstallSwitches(platform::Platform& platform,
                                  const std::vector<std::string>& arguments, SetupOptions& options);
 
 // The query of the first "URL=http://" line of an Internet shortcut: from its first "?" to the

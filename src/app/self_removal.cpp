@@ -4,6 +4,7 @@
 #include "app/setup_app.h"
 #include "engine/paths.h"
 #include "engine/reboot_operations.h"
+#include "engine/text.h"
 #include "resources/catalogue.h"
 #include "uninstall/uninstall_run.h"
 
@@ -23,8 +24,8 @@ std::string QuotedIfNeeded(const std::string& path) {
 
 // The drive and folder of a path, with the separator behind: C:\Program Files\Pictavo 6\ for
 // C:\Program Files\Pictavo 6\PictvUnInst.exe.
-std::string FolderOf(const std::string& path) {
-  const std::size_t lastSeparator = path.find_last_of("\\/");
+std::string FolderOf(platform::System& system, const std::string& path) {
+  const std::size_t lastSeparator = FindLastCharacter(system, path, kSeparators);
   if (lastSeparator != std::string::npos) {
     return path.substr(0, lastSeparator + 1);
   }
@@ -61,7 +62,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   platform.process.Sleep(kHandOverPause);
   DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
 
-  const std::string installFolder = FolderOf(uninstallerPath);
+  const std::string installFolder = FolderOf(platform.system, uninstallerPath);
   for (unsigned waited = kHandOverPause;
        !platform.files.DeleteFile(uninstallerPath) && PathExists(platform.files, uninstallerPath) &&
        waited < kHandOverLimit;

@@ -48,12 +48,12 @@ bool CopyOver(platform::FileSystem& files, const std::string& source, const std:
 // Whether two paths name the same file as far as their text shows: letter case, either
 // separator, doubled separators, "." and ".." steps. Copying a file onto itself deletes it
 // first, so this errs towards "the same".
-bool SamePath(const std::string& a, const std::string& b) {
-  const auto steps = [](const std::string& path) {
+bool SamePath(platform::System& system, const std::string& a, const std::string& b) {
+  const auto steps = [&](const std::string& path) {
     std::vector<std::string> result;
     std::size_t start = 0;
     while (start <= path.size()) {
-      std::size_t end = path.find_first_of("\\/", start);
+      std::size_t end = FindCharacter(system, path, kSeparators, start);
       if (end == std::string::npos) {
         end = path.size();
       }
@@ -70,6 +70,13 @@ bool SamePath(const std::string& a, const std::string& b) {
     return result;
   };
   return steps(a) == steps(b);
+}
+
+// Whether two existing paths name one file whatever their spelling: the install folder reached
+// through its short name, a substituted drive, a junction or a share.
+bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b) {
+  const std::optional<platform::FileIdentity> first = files.GetFileIdentity(a);
+  return first && first == files.GetFileIdentity(b);
 }
 
 // The two halves of a rename-form spec, split at the first ">".
@@ -110,7 +117,7 @@ bool SystemHasLibrary(platform::Platform& platform, const SetupOptions& options,
                       const std::string& spec) {
   const std::optional<RenameSpec> rename = SplitRename(spec);
   const std::string name = rename ? rename->fileName : spec;
-  const std::string sourcePath = CompleteFolder(options.SourceFolder) + name;
+  const std::string sourcePath = CompleteFolder(platform.system, options.SourceFolder) + name;
   const std::string hiddenPath = sourcePath + kHiddenSuffix;
   Rename(platform.files, sourcePath, hiddenPath);
   const bool loaded = platform.process.CanLoadLibrary(name);
@@ -131,8 +138,8 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
                      const std::string& sourceFolder, const std::string& targetFolder,
                      const std::optional<std::string>& targetName) {
   platform::FileSystem& files = platform.files;
-  const std::string source = CompleteFolder(sourceFolder);
-  const std::string target = CompleteFolder(targetFolder);
+  const std::string source = CompleteFolder(platform.system, sourceFolder);
+  const std::string target = CompleteFolder(platform.system, targetFolder);
   const bool sameFolder = EqualsIgnoringCase(source, target);
   if (sameFolder && !targetName) {
     return true;
@@ -146,14 +153,18 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
   const std::string targetPath = target + (targetName ? *targetName : fileName);
   // The source itself, under another spelling: deleting the target below would delete the
   // only copy.
-  if (SamePath(sourcePath, targetPath)) {
+  if (SamePath(platform.system, sourcePath, targetPath)) {
+    return true;
+  }
+  const bool targetExists = PathExists(files, targetPath);
+  if (targetExists && SameFile(files, sourcePath, targetPath)) {
     return true;
   }
 
-  if (sameFolder && PathExists(files, targetPath) && !files.DeleteFile(targetPath)) {
+  if (sameFolder && targetExists && !files.DeleteFile(targetPath)) {
     return true;
   }
-  if (!PathExists(files, targetPath)) {
+  if (!targetExists) {
     return CopyOver(files, sourcePath, targetPath);
   }
 
@@ -201,8 +212,8 @@ void CreateFolderWithAncestors(platform::Platform& platform, const std::string& 
   }
   std::string working = folder;
   NormalizeFolderText(platform.system, working);
-  for (std::size_t at = working.find('\\', 1); at != std::string::npos;
-       at = working.find('\\', at + 1)) {
+  for (std::size_t at = FindCharacter(platform.system, working, "\\", 1); at != std::string::npos;
+       at = FindCharacter(platform.system, working, "\\", at + 1)) {
     files.CreateDirectory(working.substr(0, at));
   }
   files.CreateDirectory(folder);
@@ -211,7 +222,7 @@ void CreateFolderWithAncestors(platform::Platform& platform, const std::string& 
 int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
                      const std::string& targetFolder, const std::string& sourceFolder) {
   platform::FileSystem& files = platform.files;
-  const std::string searchPath = CompleteFolder(sourceFolder) + pattern;
+  const std::string searchPath = CompleteFolder(platform.system, sourceFolder) + pattern;
   const std::vector<platform::FoundFile> found = files.FindFiles(searchPath);
   if (found.empty()) {
     return 0;
@@ -221,8 +232,9 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
 
   std::string copyFrom = sourceFolder;
   std::string copyTo = targetFolder;
-  if (const std::size_t slash = pattern.rfind('\\'); slash != std::string::npos) {
-    copyFrom = searchPath.substr(0, searchPath.rfind('\\'));
+  if (const std::size_t slash = FindLastCharacter(platform.system, pattern, "\\");
+      slash != std::string::npos) {
+    copyFrom = searchPath.substr(0, searchPath.size() - pattern.size() + slash);
     copyTo = targetFolder + "\\" + pattern.substr(0, slash);
   }
 
@@ -317,8 +329,8 @@ void CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
 }
 
 void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options) {
-  const std::string folder =
-      ParentFolder(platform.process.GetEnvironmentVariable(distribution::kArchiveVariable));
+  const std::string folder = ParentFolder(
+      platform.system, platform.process.GetEnvironmentVariable(distribution::kArchiveVariable));
   if (folder.empty()) {
     return;
   }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text.h"
+
 namespace {
 
 constexpr std::size_t kValueBuffer = 260;
@@ -71,22 +73,22 @@ void NormalizeFolderText(platform::System& system, std::string& text) {
   text = text.substr(begin, end - begin);
 }
 
-std::string CompleteFolder(const std::string& folder) {
-  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+std::string CompleteFolder(platform::System& system, const std::string& folder) {
+  if (EndsWithCharacter(system, folder, kSeparators)) {
     return folder;
   }
   return folder + "\\";
 }
 
-std::string ParentFolder(const std::optional<std::string>& path) {
+std::string ParentFolder(platform::System& system, const std::optional<std::string>& path) {
   if (!path) {
     return {};
   }
   std::string text = *path;
-  if (!text.empty() && text.back() == '\\') {
+  if (EndsWithCharacter(system, text, "\\")) {
     text.pop_back();
   }
-  const std::size_t lastSlash = text.rfind('\\');
+  const std::size_t lastSlash = FindLastCharacter(system, text, "\\");
   if (lastSlash == std::string::npos || lastSlash == 0) {
     return {};
   }

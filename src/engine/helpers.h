@@ -29,11 +29,11 @@ bool WriteRegistryString(platform::Registry& registry, platform::RegistryKey roo
 void NormalizeFolderText(platform::System& system, std::string& text);
 
 // The folder with one backslash behind it, unless it already ends in a backslash or a slash.
-std::string CompleteFolder(const std::string& folder);
+std::string CompleteFolder(platform::System& system, const std::string& folder);
 
 // The path without its last component (one trailing backslash ignored); empty for an absent
 // path and for a path without a backslash past its first character.
-std::string ParentFolder(const std::optional<std::string>& path);
+std::string ParentFolder(platform::System& system, const std::optional<std::string>& path);
 
 // Whether this 32-bit program runs on 64-bit Windows. The system's entry is looked up once,
 // when the object is made at start-up, before the run is decided.

@@ -3,6 +3,7 @@
 #include "engine/distribution.h"
 #include "engine/helpers.h"
 #include "engine/install_log.h"
+#include "engine/text.h"
 #include "resources/catalogue.h"
 
 namespace {
@@ -24,10 +25,12 @@ std::string ShellFolder(platform::Platform& platform, bool allUsers, const char*
 std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& options,
                              const std::string& target, const std::string& shortcutPath,
                              const std::optional<std::string>& workingFolder) {
-  if (target.size() >= kTargetCapacity || shortcutPath.size() >= kShortcutPathCapacity) {
+  platform::Platform& platform = app.GetPlatform();
+  // The shortcut's path is handed over in its wide form, where a double-byte character is one.
+  if (target.size() >= kTargetCapacity ||
+      CharacterCount(platform.system, shortcutPath) >= kShortcutPathCapacity) {
     return kShortcutFailed;
   }
-  platform::Platform& platform = app.GetPlatform();
   std::unique_ptr<platform::ShellLink> link = platform.shell.CreateShellLink();
   if (!link) {
     return kShortcutFailed;

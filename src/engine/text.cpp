@@ -8,6 +8,21 @@ char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Calls `visit(position, length)` for each character; a lead byte at the very end stands alone.
+template <typename Visit>
+void ForEachCharacter(platform::System& system, std::string_view text, Visit visit) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length =
+        system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    visit(i, length);
+    i += length;
+  }
+}
+
+bool IsOneOf(std::string_view text, std::size_t at, std::size_t length, std::string_view set) {
+  return length == 1 && set.find(text[at]) != std::string_view::npos;
+}
+
 }  // namespace
 
 std::string LowerCase(std::string text) {
@@ -19,4 +34,37 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return LowerAscii(x) == LowerAscii(y);
          });
+}
+
+std::size_t FindCharacter(platform::System& system, std::string_view text, std::string_view set,
+                          std::size_t from) {
+  std::size_t found = std::string_view::npos;
+  ForEachCharacter(system, text, [&](std::size_t at, std::size_t length) {
+    if (found == std::string_view::npos && at >= from && IsOneOf(text, at, length, set)) {
+      found = at;
+    }
+  });
+  return found;
+}
+
+std::size_t FindLastCharacter(platform::System& system, std::string_view text,
+                              std::string_view set) {
+  std::size_t found = std::string_view::npos;
+  ForEachCharacter(system, text, [&](std::size_t at, std::size_t length) {
+    if (IsOneOf(text, at, length, set)) {
+      found = at;
+    }
+  });
+  return found;
+}
+
+bool EndsWithCharacter(platform::System& system, std::string_view text, std::string_view set) {
+  const std::size_t last = FindLastCharacter(system, text, set);
+  return last != std::string_view::npos && last + 1 == text.size();
+}
+
+std::size_t CharacterCount(platform::System& system, std::string_view text) {
+  std::size_t count = 0;
+  ForEachCharacter(system, text, [&](std::size_t, std::size_t) { ++count; });
+  return count;
 }

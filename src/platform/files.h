@@ -30,6 +30,14 @@ struct FoundFile {
   std::uint32_t attributes = 0;
 };
 
+// Which file or folder a path names, alike for every spelling that reaches it: a short name, a
+// substituted drive, a junction, a share.
+struct FileIdentity {
+  std::uint32_t volumeSerial = 0;
+  std::uint64_t fileIndex = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // A file the C runtime opened for reading in text mode (fopen "rt").
 class TextFile {
  public:
@@ -51,6 +59,11 @@ class FileSystem {
   virtual std::uint32_t GetFileAttributes(const std::string& path) = 0;
   // SetFileAttributesA: the directory bit cannot be changed this way.
   virtual bool SetFileAttributes(const std::string& path, std::uint32_t attributes) = 0;
+
+  // CreateFileA asking for the attributes only, sharing everything (folders too), then
+  // GetFileInformationByHandle: the volume's serial number and the file index. None when the
+  // path cannot be opened.
+  virtual std::optional<FileIdentity> GetFileIdentity(const std::string& path) = 0;
 
   // FindFirstFileA and FindNextFileA: every entry whose name matches the last component of
   // `pattern` (with * and ?), in the folder the rest names. A search of a folder's "*" yields

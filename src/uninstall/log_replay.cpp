@@ -45,7 +45,8 @@ bool IsBareDrive(const std::string& folder) {
 // The shell's folders that a group's walk up must never take away, even when they are empty:
 // the start menu, its programs and startup folders and the desktop, of the user and of all
 // users, in lower case without a trailing backslash.
-std::vector<std::string> ProtectedShellFolders(platform::Registry& registry) {
+std::vector<std::string> ProtectedShellFolders(platform::Platform& platform) {
+  platform::Registry& registry = platform.registry;
   std::vector<std::string> folders;
   for (const char* name : {"Start Menu", "Programs", "Startup", "Desktop"}) {
     const std::string common = std::string("Common ") + name;
@@ -53,7 +54,7 @@ std::vector<std::string> ProtectedShellFolders(platform::Registry& registry) {
          {ReadRegistryString(registry, platform::kHkeyCurrentUser, kShellFoldersKey, name),
           ReadRegistryString(registry, platform::kHkeyLocalMachine, kShellFoldersKey, common)}) {
       std::string folder = LowerCase(path);
-      while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+      while (EndsWithCharacter(platform.system, folder, kSeparators)) {
         folder.pop_back();
       }
       if (!folder.empty()) {
@@ -105,7 +106,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
       platform.files.DeleteFile(record->argument);
     }
   }
-  const std::vector<std::string> shellFolders = ProtectedShellFolders(platform.registry);
+  const std::vector<std::string> shellFolders = ProtectedShellFolders(platform);
   log.Rewind();
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
@@ -115,7 +116,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
     std::string folder = record->argument;
     while (!folder.empty() && !IsBareDrive(folder) && !HoldsShellFolder(folder, shellFolders) &&
            platform.files.RemoveDirectory(folder)) {
-      folder = ParentFolder(folder);
+      folder = ParentFolder(platform.system, folder);
     }
   }
 }

@@ -2,23 +2,17 @@
 
 #include <cstddef>
 
+#include "engine/text.h"
+
 namespace {
 
 // The path buffer of the file search, terminator included.
 constexpr std::size_t kPathCapacity = 260;
 
-// The position after the pattern's last backslash, stepping by ANSI characters so that the
-// second byte of a double-byte character is not taken for one.
+// The position after the pattern's last backslash.
 std::size_t FolderPartLength(platform::System& system, const std::string& pattern) {
-  std::size_t length = 0;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (system.IsDBCSLeadByte(static_cast<unsigned char>(pattern[i])) && i + 1 < pattern.size()) {
-      ++i;
-    } else if (pattern[i] == '\\') {
-      length = i + 1;
-    }
-  }
-  return length;
+  const std::size_t last = FindLastCharacter(system, pattern, "\\");
+  return last == std::string::npos ? 0 : last + 1;
 }
 
 }  // namespace
@@ -26,7 +20,7 @@ std::size_t FolderPartLength(platform::System& system, const std::string& patter
 int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder,
                          const std::string& pattern) {
   std::string base = folder;
-  if (!base.empty() && base.back() != '\\' && base.back() != '/') {
+  if (!base.empty() && !EndsWithCharacter(platform.system, base, kSeparators)) {
     base += '\\';
   }
   const std::string search = base + pattern;

@@ -46,6 +46,12 @@ class Backend {
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   // Sets a variable of the running process's environment, as the runtime's _putenv does.
   virtual bool SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
+  // GetShortPathName: the path with each name spelled by its 8.3 alias where it has one; none
+  // when nothing lies there.
+  virtual std::optional<std::string> ShortPath(const std::string& path) = 0;
+  // Whether the ANSI code page of the calls is `codePage`: the simulated machine switches to
+  // it, Windows has it from the start of the process (Wine from its locale, LC_ALL).
+  virtual bool UseCodePage(unsigned codePage) = 0;
   // The shell link saved at the path; none when it cannot be loaded as one.
   virtual std::optional<SavedShortcut> ReadShortcut(const std::string& path) = 0;
 

@@ -318,3 +318,100 @@ TEST_F(FilesConformance, TextAppendAndReadRoundTrip) {
 }
 
 }  // namespace
+
+TEST_F(FilesConformance, TrailingDotsAndBlanksLeaveTheLastName) {
+  Write("b.dat", "b");
+  ASSERT_TRUE(files_.CreateDirectory(Path("sub.")));
+  EXPECT_EQ(Names(Path("sub*")), (std::vector<std::string>{"sub"}));
+
+  for (const char* spelling : {"b.dat ", "b.dat.", "b.dat. . ", "sub\\..\\b.dat."}) {
+    EXPECT_NE(files_.GetFileAttributes(Path(spelling)), kInvalidFileAttributes) << spelling;
+  }
+  // Before a separator one final dot goes, and blanks stay.
+  EXPECT_EQ(files_.GetFileAttributes(Path("sub.\\")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path("sub \\")), kInvalidFileAttributes);
+  // A last part of dots and blanks alone is no step up: it names the folder itself.
+  EXPECT_EQ(files_.GetFileAttributes(Path("sub\\.. ")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path("sub\\...")), kAttributeDirectory);
+
+  ASSERT_TRUE(files_.AppendText(Path("b.dat "), "+"));
+  EXPECT_EQ(backend_->ReadBytes(Path("b.dat")), "b+");
+  EXPECT_TRUE(files_.DeleteFile(Path("b.dat.")));
+  EXPECT_EQ(Names(Path("*")), (std::vector<std::string>{".", "..", "sub"}));
+}
+
+TEST_F(FilesConformance, ShortNamesAreMatchedByWildcardsAndReachTheSameFile) {
+  Write("page.html", "p");
+  ASSERT_TRUE(files_.CreateDirectory(Path("Long Folder Name")));
+  Write("Long Folder Name\\Readme File.txt", "r");
+
+  // The alias of "page.html" ends in ".HTM"; the search gives the long name.
+  EXPECT_EQ(Names(Path("*.htm")), (std::vector<std::string>{"page.html"}));
+  EXPECT_EQ(Names(Path("*.html")), (std::vector<std::string>{"page.html"}));
+
+  const std::string longPath = Path("Long Folder Name\\Readme File.txt");
+  const std::optional<std::string> shortPath = backend_->ShortPath(longPath);
+  ASSERT_TRUE(shortPath);
+  EXPECT_EQ(shortPath->find("Long Folder Name"), std::string::npos) << *shortPath;
+  EXPECT_EQ(files_.ReadWholeFile(*shortPath), "r");
+
+  const std::optional<platform::FileIdentity> identity = files_.GetFileIdentity(longPath);
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(files_.GetFileIdentity(*shortPath), identity);
+  EXPECT_EQ(files_.GetFileIdentity(Path("LONG folder name\\..\\Long Folder Name\\readme file.TXT")),
+            identity);
+  EXPECT_NE(files_.GetFileIdentity(Path("page.html")), identity);
+}
+
+TEST_F(FilesConformance, FileIdentityFollowsTheFileAndNotItsName) {
+  Write("a.txt", "a");
+  ASSERT_TRUE(files_.CreateDirectory(Path("dir")));
+  const std::optional<platform::FileIdentity> original = files_.GetFileIdentity(Path("a.txt"));
+  ASSERT_TRUE(original);
+
+  ASSERT_TRUE(files_.CopyFile(Path("a.txt"), Path("copy.txt"), true));
+  EXPECT_NE(files_.GetFileIdentity(Path("copy.txt")), original);
+  ASSERT_TRUE(files_.MoveFileEx(Path("a.txt"), Path("dir\\moved.txt"), 0));
+  EXPECT_EQ(files_.GetFileIdentity(Path("dir\\moved.txt")), original);
+  EXPECT_EQ(files_.GetFileIdentity(Path("a.txt")), std::nullopt);
+
+  // Folders have one too, and a read-only file still answers.
+  const std::optional<platform::FileIdentity> folder = files_.GetFileIdentity(Path("dir"));
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(files_.GetFileIdentity(Path("dir\\")), folder);
+  EXPECT_NE(folder, original);
+  ASSERT_TRUE(backend_->SetAttributes(Path("copy.txt"), kAttributeReadOnly));
+  EXPECT_TRUE(files_.GetFileIdentity(Path("copy.txt")));
+  EXPECT_EQ(original->volumeSerial, folder->volumeSerial);
+}
+
+// Run on Windows in a process whose ANSI code page is 932 (Wine: LC_ALL=ja_JP.UTF-8).
+TEST_F(FilesConformance, DoubleBytePathsAreTakenApartByCharacters) {
+  ASSERT_TRUE(backend_->UseCodePage(932)) << "the process's ANSI code page is not 932";
+  // Two characters whose second byte is the backslash's, and two that differ only in the
+  // letter case of their second byte.
+  const std::string yo = "\x97\x5C";
+  const std::string hyo = "\x95\x5C";
+  const std::string a = "\x83\x41";
+  const std::string ya = "\x83\x61";
+  const std::string folder = yo + hyo;
+
+  ASSERT_TRUE(files_.CreateDirectory(Path(folder)));
+  EXPECT_EQ(files_.GetFileAttributes(Path(folder)), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path(folder + "\\")), kAttributeDirectory);
+  EXPECT_EQ(files_.GetFileAttributes(Path(yo)), kInvalidFileAttributes);
+  EXPECT_EQ(Names(Path("*")), (std::vector<std::string>{".", "..", folder}));
+
+  ASSERT_TRUE(files_.AppendText(Path(folder + "\\" + a), "a"));
+  ASSERT_TRUE(files_.AppendText(Path(folder + "\\" + ya), "ya"));
+  EXPECT_EQ(Names(Path(folder + "\\*")), (std::vector<std::string>{".", "..", a, ya}));
+  // "?" stands for one character, whatever its bytes ("." is one too).
+  EXPECT_EQ(Names(Path(folder + "\\?")), (std::vector<std::string>{".", a, ya}));
+  EXPECT_EQ(files_.ReadWholeFile(Path(folder + "\\" + ya)), "ya");
+  EXPECT_EQ(files_.ReadWholeFile(Path(folder + "/" + a)), "a");
+
+  EXPECT_TRUE(files_.DeleteFile(Path(folder + "\\" + a)));
+  EXPECT_TRUE(files_.DeleteFile(Path(folder + "\\" + ya)));
+  EXPECT_TRUE(files_.RemoveDirectory(Path(folder + "\\")));
+  EXPECT_EQ(Names(Path("*")), (std::vector<std::string>{".", ".."}));
+}

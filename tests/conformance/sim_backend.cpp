@@ -40,6 +40,13 @@ class SimBackend final : public Backend {
     process_.SetEnvironmentVariable(name, value);
     return true;
   }
+  std::optional<std::string> ShortPath(const std::string& path) override {
+    return machine_.Files().ShortPath(path);
+  }
+  bool UseCodePage(unsigned codePage) override {
+    machine_.System().SetCodePage(codePage);
+    return true;
+  }
   std::optional<SavedShortcut> ReadShortcut(const std::string& path) override {
     const std::optional<sim::Shortcut> shortcut = machine_.ReadShortcut(path);
     if (!shortcut) {

@@ -60,6 +60,15 @@ class Win32Backend final : public Backend {
     return ::_putenv((name + "=" + value).c_str()) == 0;
   }
 
+  std::optional<std::string> ShortPath(const std::string& path) override {
+    char buffer[MAX_PATH];
+    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+      return std::nullopt;
+    }
+    return std::string(buffer, length);
+  }
+  bool UseCodePage(unsigned codePage) override { return ::GetACP() == codePage; }
   std::optional<SavedShortcut> ReadShortcut(const std::string& path) override {
     ::CoInitialize(nullptr);  // the program's shell links keep it initialised anyway
     void* object = nullptr;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/helpers.h"
 #include "platform/sim/machine.h"
 
@@ -117,25 +119,63 @@ TEST_F(HelpersTest, NormalizeFolderTextNeverTakesASecondByteForASeparator) {
   EXPECT_EQ(text, "Tools\\\x95");
 }
 
-TEST(CompleteFolderTest, AddsOneBackslashUnlessASeparatorEndsTheFolder) {
-  EXPECT_EQ(CompleteFolder("C:\\Program Files\\Pictavo 6"), "C:\\Program Files\\Pictavo 6\\");
-  EXPECT_EQ(CompleteFolder("C:\\Pictavo\\"), "C:\\Pictavo\\");
-  EXPECT_EQ(CompleteFolder("C:/Pictavo/"), "C:/Pictavo/");
-  EXPECT_EQ(CompleteFolder("C:"), "C:\\");
-  EXPECT_EQ(CompleteFolder(""), "\\");
+TEST_F(HelpersTest, CompleteFolderAddsOneBackslashUnlessASeparatorEndsTheFolder) {
+  struct Case {
+    unsigned codePage;
+    const char* folder;
+    const char* completed;
+  };
+  // "\x97\x5C" and "\x95\x5C" are two characters of code page 932 whose second byte is the
+  // backslash's.
+  for (const Case& c : std::vector<Case>{
+           {1252, "C:\\Program Files\\Pictavo 6", "C:\\Program Files\\Pictavo 6\\"},
+           {1252, "C:\\Pictavo\\", "C:\\Pictavo\\"},
+           {1252, "C:/Pictavo/", "C:/Pictavo/"},
+           {1252, "C:", "C:\\"},
+           {1252, "", "\\"},
+           {1252, "C:\\\x97\x5C", "C:\\\x97\x5C"},
+           {932, "C:\\\x97\x5C", "C:\\\x97\x5C\\"},
+           {932, "C:\\\x97\x5C\\", "C:\\\x97\x5C\\"},
+       }) {
+    machine_.System().SetCodePage(c.codePage);
+    EXPECT_EQ(CompleteFolder(platform_.system, c.folder), c.completed)
+        << c.folder << " in " << c.codePage;
+  }
 }
 
-TEST(ParentFolderTest, DropsTheLastComponent) {
-  EXPECT_EQ(ParentFolder(std::nullopt), "");
-  EXPECT_EQ(ParentFolder("C:\\Program Files\\Pictavo 6"), "C:\\Program Files");
-  EXPECT_EQ(ParentFolder("C:\\Program Files\\Pictavo 6\\"), "C:\\Program Files");
-  EXPECT_EQ(ParentFolder("Tools\\Pictavo 6\\Pictavo 6.lnk"), "Tools\\Pictavo 6");
-  EXPECT_EQ(ParentFolder("Pictavo 6.lnk"), "");
-  EXPECT_EQ(ParentFolder("\\Pictavo 6.lnk"), "");
-  EXPECT_EQ(ParentFolder("C:\\"), "");
-  EXPECT_EQ(ParentFolder("C:\\a"), "C:");
-  EXPECT_EQ(ParentFolder(""), "");
-  EXPECT_EQ(ParentFolder("\\"), "");
+TEST_F(HelpersTest, ParentFolderDropsTheLastComponent) {
+  EXPECT_EQ(ParentFolder(platform_.system, std::nullopt), "");
+  struct Case {
+    unsigned codePage;
+    const char* path;
+    const char* parent;
+  };
+  for (const Case& c : std::vector<Case>{
+           {1252, "C:\\Program Files\\Pictavo 6", "C:\\Program Files"},
+           {1252, "C:\\Program Files\\Pictavo 6\\", "C:\\Program Files"},
+           {1252, "Tools\\Pictavo 6\\Pictavo 6.lnk", "Tools\\Pictavo 6"},
+           {1252, "Pictavo 6.lnk", ""},
+           {1252, "\\Pictavo 6.lnk", ""},
+           {1252, "C:\\", ""},
+           {1252, "C:\\a", "C:"},
+           {1252, "", ""},
+           {1252, "\\", ""},
+           {1252,
+            "C:\\a\\\x97\x5C"
+            "b",
+            "C:\\a\\\x97"},
+           {932,
+            "C:\\a\\\x97\x5C"
+            "b",
+            "C:\\a"},
+           {932, "C:\\Tools\\\x95\x5C", "C:\\Tools"},
+           {932, "C:\\\x97\x5C\x92\xE8\x95\x5C\\Pictavo 6\\", "C:\\\x97\x5C\x92\xE8\x95\x5C"},
+           {932, "C:\\\x97\x5C\\\x95\x5C", "C:\\\x97\x5C"},
+       }) {
+    machine_.System().SetCodePage(c.codePage);
+    EXPECT_EQ(ParentFolder(platform_.system, std::string(c.path)), c.parent)
+        << c.path << " in " << c.codePage;
+  }
 }
 
 TEST(Wow64QueryTest, AnswersFromTheEntryLookedUpAtStartUp) {

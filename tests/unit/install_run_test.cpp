@@ -31,7 +31,7 @@ class InstallRunTest : public ::testing::Test {
     sim::Process& process = machine_.StartProcess({kSetup, {}, {}});
     std::vector<std::string> all = {kSetup};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    ApplyInstallSwitches(process.GetPlatform().files, all, options);
+    ApplyInstallSwitches(process.GetPlatform(), all, options);
     return options;
   }
 
@@ -51,11 +51,11 @@ TEST_F(InstallRunTest, SwitchesFollowTheirLetterCaseRules) {
 TEST_F(InstallRunTest, InstdirNeedsItsExactNameAnExistingFolderAndAValue) {
   machine_.Files().CreateFolders("E:\\Apps");
   sim::Process& process = machine_.StartProcess({kSetup, {}, {}});
-  platform::FileSystem& files = process.GetPlatform().files;
+  platform::Platform& platform = process.GetPlatform();
   SetupOptions options;
   auto candidate = [&](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), kSetup);
-    return ApplyInstallSwitches(files, arguments, options);
+    return ApplyInstallSwitches(platform, arguments, options);
   };
   EXPECT_EQ(candidate({"-instdir", "E:\\Apps\\"}), "E:\\Apps");
   EXPECT_EQ(candidate({"-instdir", "E:\\Apps/"}), "E:\\Apps");

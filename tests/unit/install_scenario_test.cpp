@@ -46,8 +46,8 @@ class InstallScenarioTest : public ::testing::Test {
     return options;
   }
 
-  void Uninstall() {
-    RunProgram(machine_, std::string(kFolder) + "\\PictvUnInst.exe", {"-s"});
+  void Uninstall(const std::string& folder = kFolder) {
+    RunProgram(machine_, folder + "\\PictvUnInst.exe", {"-s"});
     ASSERT_EQ(machine_.Processes().back()->Spec().arguments.at(0), "-delself");
     std::optional<SetupProgram> program;
     machine_.Processes().back()->Run([&](platform::Platform& platform) {
@@ -122,6 +122,59 @@ TEST_F(InstallScenarioTest, UpdateIntoAnotherGroupClearsTheEarlierGroupAndObsole
   const std::string log =
       machine_.Files().ReadFile(std::string(kFolder) + "\\PictvUnInst.log").value();
   EXPECT_EQ(log.find(programs + "\\Pictavo 6\\"), std::string::npos) << log;
+}
+
+// In code page 932 the second byte of "予" (97 5C) and of "表" (95 5C) is the backslash's.
+TEST_F(InstallScenarioTest, DoubleByteInstallFolderHoldsEveryFileAndGoesWithTheRemoval) {
+  machine_.System().SetCodePage(932);
+  const std::string folder = "C:\\Program Files\\\x97\x5C\x92\xE8\x95\x5C";
+  machine_.Files().CreateFolders(folder);
+  const std::vector<std::string> before = machine_.Snapshot();
+
+  RunProgram(machine_, std::string(kDist) + "\\setup.exe", {"-s", "-instdir", folder});
+
+  sim::FileSystem& files = machine_.Files();
+  for (const char* name : {"Pictv6.exe", "readme.txt", "Samples\\two.dat"}) {
+    EXPECT_EQ(files.ReadFile(folder + "\\" + name),
+              files.ReadFile(std::string(kDist) + "\\" + name))
+        << name;
+  }
+  EXPECT_EQ(files.ReadFile(folder + "\\PictvUnInst.exe"), "setup.exe");
+  // Nothing beside the folder: no folder of its first byte, no file with its name glued on.
+  for (const std::string& path : files.AllPaths()) {
+    if (path.rfind("C:\\Program Files\\", 0) == 0 && path != "C:\\Program Files\\") {
+      EXPECT_EQ(path.rfind("C:\\Program Files\\\x97\x5C\x92\xE8\x95\x5C\\", 0), 0u) << path;
+    }
+  }
+  EXPECT_EQ(
+      machine_.Registry().GetString(kHkeyLocalMachine, "SOFTWARE\\Corvantis\\Pictavo 6", "Path"),
+      folder);
+
+  Uninstall(folder);
+  machine_.Reboot();
+  files.CreateFolders(folder);  // the removal takes the folder the user had made
+  EXPECT_EQ(machine_.Snapshot(), before);
+}
+
+// The install folder reached through another spelling: its files are the distribution's own,
+// and copying one onto itself would delete it first.
+TEST_F(InstallScenarioTest, InstallFromTheInstallFolderUnderAnotherSpellingKeepsEveryFile) {
+  Install(NewInstallation());
+  sim::FileSystem& files = machine_.Files();
+  files.SubstituteDrive('P', "C:\\Program Files");
+  const std::string folder = kFolder;
+  for (const std::string& uninstaller :
+       {files.ShortPath(folder + "\\PictvUnInst.exe").value(),
+        std::string("P:\\Pictavo 6\\PictvUnInst.exe"),
+        std::string("c:\\PROGRAM FILES\\.\\pictavo 6.\\PictvUnInst.exe")}) {
+    const std::vector<std::string> before = files.Snapshot();
+    RunProgram(machine_, uninstaller, {"-install", "-s"});
+    for (const char* name : {"Pictv6.exe", "Pictv6Man.chm", "readme.txt", "HomePage.url",
+                             "PictvUnInst.exe", "Samples\\one.dat"}) {
+      EXPECT_TRUE(files.Exists(folder + "\\" + name)) << uninstaller << ": " << name;
+    }
+    EXPECT_EQ(files.ReadFile(folder + "\\Pictv6.exe"), "product") << uninstaller;
+  }
 }
 
 }  // namespace

@@ -150,6 +150,24 @@ TEST_F(ShortcutsTest, UnsavedShortcutsGetNoRecordAndNoMessage) {
   EXPECT_TRUE(machine_.GetUser().Boxes().empty());
 }
 
+TEST_F(ShortcutsTest, ShortcutPathLimitCountsCharactersNotBytes) {
+  machine_.System().SetCodePage(932);
+  const std::string desktop = Folder(kHkeyCurrentUser, "Desktop");
+  std::string fits;  // 150 characters in 300 bytes
+  for (int i = 0; i < 150; ++i) {
+    fits += "\x83\x41";
+  }
+  const std::string tooLong = fits + fits;
+  EXPECT_EQ(
+      CreateShellLink(app_, options_, "C:\\P\\a.exe", desktop + "\\" + fits + ".lnk", std::nullopt),
+      kShortcutSaved);
+  EXPECT_LT(CreateShellLink(app_, options_, "C:\\P\\a.exe", desktop + "\\" + tooLong + ".lnk",
+                            std::nullopt),
+            0);
+  EXPECT_EQ(AppendedRecords(),
+            (std::vector<std::string>{"Shell Link: " + desktop + "\\" + fits + ".lnk"}));
+}
+
 TEST_F(ShortcutsTest, ReinstallSavesOverTheOldShortcutsAndLogsThemAgain) {
   CreateProductShortcuts(app_, options_);
   CreateProductShortcuts(app_, options_);

@@ -24,7 +24,9 @@ std::uint64_t NextNodeId() {
 struct FileSystem::Node {
   std::uint64_t id = NextNodeId();  // what a hold names: it stays through a rename
   InUse inUse = InUse::None;
-  std::string name;  // as written when it was created
+  std::string name;       // as written when it was created
+  std::string shortName;  // the 8.3 alias the volume made; empty when the name is one already
+  char drive = 0;         // the volume's letter
   bool folder = false;
   std::uint32_t attributes = 0;  // as stored: never the directory or the "normal" bit
   std::string bytes;
@@ -54,29 +56,67 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
-// Windows compares names by upper-casing them; only ASCII letters are folded here.
-std::string Fold(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+// The characters of a text: a lead byte of the code page and the byte after it are one.
+std::vector<std::string> Characters(const std::string& text, const LeadByte& leadByte) {
+  std::vector<std::string> characters;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length =
+        leadByte && leadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    characters.push_back(text.substr(i, length));
+    i += length;
+  }
+  return characters;
+}
+
+// Windows compares names by upper-casing them; only ASCII letters are folded here, and never
+// the second byte of a double-byte character.
+std::string Fold(const std::string& name, const LeadByte& leadByte) {
+  std::string folded;
+  for (std::string character : Characters(name, leadByte)) {
+    if (character.size() == 1) {
+      character[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(character[0])));
+    }
+    folded += character;
   }
   return folded;
 }
 
-bool IsValidName(const std::string& name) {
-  return !name.empty() && name.find_first_of("<>:\"/\\|?*") == std::string::npos;
+bool IsValidName(const std::string& name, const LeadByte& leadByte) {
+  if (name.empty()) {
+    return false;
+  }
+  for (const std::string& character : Characters(name, leadByte)) {
+    if (character.size() == 1 &&
+        std::string_view("<>:\"/\\|?*").find(character[0]) != std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
 }
 
-bool GlobMatch(const std::string& pattern, const std::string& name) {
+// Where the separators of a path are, stepping by characters.
+std::vector<std::size_t> SeparatorPositions(const std::string& path, const LeadByte& leadByte) {
+  std::vector<std::size_t> positions;
+  std::size_t at = 0;
+  for (const std::string& character : Characters(path, leadByte)) {
+    if (character.size() == 1 && IsSeparator(character[0])) {
+      positions.push_back(at);
+    }
+    at += character.size();
+  }
+  return positions;
+}
+
+bool GlobMatch(const std::vector<std::string>& pattern, const std::vector<std::string>& name) {
   std::size_t p = 0;
   std::size_t n = 0;
   std::size_t starPattern = std::string::npos;
   std::size_t starName = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+    if (p < pattern.size() && (pattern[p] == "?" || pattern[p] == name[n])) {
       ++p;
       ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    } else if (p < pattern.size() && pattern[p] == "*") {
       starPattern = p++;
       starName = n;
     } else if (starPattern != std::string::npos) {
@@ -86,10 +126,51 @@ bool GlobMatch(const std::string& pattern, const std::string& name) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') {
+  while (p < pattern.size() && pattern[p] == "*") {
     ++p;
   }
   return p == pattern.size();
+}
+
+// Whether a name is its own 8.3 alias: up to eight characters, a dot and up to three more, of
+// the characters an alias may hold, in any letter case.
+bool IsShortName(const std::string& name) {
+  const std::size_t dot = name.find('.');
+  const std::size_t baseLength = dot == std::string::npos ? name.size() : dot;
+  if (baseLength == 0 || baseLength > 8 ||
+      (dot != std::string::npos && (name.size() - dot - 1 > 3 || name.size() - dot - 1 == 0 ||
+                                    name.find('.', dot + 1) != std::string::npos))) {
+    return false;
+  }
+  for (const char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c != '.' &&
+        (byte >= 0x80 || !(std::isalnum(byte) || std::string_view("!#$%&'()-@^_`{}~").find(c) !=
+                                                     std::string_view::npos))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What an alias keeps of a long name's part: letters upper-cased, characters an alias cannot
+// hold as "_", blanks and dots left out.
+std::string AliasPart(const std::string& part, const LeadByte& leadByte) {
+  std::string alias;
+  for (const std::string& character : Characters(part, leadByte)) {
+    const unsigned char byte = static_cast<unsigned char>(character[0]);
+    if (character == " " || character == ".") {
+      continue;
+    }
+    if (character.size() == 1 && byte < 0x80 &&
+        (std::isalnum(byte) ||
+         std::string_view("!#$%&'()-@^_`{}~").find(character[0]) != std::string_view::npos)) {
+      alias += static_cast<char>(std::toupper(byte));
+    } else {
+      alias += '_';
+    }
+  }
+  return alias;
 }
 
 class SimTextFile final : public platform::TextFile {
@@ -153,17 +234,21 @@ class SimTextFile final : public platform::TextFile {
 
 }  // namespace
 
-bool MatchesWildcard(const std::string& pattern, const std::string& name) {
-  const std::string foldedPattern = Fold(pattern);
-  const std::string foldedName = Fold(name);
+bool MatchesWildcard(const std::string& pattern, const std::string& name,
+                     const LeadByte& leadByte) {
+  std::vector<std::string> foldedPattern = Characters(Fold(pattern, leadByte), leadByte);
+  const std::vector<std::string> foldedName = Characters(Fold(name, leadByte), leadByte);
   if (GlobMatch(foldedPattern, foldedName)) {
     return true;
   }
   // Windows lets a final ".*" match the end of a name that has no extension.
   const std::size_t size = foldedPattern.size();
-  return size >= 2 && foldedPattern.compare(size - 2, 2, ".*") == 0 &&
-         foldedName.find('.') == std::string::npos &&
-         GlobMatch(foldedPattern.substr(0, size - 2), foldedName);
+  if (size < 2 || foldedPattern[size - 2] != "." || foldedPattern[size - 1] != "*" ||
+      std::find(foldedName.begin(), foldedName.end(), ".") != foldedName.end()) {
+    return false;
+  }
+  foldedPattern.resize(size - 2);
+  return GlobMatch(foldedPattern, foldedName);
 }
 
 FileSystem::FileSystem() {
@@ -194,25 +279,120 @@ FileSystem::Location FileSystem::Resolve(const std::string& path) const {
     return location;
   }
 
+  const std::vector<std::size_t> separators = SeparatorPositions(path, leadByte_);
+  location.trailingSeparator =
+      path.size() > start && !separators.empty() && separators.back() + 1 == path.size();
   std::size_t position = start;
+  auto next = std::lower_bound(separators.begin(), separators.end(), start);
   while (position < path.size()) {
-    std::size_t end = position;
-    while (end < path.size() && !IsSeparator(path[end])) {
-      ++end;
-    }
-    const std::string component = path.substr(position, end - position);
+    const std::size_t end = next == separators.end() ? path.size() : *next++;
+    std::string component = path.substr(position, end - position);
+    position = end + 1;
     if (component == "..") {
       if (!location.components.empty()) {
         location.components.pop_back();
       }
-    } else if (!component.empty() && component != ".") {
+      continue;
+    }
+    if (component == ".") {
+      continue;
+    }
+    // Before a separator a name loses one final dot; at the end of the path every final dot
+    // and blank goes, so "b.dat " names "b.dat" and "sub." names "sub".
+    if (end < path.size()) {
+      if (!component.empty() && component.back() == '.') {
+        component.pop_back();
+      }
+    } else {
+      component.erase(component.find_last_not_of(". ") + 1);
+    }
+    if (!component.empty()) {
       location.components.push_back(component);
     }
-    position = end + 1;
   }
-  location.trailingSeparator = path.size() > start && IsSeparator(path.back());
   location.valid = true;
+  Substitute(location);
+  SpellAliasesOut(location);
   return location;
+}
+
+void FileSystem::Substitute(Location& location) const {
+  const auto substitute = substitutes_.find(location.drive);
+  if (substitute == substitutes_.end()) {
+    return;
+  }
+  std::vector<std::string> components = substitute->second.components;
+  components.insert(components.end(), location.components.begin(), location.components.end());
+  location.drive = substitute->second.drive;
+  location.components = std::move(components);
+}
+
+void FileSystem::SpellAliasesOut(Location& location) const {
+  const auto drive = drives_.find(location.drive);
+  if (drive == drives_.end()) {
+    return;
+  }
+  const Node* node = drive->second.get();
+  for (std::string& component : location.components) {
+    if (!node->folder) {
+      return;
+    }
+    const std::string folded = Fold(component);
+    auto child = node->children.find(folded);
+    if (child == node->children.end()) {
+      child = std::find_if(node->children.begin(), node->children.end(), [&](const auto& entry) {
+        return entry.second && !entry.second->shortName.empty() &&
+               entry.second->shortName == folded;
+      });
+      if (child == node->children.end()) {
+        return;
+      }
+      component = child->second->name;
+    }
+    node = child->second.get();
+  }
+}
+
+std::string FileSystem::Fold(const std::string& name) const {
+  return sim::Fold(name, leadByte_);
+}
+
+bool FileSystem::IsValidName(const std::string& name) const {
+  return sim::IsValidName(name, leadByte_);
+}
+
+std::unique_ptr<FileSystem::Node> FileSystem::NewNode(const Node& parent,
+                                                      const std::string& name) const {
+  auto node = std::make_unique<Node>();
+  node->name = name;
+  node->drive = parent.drive;
+  node->shortName = AliasFor(parent, name);
+  return node;
+}
+
+std::string FileSystem::AliasFor(const Node& parent, const std::string& name) const {
+  if (IsShortName(name) || withoutAliases_.count(parent.drive) != 0) {
+    return {};
+  }
+  const std::size_t dot = name.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0 && dot + 1 < name.size();
+  const std::string base = AliasPart(hasExtension ? name.substr(0, dot) : name, leadByte_);
+  const std::string extension =
+      hasExtension ? AliasPart(name.substr(dot + 1), leadByte_).substr(0, 3) : std::string();
+  for (unsigned number = 1;; ++number) {
+    const std::string tail = "~" + std::to_string(number);
+    std::string alias = (base.empty() ? std::string("_") : base).substr(0, 8 - tail.size()) + tail;
+    if (!extension.empty()) {
+      alias += "." + extension;
+    }
+    const bool taken =
+        std::any_of(parent.children.begin(), parent.children.end(), [&](const auto& entry) {
+          return entry.first == alias || (entry.second && entry.second->shortName == alias);
+        });
+    if (!taken) {
+      return alias;
+    }
+  }
 }
 
 FileSystem::Node* FileSystem::Find(const Location& location) const {
@@ -270,13 +450,16 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
   // A drive's root has no "." and ".." entries; every other folder has both.
   if (location.components.size() > 1) {
     for (const char* dots : {".", ".."}) {
-      if (MatchesWildcard(mask, dots)) {
+      if (MatchesWildcard(mask, dots, leadByte_)) {
         found.push_back({dots, platform::kAttributeDirectory});
       }
     }
   }
   for (const auto& [folded, child] : folder->children) {
-    if (MatchesWildcard(mask, child->name)) {
+    // Where the volume makes 8.3 aliases, a pattern matches them too: "*.htm" finds
+    // "page.html" through "PAGE~1.HTM".
+    if (MatchesWildcard(mask, child->name, leadByte_) ||
+        (!child->shortName.empty() && MatchesWildcard(mask, child->shortName, leadByte_))) {
       found.push_back({child->name, child->Reported()});
     }
   }
@@ -293,8 +476,7 @@ bool FileSystem::CreateDirectory(const std::string& path) {
   if (slot) {
     return false;
   }
-  slot = std::make_unique<Node>();
-  slot->name = location.components.back();
+  slot = NewNode(*parent, location.components.back());
   slot->folder = true;
   return true;
 }
@@ -347,8 +529,7 @@ bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   }
   auto& slot = parent->children[Fold(location.components.back())];
   if (!slot) {
-    slot = std::make_unique<Node>();
-    slot->name = location.components.back();
+    slot = NewNode(*parent, location.components.back());
   } else if (slot->folder || (slot->attributes & platform::kAttributeReadOnly) || Busy(*slot)) {
     return false;
   }
@@ -372,6 +553,7 @@ void FileSystem::AddDrive(char letter) {
   if (!root) {
     root = std::make_unique<Node>();
     root->name = std::string(1, drive) + ":";
+    root->drive = drive;
     root->folder = true;
   }
 }
@@ -395,8 +577,7 @@ FileSystem::Node& FileSystem::Lay(const std::string& path, bool folder) {
     }
     auto& slot = node->children[Fold(component)];
     if (!slot) {
-      slot = std::make_unique<Node>();
-      slot->name = component;
+      slot = NewNode(*node, component);
       slot->folder = folder || !last;
       slot->attributes = slot->folder ? 0 : std::uint32_t{platform::kAttributeArchive};
     }
@@ -531,6 +712,52 @@ std::optional<std::string> FileSystem::SpelledPath(const std::string& path) cons
   return spelled;
 }
 
+std::optional<std::string> FileSystem::ShortPath(const std::string& path) const {
+  const Location location = Resolve(path);
+  if (!Find(location)) {
+    return std::nullopt;
+  }
+  const Node* node = drives_.at(location.drive).get();
+  std::string spelled = node->name + "\\";
+  for (std::size_t i = 0; i < location.components.size(); ++i) {
+    node = node->children.at(Fold(location.components[i])).get();
+    spelled += (i > 0 ? "\\" : "") + (node->shortName.empty() ? node->name : node->shortName);
+  }
+  return spelled;
+}
+
+void FileSystem::SetShortNames(char drive, bool made) {
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
+  if (made) {
+    withoutAliases_.erase(letter);
+  } else {
+    withoutAliases_.insert(letter);
+  }
+}
+
+void FileSystem::SubstituteDrive(char letter, const std::string& folder) {
+  const Location location = Resolve(folder);
+  const Node* node = Find(location);
+  if (!node || !node->folder) {
+    throw ScriptError("no folder to substitute a drive for: " + folder);
+  }
+  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (drives_.count(drive) != 0) {
+    throw ScriptError(std::string("the drive exists already: ") + drive);
+  }
+  substitutes_[drive] = {location.drive, location.components};
+}
+
+std::optional<platform::FileIdentity> FileSystem::GetFileIdentity(const std::string& path) {
+  const Node* node = Find(Resolve(path));
+  if (!node) {
+    return std::nullopt;
+  }
+  // Each volume has a serial number of its own; the node's id stays through renames, as a
+  // file index does.
+  return platform::FileIdentity{0x5EC70000u + static_cast<unsigned char>(node->drive), node->id};
+}
+
 bool FileSystem::Busy(const Node& node) const {
   if (node.inUse != InUse::None) {
     return true;
@@ -610,8 +837,7 @@ bool FileSystem::CopyFile(const std::string& existing, const std::string& target
       return false;
     }
   } else {
-    slot = std::make_unique<Node>();
-    slot->name = location.components.back();
+    slot = NewNode(*parent, location.components.back());
   }
   slot->bytes = source->bytes;
   slot->attributes = source->attributes;
@@ -671,6 +897,8 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
   std::unique_ptr<Node> moving = std::move(fromParent->children[fromKey]);
   fromParent->children.erase(fromKey);
   moving->name = to.components.back();
+  moving->shortName.clear();  // not to be taken for a sibling's while the new one is made
+  moving->shortName = AliasFor(*toParent, moving->name);
   toParent->children[toKey] = std::move(moving);
   return true;
 }
@@ -736,8 +964,7 @@ std::string FileSystem::GetTempFileName(const std::string& folder, const std::st
     }
     auto& slot = parent->children[Fold(location.components.back())];
     if (!slot) {
-      slot = std::make_unique<Node>();
-      slot->name = location.components.back();
+      slot = NewNode(*parent, location.components.back());
       slot->attributes = platform::kAttributeArchive;
       return path;
     }
@@ -796,7 +1023,7 @@ std::pair<std::size_t, std::size_t> FindSection(const std::vector<std::string>& 
                                                 const std::string& section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::optional<std::string> name = SectionName(lines[i]);
-    if (name && Fold(*name) == Fold(Trim(section))) {
+    if (name && Fold(*name, {}) == Fold(Trim(section), {})) {
       std::size_t end = i + 1;
       while (end < lines.size() && !SectionName(lines[end])) {
         ++end;
@@ -890,8 +1117,7 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
   }
   if (!node) {
     auto& slot = parent->children[Fold(location.components.back())];
-    slot = std::make_unique<Node>();
-    slot->name = location.components.back();
+    slot = NewNode(*parent, location.components.back());
     node = slot.get();
   }
   node->bytes = JoinLines(text);

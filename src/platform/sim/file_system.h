@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@
 #include "platform/version.h"
 
 namespace sim {
+
+// Whether a byte begins a double-byte character in the machine's ANSI code page.
+using LeadByte = std::function<bool(unsigned char)>;
 
 // How much a program that holds a file open lets others do with it.
 enum class InUse {
@@ -40,6 +44,7 @@ class FileSystem final : public platform::FileSystem {
 
   // platform::FileSystem, as the program sees it.
   std::uint32_t GetFileAttributes(const std::string& path) override;
+  std::optional<platform::FileIdentity> GetFileIdentity(const std::string& path) override;
   std::vector<platform::FoundFile> FindFiles(const std::string& pattern) override;
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
@@ -92,6 +97,15 @@ class FileSystem final : public platform::FileSystem {
   // The full path of what lies there with every name as the disk spells it, a drive's root as
   // "C:\"; none when nothing lies there.
   std::optional<std::string> SpelledPath(const std::string& path) const;
+  // The same path with every name that has an 8.3 alias spelled by it (GetShortPathName); none
+  // when nothing lies there.
+  std::optional<std::string> ShortPath(const std::string& path) const;
+
+  // Volumes make an 8.3 alias for every name that is not one, as NTFS does by default; a
+  // volume without them (as NTFS can be set up) matches and finds by the long names only.
+  void SetShortNames(char drive, bool made);
+  // subst: the drive letter names the folder, whose files are then reached by either path.
+  void SubstituteDrive(char letter, const std::string& folder);
 
   // A program holds the file open: the knob stays on the file when it is renamed, and is
   // dropped at a reboot. Throws sim::ScriptError for a missing file.
@@ -124,6 +138,8 @@ class FileSystem final : public platform::FileSystem {
   // Whether the user may change what the system does at its start (the delayed operations lie
   // in the machine's registry); asked besides RefuseDelayedOperations.
   void SetDelayedOperationsAllowedSource(std::function<bool()> source);
+  // The code page's lead bytes, by which paths are taken apart into characters.
+  void SetLeadByteSource(LeadByte leadByte) { leadByte_ = std::move(leadByte); }
 
   // Processes: each has a current folder of its own, starting at `startFolder` when that is a
   // folder, else where the machine's is. While running, its program file is in use (not
@@ -162,6 +178,12 @@ class FileSystem final : public platform::FileSystem {
   };
 
   Location Resolve(const std::string& path) const;
+  void Substitute(Location& location) const;
+  void SpellAliasesOut(Location& location) const;
+  std::string Fold(const std::string& name) const;
+  bool IsValidName(const std::string& name) const;
+  std::unique_ptr<Node> NewNode(const Node& parent, const std::string& name) const;
+  std::string AliasFor(const Node& parent, const std::string& name) const;
   const Context& Current() const;
   bool Busy(const Node& node) const;
   bool BusyTree(const Node& node, const Location& location) const;
@@ -181,6 +203,13 @@ class FileSystem final : public platform::FileSystem {
   std::function<std::string()> windowsFolder_;
   std::function<std::string()> tempFolder_;
   std::function<bool()> delayedAllowed_;
+  LeadByte leadByte_;
+  struct SubstitutedFolder {
+    char drive;
+    std::vector<std::string> components;
+  };
+  std::map<char, SubstitutedFolder> substitutes_;
+  std::set<char> withoutAliases_;
 };
 
 // Answers from the version each simulated file carries.
@@ -193,8 +222,10 @@ class FileVersions final : public platform::VersionResources {
   FileSystem& files_;
 };
 
-// Wildcard matching of FindFirstFile: * and ?, letter case ignored, and a pattern ending in
-// ".*" also matches names without a dot (so "*.*" matches every name).
-bool MatchesWildcard(const std::string& pattern, const std::string& name);
+// Wildcard matching of FindFirstFile: * and ? (one character, a double-byte one too), letter
+// case ignored, and a pattern ending in ".*" also matches names without a dot (so "*.*"
+// matches every name).
+bool MatchesWildcard(const std::string& pattern, const std::string& name,
+                     const LeadByte& leadByte = {});
 
 }  // namespace sim

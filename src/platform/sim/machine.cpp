@@ -525,6 +525,13 @@ std::uint32_t Process::FilesFacility::GetFileAttributes(const std::string& path)
   SIM_AS_PROCESS;
   return Files().GetFileAttributes(path);
 }
+
+std::optional<platform::FileIdentity> Process::FilesFacility::GetFileIdentity(
+    const std::string& path) {
+  SIM_AS_PROCESS;
+  return Files().GetFileIdentity(path);
+}
+
 bool Process::FilesFacility::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
   SIM_AS_PROCESS;
   return Files().SetFileAttributes(path, attributes);
@@ -675,6 +682,7 @@ Machine::Machine()
         LayDownProfile(registry, sid);
       }) {
   files_.SetWindowsFolderSource([this] { return system_.GetWindowsDirectory(); });
+  files_.SetLeadByteSource([this](unsigned char byte) { return system_.IsDBCSLeadByte(byte); });
   files_.SetDelayedOperationsAllowedSource(
       [this] { return !registry_.RefusesLocalMachineWrites(); });
   files_.SetTempFolderSource(

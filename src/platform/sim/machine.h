@@ -198,6 +198,7 @@ class Process {
    public:
     explicit FilesFacility(sim::Process& owner) : owner_(owner) {}
     std::uint32_t GetFileAttributes(const std::string& path) override;
+    std::optional<platform::FileIdentity> GetFileIdentity(const std::string& path) override;
     bool SetFileAttributes(const std::string& path, std::uint32_t attributes) override;
     std::vector<platform::FoundFile> FindFiles(const std::string& pattern) override;
     bool CreateDirectory(const std::string& path) override;

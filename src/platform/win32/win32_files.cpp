@@ -184,6 +184,26 @@ std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& pat
   return bytes;
 }
 
+std::optional<platform::FileIdentity> Win32FileSystem::GetFileIdentity(const std::string& path) {
+  // Backup semantics open folders as well; no access right beyond the attributes is needed, so
+  // a file that another program holds open still answers.
+  HANDLE handle = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = ::GetFileInformationByHandle(handle, &information) != FALSE;
+  ::CloseHandle(handle);
+  if (!known) {
+    return std::nullopt;
+  }
+  return platform::FileIdentity{
+      information.dwVolumeSerialNumber,
+      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+}
+
 bool Win32FileSystem::AppendText(const std::string& path, const std::string& text) {
   std::FILE* file = std::fopen(path.c_str(), "at");
   if (file == nullptr) {

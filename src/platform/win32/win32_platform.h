@@ -70,6 +70,7 @@ class Win32FileSystem final : public FileSystem {
                                   const std::string& file) override;
   std::unique_ptr<TextFile> OpenTextFile(const std::string& path) override;
   std::optional<std::string> ReadWholeFile(const std::string& path) override;
+  std::optional<platform::FileIdentity> GetFileIdentity(const std::string& path) override;
   bool AppendText(const std::string& path, const std::string& text) override;
 };
 
