@@ -386,7 +386,7 @@ TEST_F(FilesConformance, FileIdentityFollowsTheFileAndNotItsName) {
 }
 
 // Run on Windows in a process whose ANSI code page is 932 (Wine: LC_ALL=ja_JP.UTF-8).
-TEST_F(FilesConformance, DoubleBytePathsAreTakenApartByCharacters) {
+TEST_F(FilesConformance, CodePage932PathsAreTakenApartByCharacters) {
   ASSERT_TRUE(backend_->UseCodePage(932)) << "the process's ANSI code page is not 932";
   // Two characters whose second byte is the backslash's, and two that differ only in the
   // letter case of their second byte.

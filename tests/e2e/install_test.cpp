@@ -407,5 +407,156 @@ TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) 
   EXPECT_TRUE(gone) << copy << " survives the restart";
 }
 
+// Sets an environment variable for the programs started while it lives.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value) : name_(name) {
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedVariable() { unsetenv(name_); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+};
+
+// Removes what a test laid down outside its own folder, however the test ends.
+struct RemovedAtEnd {
+  fs::path path;
+  ~RemovedAtEnd() {
+    std::error_code error;
+    fs::remove_all(path, error);
+  }
+};
+
+// The distribution as a CD brings it: read-only files, a manifest that begins with a folder
+// record and ends in Ctrl-Z. Beside the product folder lies a planted "Pictavo.exe", where an
+// unquoted start of the product would find it. Then the installed uninstaller is started
+// through the short name of its folder, and the removal's hand-over meets an uninstaller file
+// held open for a while.
+TEST_F(InstallTest, ReadOnlyMediaPlantedProgramShortNamesAndAHeldUninstaller) {
+  const fs::path cd = CopyDistribution("cd");
+  const std::string manifest = ReadAll(cd / "PictvUnInst.log");
+  WriteAll(cd / "PictvUnInst.log", "Make Dir: Extras\r\n" + manifest + "\x1A");
+  for (const auto& entry : fs::recursive_directory_iterator(cd)) {
+    if (entry.is_regular_file()) {
+      fs::permissions(entry.path(),
+                      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                      fs::perm_options::remove);
+    }
+  }
+  const RemovedAtEnd planted{install_.parent_path() / "Pictavo.exe"};
+  fs::copy_file(bench().setupExe.parent_path() / "Pictv6.exe", planted.path);
+
+  const std::optional<int> code = RunSetup(cd, {"-s", "-runafter"});
+  ASSERT_TRUE(code.has_value()) << "the silent setup did not end";
+  ASSERT_EQ(*code, 0);
+
+  EXPECT_TRUE(fs::is_directory(install_ / "Extras")) << "the first folder record made nothing";
+  const std::string log = ReadAll(install_ / "PictvUnInst.log");
+  EXPECT_EQ(log.find('\x1A'), std::string::npos) << "the installed log keeps its Ctrl-Z";
+  EXPECT_NE(log.find("\r\nMade Dir: " + groupWin_ + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\r\nShell Link: " + desktopLinkWin_ + "\r\n"), std::string::npos) << log;
+
+  bool started = false;
+  for (int attempt = 0; attempt < 100 && !started; ++attempt) {
+    started = !OfKind(Uiauto({"procs", "--image", "Pictv6.exe"}).records, "process").empty();
+    if (!started) {
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  EXPECT_TRUE(started) << "the product was not started";
+  EXPECT_TRUE(OfKind(Uiauto({"procs", "--image", "Pictavo.exe"}).records, "process").empty())
+      << "the planted program ran instead of the product";
+  RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
+  RunWindows({"taskkill", "/f", "/im", "Pictavo.exe"});
+
+  // The installed uninstaller installs from its own folder: every file is its own source.
+  const UiResult shortPath = Uiauto({"shortpath", installWin_ + "\\PictvUnInst.exe"});
+  const std::vector<UiRecord> shortRecords = OfKind(shortPath.records, "shortpath");
+  ASSERT_EQ(shortRecords.size(), 1u) << shortPath.err;
+  const std::string uninstaller = shortRecords[0].Get("path");
+  ASSERT_EQ(uninstaller.find("Pictavo 6"), std::string::npos) << uninstaller;
+  const std::string program = ReadAll(install_ / "Pictv6.exe");
+  setup_ = std::make_unique<WindowsProcess>(uninstaller, std::vector<std::string>{"-install", "-s"},
+                                            install_);
+  ASSERT_TRUE(setup_->WaitForExit(60s).has_value()) << "the install run did not end";
+  for (const char* name : {"Pictv6.exe", "Pictv6Man.chm", "readme.txt", "HomePage.url",
+                           "PictvUnInst.exe", "Samples/harbour.pvs"}) {
+    EXPECT_TRUE(fs::exists(install_ / name)) << name << " is gone";
+  }
+  EXPECT_EQ(ReadAll(install_ / "Pictv6.exe"), program);
+
+  // The uninstaller's file stays held for three seconds, past the hand-over's written pause.
+  const fs::path marker = folder() / "held";
+  WindowsProcess hold(bench().uiautoExe.string(),
+                      {"hold", installWin_ + "\\PictvUnInst.exe", "--path", WindowsPath(marker),
+                       "--timeout", "3000"},
+                      folder());
+  for (int attempt = 0; attempt < 200 && !fs::exists(marker); ++attempt) {
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_TRUE(fs::exists(marker)) << "the uninstaller's file is not held";
+  setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
+                                            std::vector<std::string>{"-s"}, install_);
+  ASSERT_TRUE(setup_->WaitForExit(30s).has_value()) << "the uninstaller did not hand over";
+  EXPECT_EQ(hold.WaitForExit(20s), 0);
+  bool removed = false;
+  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
+    removed = !fs::exists(install_);
+    if (!removed) {
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  EXPECT_TRUE(removed) << "the product folder stays behind";
+  EXPECT_FALSE(fs::exists(group_)) << "the program group stays behind";
+  EXPECT_FALSE(fs::exists(desktopLink_));
+}
+
+// In code page 932 the second byte of "予" and "表" is the backslash's. Wine takes the code page
+// from the locale; the host names the files in UTF-8.
+TEST_F(InstallTest, DoubleByteInstallFolderInCodePage932) {
+  const std::string name = "\xE4\xBA\x88\xE5\xAE\x9A\xE8\xA1\xA8";  // 予定表 in UTF-8
+  const fs::path programFiles = install_.parent_path();
+  const RemovedAtEnd chosen{programFiles / name};
+  fs::create_directory(chosen.path);
+  const FolderState before = SnapshotFolder(programFiles);
+  const std::string folderWin = WindowsPath(programFiles) + "\\" + name;
+  const ScopedVariable japanese("LC_ALL", "ja_JP.UTF-8");
+
+  const std::optional<int> code = RunSetup(dist_, {"-s", "-instdir", folderWin});
+  ASSERT_TRUE(code.has_value()) << "the silent setup did not end";
+  ASSERT_EQ(*code, 0);
+  for (const char* file :
+       {"Pictv6.exe", "PictvUnInst.exe", "PictvUnInst.log", "readme.txt", "Samples/harbour.pvs"}) {
+    EXPECT_TRUE(fs::exists(chosen.path / file)) << file << " is not in the chosen folder";
+  }
+  // Nothing beside the chosen folder: no folder of a part of its name, no file glued to it.
+  FolderState after = SnapshotFolder(programFiles);
+  for (auto entry = after.begin(); entry != after.end();) {
+    entry = entry->first.rfind(name + "/", 0) == 0 ? after.erase(entry) : std::next(entry);
+  }
+  after[name] = before.at(name);
+  EXPECT_EQ(after, before);
+
+  setup_ = std::make_unique<WindowsProcess>(folderWin + "\\PictvUnInst.exe",
+                                            std::vector<std::string>{"-s"}, chosen.path);
+  ASSERT_TRUE(setup_->WaitForExit(30s).has_value()) << "the uninstaller did not hand over";
+  bool removed = false;
+  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
+    removed = !fs::exists(chosen.path);
+    if (!removed) {
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  EXPECT_TRUE(removed) << "the chosen folder stays behind";
+  FolderState left = SnapshotFolder(programFiles);
+  FolderState expected = before;
+  expected.erase(name);
+  EXPECT_EQ(left, expected);
+  EXPECT_FALSE(fs::exists(group_)) << "the program group stays behind";
+}
+
 }  // namespace
 }  // namespace e2e

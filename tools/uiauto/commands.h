@@ -58,4 +58,7 @@ int DumpDialogs(const Options& options);
 
 int ReadShortcut(const Options& options);
 
+int HoldFile(const Options& options);
+int ShortPath(const Options& options);
+
 }  // namespace uiauto

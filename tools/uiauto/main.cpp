@@ -32,6 +32,9 @@ constexpr wchar_t kUsage[] =
     L"  strings   MODULE                     string table of a module loaded as data\n"
     L"  dialogs   MODULE                     dialog templates of a module loaded as data\n"
     L"  shortcut  FILE                       a shortcut's target, working folder, arguments\n"
+    L"  hold      FILE [--path MARKER]       holds the file open (others may only read it) for\n"
+    L"                                       --timeout MS; writes MARKER once it holds\n"
+    L"  shortpath FILE                       the path with its 8.3 aliases\n"
     L"\n"
     L"FILTER: --hwnd H --title TEXT --class NAME --pid P --image NAME|PATH --include-hidden\n"
     L"CONTROL: --id N and/or --text TEXT (\"&Yes\" also matches \"Yes\"); a visible one first\n"
@@ -157,6 +160,8 @@ const Command kCommands[] = {
     {L"strings", uiauto::DumpStrings, 0, true, true},
     {L"dialogs", uiauto::DumpDialogs, 0, true, true},
     {L"shortcut", uiauto::ReadShortcut, 0, true, true},
+    {L"hold", uiauto::HoldFile, 0, true, true},
+    {L"shortpath", uiauto::ShortPath, 0, true, true},
 };
 
 }  // namespace
