@@ -196,6 +196,46 @@ TEST_F(DeploymentTest, PatternCreatesTheTargetAndItsAncestorsOnlyWhenSomethingMa
   EXPECT_FALSE(files().Exists(target + "\\c.txt"));
 }
 
+// What a record matches is the volume's answer: an 8.3 alias matches too where the volume makes
+// them, final dots and blanks leave a name, and a double-byte name is one name.
+TEST_F(DeploymentTest, RecordsMatchWhatTheVolumeMatches) {
+  struct Case {
+    bool shortNames;
+    std::vector<std::string> installed;
+  };
+  for (const Case& c : {Case{true, {"Extras\\", "notes.txt", "page.htm", "page.html"}},
+                        Case{false, {"Extras\\", "notes.txt", "page.htm"}}}) {
+    sim::Machine machine;
+    machine.Files().SetShortNames('C', c.shortNames);
+    for (const char* name : {"page.htm", "page.html", "notes.txt"}) {
+      machine.Files().WriteFile(Src(name), name);
+    }
+    platform::Platform& platform = machine.StartProcess({Src("setup.exe"), {}, {}}).GetPlatform();
+    machine.Files().WriteFile(
+        Src("PictvUnInst.log"),
+        "File Copy: *.htm\r\nFile Copy: notes.txt. \r\nMake Dir: Extras.\r\n");
+    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"));
+    std::vector<std::string> installed;
+    for (const std::string& path : machine.Files().AllPaths()) {
+      if (path.rfind(Dst(""), 0) == 0 && path.size() > Dst("").size()) {
+        installed.push_back(path.substr(Dst("").size()));
+      }
+    }
+    EXPECT_EQ(installed, c.installed) << "short names: " << c.shortNames;
+  }
+
+  // "表" ends in the backslash's byte: the pattern's folder part ends before it.
+  machine_.System().SetCodePage(932);
+  files().WriteFile(Src("sub\\\x95\x5C"
+                        "a.dat"),
+                    "a");
+  files().CreateFolders(Dst("sub"));
+  Deploy("File Copy: sub\\\x95\x5C*.dat\r\n");
+  EXPECT_EQ(Read(Dst("sub\\\x95\x5C"
+                     "a.dat")),
+            "a");
+}
+
 TEST_F(DeploymentTest, SubfolderPartCopiesIntoThatSubfolderOnlyWhenItExists) {
   files().WriteFile(Src("Samples\\one.png"), "1");
   files().WriteFile(Src("Samples\\two.png"), "2");

@@ -201,3 +201,41 @@ TEST(SimWildcardTest, MatchesAsFindFirstFileDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// NTFS's own aliases (Wine makes hashed ones), and substituted drives, which Wine lacks.
+TEST(SimAliasesTest, AliasesAreNumberedThenHashedAndSubstitutedDrivesReachTheSameFiles) {
+  sim::Machine machine;
+  sim::FileSystem& files = machine.Files();
+  for (int i = 1; i <= 6; ++i) {
+    files.WriteFile("C:\\Long Names\\Picture number " + std::to_string(i) + ".jpeg", "x");
+  }
+  files.WriteFile("C:\\Long Names\\short.txt", "s");
+  EXPECT_EQ(files.ShortPath("C:\\Long Names\\Picture number 1.jpeg"), "C:\\LONGNA~1\\PICTUR~1.JPE");
+  EXPECT_EQ(files.ShortPath("C:\\Long Names\\Picture number 4.jpeg"), "C:\\LONGNA~1\\PICTUR~4.JPE");
+  const std::string fifth = files.ShortPath("C:\\Long Names\\Picture number 5.jpeg").value();
+  EXPECT_EQ(fifth.substr(0, 14), "C:\\LONGNA~1\\PI") << fifth;
+  EXPECT_EQ(fifth.substr(fifth.size() - 6), "~1.JPE") << fifth;
+  EXPECT_NE(files.ShortPath("C:\\Long Names\\Picture number 6.jpeg"), fifth);
+  EXPECT_EQ(files.ShortPath("C:\\Long Names\\short.txt"), "C:\\LONGNA~1\\short.txt");
+  EXPECT_EQ(files.ReadFile("c:\\longna~1\\pictur~4.jpe"), "x");
+
+  // A renamed file gets the alias its new name calls for; a moved one keeps its identity.
+  platform::Platform& platform = machine.StartProcess({"C:\\setup.exe", {}, {}}).GetPlatform();
+  const auto identity = platform.files.GetFileIdentity("C:\\LONGNA~1\\PICTUR~1.JPE");
+  ASSERT_TRUE(platform.files.MoveFileEx("C:\\Long Names\\Picture number 1.jpeg",
+                                        "C:\\Long Names\\Another picture.jpeg", 0));
+  EXPECT_EQ(files.ShortPath("C:\\Long Names\\Another picture.jpeg"), "C:\\LONGNA~1\\ANOTHE~1.JPE");
+  EXPECT_EQ(platform.files.GetFileIdentity("C:\\Long Names\\Another picture.jpeg"), identity);
+
+  files.SubstituteDrive('P', "C:\\Long Names");
+  EXPECT_EQ(platform.files.GetFileIdentity("P:\\ANOTHE~1.JPE"), identity);
+  EXPECT_EQ(platform.files.GetFileIdentity("P:\\..\\..\\Another picture.jpeg"), identity);
+  ASSERT_TRUE(platform.files.CopyFile("P:\\short.txt", "P:\\copy.txt", true));
+  EXPECT_EQ(files.ReadFile("C:\\Long Names\\copy.txt"), "s");
+  EXPECT_THROW(files.SubstituteDrive('C', "C:\\Long Names"), sim::ScriptError);
+  EXPECT_THROW(files.SubstituteDrive('Q', "C:\\Missing"), sim::ScriptError);
+}
+
+}  // namespace

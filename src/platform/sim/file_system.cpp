@@ -379,9 +379,19 @@ std::string FileSystem::AliasFor(const Node& parent, const std::string& name) co
   const std::string base = AliasPart(hasExtension ? name.substr(0, dot) : name, leadByte_);
   const std::string extension =
       hasExtension ? AliasPart(name.substr(dot + 1), leadByte_).substr(0, 3) : std::string();
+  const std::string stem = base.empty() ? std::string("_") : base;
+  std::uint32_t hash = 0x811C9DC5u;
+  for (const char c : name) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 0x01000193u;
+  }
   for (unsigned number = 1;; ++number) {
+    // As NTFS does: four numbered tries, then two letters and a hash of the name, so that a
+    // folder of many similar names does not try every number.
+    char hashed[16];
+    std::snprintf(hashed, sizeof hashed, "%04X~1", (hash + number) & 0xFFFF);
     const std::string tail = "~" + std::to_string(number);
-    std::string alias = (base.empty() ? std::string("_") : base).substr(0, 8 - tail.size()) + tail;
+    std::string alias =
+        number <= 4 ? stem.substr(0, 8 - tail.size()) + tail : stem.substr(0, 2) + hashed;
     if (!extension.empty()) {
       alias += "." + extension;
     }
