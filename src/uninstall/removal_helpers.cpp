@@ -15,10 +15,23 @@ std::size_t FolderPartLength(platform::System& system, const std::string& patter
   return last == std::string::npos ? 0 : last + 1;
 }
 
+// Takes read-only and hidden away, when set, so that the file can be deleted. True when
+// something was taken away.
+bool ClearProtection(platform::FileSystem& files, const std::string& path,
+                     std::uint32_t attributes) {
+  constexpr std::uint32_t kProtection = platform::kAttributeReadOnly | platform::kAttributeHidden;
+  if ((attributes & kProtection) == 0) {
+    return false;
+  }
+  files.SetFileAttributes(path, attributes & ~kProtection);
+  return true;
+}
+
 }  // namespace
 
 int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder,
                          const std::string& pattern) {
+  platform::FileSystem& files = platform.files;
   std::string base = folder;
   if (!base.empty() && !EndsWithCharacter(platform.system, base, kSeparators)) {
     base += '\\';
@@ -27,20 +40,30 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
   if (search.size() >= kPathCapacity) {
     return 0;
   }
+  // A record that names one file needs no search: the deletion itself tells whether it was
+  // there, and only a refused one asks for the attributes. Neither byte of a wildcard can be
+  // the second byte of a double-byte character.
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    if (files.DeleteFile(search)) {
+      return 1;
+    }
+    const std::uint32_t attributes = files.GetFileAttributes(search);
+    return attributes != platform::kInvalidFileAttributes &&
+                   ClearProtection(files, search, attributes) && files.DeleteFile(search)
+               ? 1
+               : 0;
+  }
   const std::string prefix = base + pattern.substr(0, FolderPartLength(platform.system, pattern));
   int deleted = 0;
-  for (const platform::FoundFile& found : platform.files.FindFiles(search)) {
+  for (const platform::FoundFile& found : files.FindFiles(search)) {
     const std::string path = prefix + found.name;
     // A path that would not fit the buffer is never built, so it is never touched.
     if (path.size() >= kPathCapacity) {
       continue;
     }
-    const std::uint32_t attributes = platform.files.GetFileAttributes(path);
-    if (attributes != platform::kInvalidFileAttributes) {
-      platform.files.SetFileAttributes(
-          path, attributes & ~(platform::kAttributeReadOnly | platform::kAttributeHidden));
-    }
-    if (platform.files.DeleteFile(path)) {
+    // The search gave the attributes already: only a read-only or hidden file needs them set.
+    ClearProtection(files, path, found.attributes);
+    if (files.DeleteFile(path)) {
       ++deleted;
     }
   }

@@ -40,6 +40,37 @@ TEST_F(RemovalHelpersTest, PatternDeletesMatchingFilesReadOnlyAndHiddenOnes) {
   EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat"), 0);
 }
 
+// A record naming one file is deleted without a search, with the same outcome.
+TEST_F(RemovalHelpersTest, PlainNamesDeleteTheirFileWhateverItsAttributes) {
+  struct Case {
+    const char* record;
+    int deleted;
+  };
+  Write("plain.dat");
+  Write("locked.dat");
+  Write("hidden.dat");
+  Write("Samples\\Long sample name.dat");
+  machine_.Files().CreateFolders(std::string(kFolder) + "\\Folder.dat");
+  machine_.Files().SetAttributes(std::string(kFolder) + "\\locked.dat",
+                                 platform::kAttributeReadOnly | platform::kAttributeHidden);
+  machine_.Files().SetAttributes(std::string(kFolder) + "\\hidden.dat", platform::kAttributeHidden);
+  for (const Case& c : std::vector<Case>{{"PLAIN.dat", 1},
+                                         {"locked.dat", 1},
+                                         {"hidden.dat ", 1},
+                                         {"Samples\\LONGSA~1.DAT", 1},
+                                         {"missing.dat", 0},
+                                         {"Folder.dat", 0}}) {
+    EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, c.record), c.deleted) << c.record;
+  }
+  std::vector<std::string> left;
+  for (const std::string& path : machine_.Files().AllPaths()) {
+    if (path.rfind(std::string(kFolder) + "\\", 0) == 0 && path.size() > sizeof kFolder) {
+      left.push_back(path.substr(std::string(kFolder).size() + 1));
+    }
+  }
+  EXPECT_EQ(left, (std::vector<std::string>{"Folder.dat\\", "Samples\\"}));
+}
+
 TEST_F(RemovalHelpersTest, SubFolderPartLimitsTheSearchToThatFolder) {
   Write("x.dat");
   Write("Samples\\x.dat");
