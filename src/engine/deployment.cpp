@@ -31,8 +31,7 @@ std::string TrimStart(std::string_view text) {
   return std::string(text);
 }
 
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  const std::uint32_t attributes = files.GetFileAttributes(path);
+bool IsFileAttributes(std::uint32_t attributes) {
   return attributes != platform::kInvalidFileAttributes &&
          (attributes & platform::kAttributeDirectory) == 0;
 }
@@ -132,11 +131,11 @@ bool LibraryNameStaysInside(const std::string& spec) {
   return StaysInsideFolder(rename ? rename->fileName : spec);
 }
 
-}  // namespace
-
-bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
-                     const std::string& sourceFolder, const std::string& targetFolder,
-                     const std::optional<std::string>& targetName) {
+// CopyInstallFile, where a search may have told the source's attributes already.
+bool DeployFile(platform::Platform& platform, const std::string& fileName,
+                const std::string& sourceFolder, const std::string& targetFolder,
+                const std::optional<std::string>& targetName,
+                std::optional<std::uint32_t> sourceAttributes) {
   platform::FileSystem& files = platform.files;
   const std::string source = CompleteFolder(platform.system, sourceFolder);
   const std::string target = CompleteFolder(platform.system, targetFolder);
@@ -147,13 +146,19 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
 
   const std::string sourcePath = source + fileName;
   // A folder is no file to copy; going on would set a same-named target folder aside.
-  if (!IsFile(files, sourcePath)) {
+  if (!IsFileAttributes(sourceAttributes ? *sourceAttributes
+                                         : files.GetFileAttributes(sourcePath))) {
     return false;
   }
   const std::string targetPath = target + (targetName ? *targetName : fileName);
   // The source itself, under another spelling: deleting the target below would delete the
   // only copy.
   if (SamePath(platform.system, sourcePath, targetPath)) {
+    return true;
+  }
+  // Most targets are new: a copy that leaves an existing target alone settles them in one
+  // call, and only a refusal takes the steps below, which look again.
+  if (files.CopyFile(sourcePath, targetPath, true)) {
     return true;
   }
   const bool targetExists = PathExists(files, targetPath);
@@ -201,9 +206,15 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
   return CopyOver(files, sourcePath, targetPath);
 }
 
-namespace {
 constexpr std::size_t kRewriteBuffer = 4096;
+
 }  // namespace
+
+bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
+                     const std::string& sourceFolder, const std::string& targetFolder,
+                     const std::optional<std::string>& targetName) {
+  return DeployFile(platform, fileName, sourceFolder, targetFolder, targetName, std::nullopt);
+}
 
 void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder) {
   platform::FileSystem& files = platform.files;
@@ -243,7 +254,7 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
     if (entry.name == "." || entry.name == "..") {
       continue;
     }
-    if (!CopyInstallFile(platform, entry.name, copyFrom, copyTo, std::nullopt)) {
+    if (!DeployFile(platform, entry.name, copyFrom, copyTo, std::nullopt, entry.attributes)) {
       break;
     }
     ++copied;
