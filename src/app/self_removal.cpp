@@ -11,11 +11,11 @@
 namespace {
 
 constexpr std::size_t kPathCapacity = 260;
-constexpr unsigned kHandOverPause = 1000;
-// A busy machine may keep the handing-over uninstaller, and with it its file, longer than the
-// pause: its file is tried again this often, up to this long in all.
-constexpr unsigned kHandOverRetry = 100;
+// The handing-over uninstaller holds its file until it has ended, which a busy machine may put
+// off: its end is waited for this long at most. When it cannot be waited for (it has gone
+// already, or cannot be opened), its file is tried this often instead, as long.
 constexpr unsigned kHandOverLimit = 10000;
+constexpr unsigned kHandOverRetry = 20;
 
 // The runtime joins the arguments with blanks, so a path with a blank or a tab is quoted.
 std::string QuotedIfNeeded(const std::string& path) {
@@ -58,14 +58,20 @@ void HandOverToTempCopy(CSetupApp& app) {
 
 void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   platform::Platform& platform = app.GetPlatform();
-  // The uninstaller that handed over must have ended before its file can be deleted.
-  platform.process.Sleep(kHandOverPause);
+  unsigned waited = 0;
+  const platform::KernelHandle uninstaller =
+      platform.session.OpenParentProcess(platform::kSynchronize);
+  if (uninstaller != platform::kNoHandle) {
+    if (!platform.session.WaitForProcessEnd(uninstaller, kHandOverLimit)) {
+      waited = kHandOverLimit;
+    }
+    platform.session.CloseHandle(uninstaller);
+  }
   DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
 
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
-  for (unsigned waited = kHandOverPause;
-       !platform.files.DeleteFile(uninstallerPath) && PathExists(platform.files, uninstallerPath) &&
-       waited < kHandOverLimit;
+  for (; !platform.files.DeleteFile(uninstallerPath) &&
+         PathExists(platform.files, uninstallerPath) && waited < kHandOverLimit;
        waited += kHandOverRetry) {
     platform.process.Sleep(kHandOverRetry);
   }

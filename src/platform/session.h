@@ -74,6 +74,9 @@ class Session {
   // OpenProcess with `access`, the handle not inheritable: kNoHandle when no process has that
   // id (an ended one may keep it while a handle holds it) or the rights are refused.
   virtual KernelHandle OpenProcess(unsigned id, std::uint32_t access) = 0;
+  // OpenProcess on the process that started this one: kNoHandle when it is gone. Its id may
+  // belong to a later process by then, which started after this one and is not taken for it.
+  virtual KernelHandle OpenParentProcess(std::uint32_t access) = 0;
   // TerminateProcess: the process ends with `exitCode`, without its own shutdown. Needs
   // kProcessTerminate.
   virtual bool TerminateProcess(KernelHandle process, unsigned exitCode) = 0;

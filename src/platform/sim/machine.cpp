@@ -478,6 +478,7 @@ bool Process::ProcessFacility::CreateProcess(const std::string& application,
   }
   sim::Process& child = machine.StartProcess(std::move(spec));
   child.commandLine_ = commandLine;
+  child.parentId_ = owner_.id_;
   machine.created_.push_back({owner_.id_, commandLine, workingFolder, &child});
   return true;
 }
@@ -510,6 +511,7 @@ void Process::ProcessFacility::StartReplacingProcess(const std::string& program,
   }
   sim::Process& successor = owner_.machine_.StartProcess(std::move(spec));
   successor.commandLine_ = commandLine;
+  successor.parentId_ = owner_.id_;
   owner_.successor_ = &successor;
   throw ProcessExit{0};
 }

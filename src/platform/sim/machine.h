@@ -257,6 +257,7 @@ class Process {
     bool PostMessage(platform::WindowHandle window, unsigned message, std::uintptr_t wParam,
                      std::intptr_t lParam) override;
     unsigned CurrentProcessId() override;
+    platform::KernelHandle OpenParentProcess(std::uint32_t access) override;
     platform::KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
     bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     bool WaitForProcessEnd(platform::KernelHandle process, unsigned milliseconds) override;
@@ -296,6 +297,7 @@ class Process {
   bool ended_ = false;
   bool inOwnCode_ = false;  // inside Run's main or Launch's startUp
   bool refusesOpening_ = false;
+  unsigned parentId_ = 0;  // the process that started it; 0 for the test's own starts
   unsigned long long slept_ = 0;
   unsigned long long waited_ = 0;
   Process* successor_ = nullptr;

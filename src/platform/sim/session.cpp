@@ -472,6 +472,10 @@ KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t ac
   return kernel.Open(owner_, found->second, access);
 }
 
+KernelHandle Process::SessionFacility::OpenParentProcess(std::uint32_t access) {
+  return owner_.parentId_ == 0 ? kNoHandle : OpenProcess(owner_.parentId_, access);
+}
+
 bool Process::SessionFacility::TerminateProcess(KernelHandle process, unsigned exitCode) {
   if (!Live()) {
     return false;

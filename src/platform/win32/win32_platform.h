@@ -181,6 +181,7 @@ class Win32Session final : public Session {
   bool PostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
                    std::intptr_t lParam) override;
   unsigned CurrentProcessId() override;
+  KernelHandle OpenParentProcess(std::uint32_t access) override;
   KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
   bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
   bool WaitForProcessEnd(KernelHandle process, unsigned milliseconds) override;

@@ -1,4 +1,6 @@
 #include <windows.h>
+// tlhelp32.h needs the types of windows.h.
+#include <tlhelp32.h>
 // The platform door names its operations after the calls; keep the header's A/W macros off them.
 #undef CreateMutex
 #undef PostMessage
@@ -156,6 +158,43 @@ unsigned Win32Session::CurrentProcessId() {
 
 KernelHandle Win32Session::OpenProcess(unsigned id, std::uint32_t access) {
   return reinterpret_cast<KernelHandle>(::OpenProcess(access, FALSE, id));
+}
+
+KernelHandle Win32Session::OpenParentProcess(std::uint32_t access) {
+  const DWORD self = ::GetCurrentProcessId();
+  DWORD parent = 0;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return kNoHandle;
+  }
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot, &entry); more && parent == 0;
+       more = ::Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == self) {
+      parent = entry.th32ParentProcessID;
+    }
+  }
+  ::CloseHandle(snapshot);
+  if (parent == 0) {
+    return kNoHandle;
+  }
+  HANDLE process = ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent);
+  if (process == nullptr) {
+    return kNoHandle;
+  }
+  // Once opened, the process cannot change; a process that started after this one got the
+  // id of the parent that has ended.
+  FILETIME started{};
+  FILETIME ownStart{};
+  FILETIME unused[3];
+  if (!::GetProcessTimes(process, &started, &unused[0], &unused[1], &unused[2]) ||
+      !::GetProcessTimes(::GetCurrentProcess(), &ownStart, &unused[0], &unused[1], &unused[2]) ||
+      ::CompareFileTime(&started, &ownStart) > 0) {
+    ::CloseHandle(process);
+    return kNoHandle;
+  }
+  return reinterpret_cast<KernelHandle>(process);
 }
 
 bool Win32Session::TerminateProcess(KernelHandle process, unsigned exitCode) {
