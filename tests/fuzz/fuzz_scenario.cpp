@@ -1,7 +1,6 @@
 #include "fuzz_scenario.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <iterator>
 #include <optional>
