@@ -9,6 +9,10 @@ FuzzInput SplitFuzzInput(std::string_view bytes) {
   }
   input.switches = static_cast<std::uint8_t>(bytes.front());
   bytes.remove_prefix(1);
+  if (!bytes.empty()) {
+    input.moreSwitches = static_cast<std::uint8_t>(bytes.front());
+    bytes.remove_prefix(1);
+  }
 
   std::vector<std::string_view> sections;
   while (sections.size() < 3) {

@@ -1,4 +1,4 @@
-// How the fuzzer's bytes become one machine's worth of untrusted text: a leading byte of
+// How the fuzzer's bytes become one machine's worth of untrusted text: two leading bytes of
 // switches, then the distribution's manifest, the installed logs and extra distribution files,
 // parted by a marker line.
 #pragma once
@@ -15,7 +15,7 @@ namespace fuzz {
 // the mutator to insert from the dictionary.
 inline constexpr std::string_view kSectionMarker = "\n--8<--\n";
 
-// The leading byte, one bit each.
+// The first byte, one bit each.
 enum Switch : std::uint8_t {
   // An earlier installation is registered, with the second section as its installed log: the
   // run is an update, which replays that log before deploying.
@@ -34,8 +34,21 @@ enum Switch : std::uint8_t {
   kReadOnlyManifest = 0x80,
 };
 
+// The second byte: what holds the earlier installation's files, and how it was registered.
+enum MoreSwitch : std::uint8_t {
+  // The earlier installation's product program runs: its file can be renamed, not deleted.
+  kProductRunning = 0x01,
+  // The product program is held without any sharing: not even renamed.
+  kProductLocked = 0x02,
+  // The earlier installation is found by its App Paths entry only, without its Path value.
+  kRegisteredByAppPathOnly = 0x04,
+  // Operations at the next start cannot be recorded, so WININIT.INI takes them.
+  kDelayedOperationsRefused = 0x08,
+};
+
 struct FuzzInput {
   std::uint8_t switches = 0;
+  std::uint8_t moreSwitches = 0;
   std::string manifest;                     // the distribution's PictvUnInst.log
   std::optional<std::string> installedLog;  // the earlier installation's PictvUnInst.log
   std::optional<std::string> olderLog;      // install.log in the install folder

@@ -174,7 +174,11 @@ bool LineAllowed(const std::string& line, const AllowedPlaces& places) {
   }
   // "path [attributes]..." for a folder or a file; a name may hold " [" itself.
   const std::size_t attributes = line.rfind(" [");
-  return attributes != std::string::npos && FileAllowed(line.substr(0, attributes), places);
+  if (attributes == std::string::npos) {
+    return false;
+  }
+  const std::string path = line.substr(0, attributes);
+  return FileAllowed(path, places) || Normal(path) == Normal(places.restartFile);
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> lines) {
@@ -186,12 +190,15 @@ std::vector<std::string> Sorted(std::vector<std::string> lines) {
 // product of the company, and files and folders an escaping record could reach: a sibling
 // folder whose name begins like the install folder's, an empty folder, a shortcut outside the
 // shell folders and another program's group.
-void LayDownTheMachine(sim::Machine& machine, std::uint8_t switches) {
-  if (switches & kWindows64) {
+void LayDownTheMachine(sim::Machine& machine, const FuzzInput& input) {
+  if (input.switches & kWindows64) {
     machine.System().SetWindows64Bit(true);
   }
-  if (switches & kDoubleByteCodePage) {
+  if (input.switches & kDoubleByteCodePage) {
     machine.System().SetCodePage(932);
+  }
+  if (input.moreSwitches & kDelayedOperationsRefused) {
+    machine.Files().RefuseDelayedOperations(true);
   }
   sim::Registry& registry = machine.Registry();
   registry.AddUser(kSecondUser);
@@ -255,7 +262,9 @@ void LayDownTheEarlierInstallation(sim::Machine& machine, const FuzzInput& input
   sim::Registry& registry = machine.Registry();
   if (input.switches & kExistingInstallation) {
     const bool allUsers = !(input.switches & kCurrentUserInstallation);
-    registry.SetString(kHkeyLocalMachine, kProductKey, "Path", folder);
+    if (!(input.moreSwitches & kRegisteredByAppPathOnly)) {
+      registry.SetString(kHkeyLocalMachine, kProductKey, "Path", folder);
+    }
     registry.SetString(kHkeyLocalMachine, kProductKey, "AllUsers", allUsers ? "B" : "A");
     registry.SetString(kHkeyLocalMachine, kAppPathKey, "", folder + "\\Pictv6.exe");
     registry.SetString(kHkeyLocalMachine, kUninstallKey, "UninstallString",
@@ -266,6 +275,11 @@ void LayDownTheEarlierInstallation(sim::Machine& machine, const FuzzInput& input
     files.WriteFile(folder + "\\Pictv6.exe", "earlier product");
     files.SetFileVersion(folder + "\\Pictv6.exe",
                          platform::FixedFileVersion{0x00060014, 0x00000000});
+    if (input.moreSwitches & kProductLocked) {
+      files.SetInUse(folder + "\\Pictv6.exe", sim::InUse::NotRenamable);
+    } else if (input.moreSwitches & kProductRunning) {
+      files.SetInUse(folder + "\\Pictv6.exe", sim::InUse::NotDeletable);
+    }
     const std::string group =
         registry
             .GetString(allUsers ? kHkeyLocalMachine : kHkeyCurrentUser, kShellFolders,
@@ -303,6 +317,9 @@ void Check(sim::Machine& machine, const std::vector<std::string>& before,
   for (const std::string& change : ChangesOutside(before, machine.Snapshot(), places)) {
     problems.push_back(stage + ", changed outside the product's places: " + change);
   }
+  for (const std::string& entry : RestartEntriesOutside(machine, places)) {
+    problems.push_back(stage + ", WININIT.INI reaches outside the product's places: " + entry);
+  }
   if (const std::size_t open = machine.Registry().OpenHandles(); open != 0) {
     problems.push_back(stage + ", registry handles left open: " + std::to_string(open));
   }
@@ -314,6 +331,7 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
                             const std::vector<std::string>& groupNames) {
   AllowedPlaces places;
   places.installFolder = installFolder;
+  places.restartFile = machine.System().GetWindowsDirectory() + "\\WININIT.INI";
   sim::Registry& registry = machine.Registry();
   std::vector<std::pair<platform::RegistryKey, std::string>> shellFolders = {
       {kHkeyLocalMachine, kShellFolders}};
@@ -373,9 +391,24 @@ std::vector<std::string> ChangesOutside(std::vector<std::string> before,
   return changes;
 }
 
+std::vector<std::string> RestartEntriesOutside(sim::Machine& machine, const AllowedPlaces& places) {
+  std::vector<std::string> outside;
+  const auto entries = machine.Files().ProfileSection(places.restartFile, "rename");
+  if (!entries) {
+    return outside;
+  }
+  for (const auto& [target, source] : *entries) {
+    const bool deletes = Lower(target) == "nul";
+    if (!FileAllowed(source, places) || (!deletes && !FileAllowed(target, places))) {
+      outside.push_back(target + "=" + source);
+    }
+  }
+  return outside;
+}
+
 std::vector<std::string> RunScenario(const FuzzInput& input) {
   sim::Machine machine;
-  LayDownTheMachine(machine, input.switches);
+  LayDownTheMachine(machine, input);
   LayDownTheDistribution(machine, input);
   const bool elsewhere = input.switches & kFolderWithBlanksAndAccents;
   const std::string folder = elsewhere ? kAccentFolder : kDefaultFolder;

@@ -17,6 +17,9 @@ namespace fuzz {
 // regard to letter case, "." and ".." steps worked out.
 struct AllowedPlaces {
   std::string installFolder;
+  // WININIT.INI in the Windows folder, where operations at the next start go when they cannot
+  // be recorded otherwise; what its rename section names is checked on its own.
+  std::string restartFile;
   std::vector<std::string> groupFolders;
   std::vector<std::string> groupLevels;  // only the folders themselves, not what lies in them
   std::vector<std::string> shortcutFolders;
@@ -34,6 +37,10 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
 std::vector<std::string> ChangesOutside(std::vector<std::string> before,
                                         std::vector<std::string> after,
                                         const AllowedPlaces& places);
+
+// The entries of WININIT.INI's rename section ("target=source", "NUL=path") that name a path
+// outside the allowed places.
+std::vector<std::string> RestartEntriesOutside(sim::Machine& machine, const AllowedPlaces& places);
 
 // Lays the input down on a fresh machine, installs and removes silently. Returns what went
 // wrong, one line each (a change outside the allowed places, a registry handle left open, a

@@ -14,8 +14,9 @@ using platform::kHkeyLocalMachine;
 constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
 constexpr char kCommonPrograms[] = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
 
-std::string Input(char switches, std::initializer_list<std::string_view> sections) {
-  std::string bytes(1, switches);
+std::string Input(char switches, char moreSwitches,
+                  std::initializer_list<std::string_view> sections) {
+  std::string bytes = {switches, moreSwitches};
   bool first = true;
   for (std::string_view section : sections) {
     if (!first) {
@@ -33,25 +34,32 @@ TEST(SplitFuzzInputTest, SectionsFollowTheLeadingByte) {
   EXPECT_EQ(input.manifest, "");
   EXPECT_FALSE(input.installedLog || input.olderLog);
 
-  input = fuzz::SplitFuzzInput(Input('\x81', {"File Copy: a\r\n"}));
+  input = fuzz::SplitFuzzInput("\x81");
   EXPECT_EQ(input.switches, 0x81);
+  EXPECT_EQ(input.moreSwitches, 0);
+  EXPECT_EQ(input.manifest, "");
+
+  input = fuzz::SplitFuzzInput(Input('\x81', '\x0C', {"File Copy: a\r\n"}));
+  EXPECT_EQ(input.switches, 0x81);
+  EXPECT_EQ(input.moreSwitches, 0x0C);
   EXPECT_EQ(input.manifest, "File Copy: a\r\n");
   EXPECT_FALSE(input.installedLog);
 
   // An empty section is there, and differs from a missing one.
-  input = fuzz::SplitFuzzInput(Input('\x01', {"m", ""}));
+  input = fuzz::SplitFuzzInput(Input('\x01', '\0', {"m", ""}));
   EXPECT_EQ(input.installedLog, "");
   EXPECT_FALSE(input.olderLog);
 
-  input = fuzz::SplitFuzzInput(Input('\0', {std::string_view("m\0z", 3), "installed", "older",
-                                            "one.dat\r\n\r\nSub\\two.dat\nlast"}));
+  input = fuzz::SplitFuzzInput(Input(
+      '\0', '\0',
+      {std::string_view("m\0z", 3), "installed", "older", "one.dat\r\n\r\nSub\\two.dat\nlast"}));
   EXPECT_EQ(input.manifest, std::string("m\0z", 3));
   EXPECT_EQ(input.installedLog, "installed");
   EXPECT_EQ(input.olderLog, "older");
   EXPECT_EQ(input.extraFiles, (std::vector<std::string>{"one.dat", "Sub\\two.dat", "last"}));
 
   // Markers after the fourth section are lines of it.
-  input = fuzz::SplitFuzzInput(Input('\0', {"", "", "", "a", "b"}));
+  input = fuzz::SplitFuzzInput(Input('\0', '\0', {"", "", "", "a", "b"}));
   EXPECT_EQ(input.extraFiles, (std::vector<std::string>{"a", "--8<--", "b"}));
 }
 
@@ -178,6 +186,22 @@ TEST_F(ChangesOutsideTest, AGroupNameReachingOutOfItsProgramsFolderAllowsNothing
   EXPECT_EQ(fuzz::ChangesOutside(before_, machine_.Snapshot(), places).size(), 2u);
 }
 
+TEST_F(ChangesOutsideTest, WininitIsTheProductsOnlyWhileItsEntriesStayInItsPlaces) {
+  const std::string folder = std::string(kFolder) + "\\";
+  machine_.Files().WriteFile(
+      "C:\\WINDOWS\\WININIT.INI",
+      "[rename]\r\n" + folder + "a.dll=" + folder + "a.dll.new\r\nNUL=" + folder +
+          "a.dll.old\r\nnul=C:\\WINDOWS\\system32\\x.dll\r\n"
+          "C:\\WINDOWS\\x.dll=" +
+          folder + "x.dll\r\n" + folder + "y.dll=C:\\Users\\User\\y.dll\r\n");
+  const fuzz::AllowedPlaces places = fuzz::ProductPlaces(machine_, kFolder, {"Pictavo 6"});
+  EXPECT_EQ(fuzz::ChangesOutside(before_, machine_.Snapshot(), places), std::vector<std::string>{});
+  EXPECT_EQ(fuzz::RestartEntriesOutside(machine_, places),
+            (std::vector<std::string>{"nul=C:\\WINDOWS\\system32\\x.dll",
+                                      "C:\\WINDOWS\\x.dll=" + folder + "x.dll",
+                                      folder + "y.dll=C:\\Users\\User\\y.dll"}));
+}
+
 // The program's own runs on realistic inputs pass the check: the fuzzer does not stop on the
 // program doing what it should.
 TEST(RunScenarioTest, RealisticInstallationsAndRemovalsLeaveNothingOutside) {
@@ -192,18 +216,18 @@ TEST(RunScenarioTest, RealisticInstallationsAndRemovalsLeaveNothingOutside) {
                                  "Menu\\Programs\\Pictavo 6\r\nShell Link: C:\\ProgramData\\"
                                  "Microsoft\\Windows\\Start Menu\\Programs\\Pictavo 6\\Pictavo "
                                  "6.lnk\r\n";
-  const struct {
-    char switches;
-    std::string bytes;
-  } inputs[] = {
-      {'\0', Input('\0', {manifest})},
-      {'\x3C', Input('\x3C', {manifest, "", "File Copy: old.dll\r\n", "a b\\c\xE4.pvs"})},
-      {'\x01', Input('\x01', {manifest, earlierLog})},
-      {'\xCB', Input('\xCB', {manifest, earlierLog, "File Copy: install.log\r\n"})},
+  const std::string inputs[] = {
+      Input('\0', '\0', {manifest}),
+      Input('\x3C', '\0', {manifest, "", "File Copy: old.dll\r\n", "a b\\c\xE4.pvs"}),
+      Input('\x01', '\0', {manifest, earlierLog}),
+      Input('\xCB', '\x04', {manifest, earlierLog, "File Copy: install.log\r\n"}),
+      // The running product is set aside, or replaced at the next start through WININIT.INI.
+      Input('\x01', '\x01', {manifest, earlierLog}),
+      Input('\x01', '\x0A', {manifest, earlierLog}),
   };
-  for (const auto& input : inputs) {
-    EXPECT_EQ(fuzz::RunScenario(fuzz::SplitFuzzInput(input.bytes)), std::vector<std::string>{})
-        << "switches " << int(static_cast<unsigned char>(input.switches));
+  for (const std::string& input : inputs) {
+    EXPECT_EQ(fuzz::RunScenario(fuzz::SplitFuzzInput(input)), std::vector<std::string>{})
+        << "switches " << ::testing::PrintToString(input.substr(0, 2));
   }
 }
 
