@@ -297,16 +297,24 @@ BrowseResult Win32Dialogs::BrowseForFolder(WindowHandle owner, const std::string
   info.lpfn = BrowseCallback;
   info.lParam = reinterpret_cast<LPARAM>(&events);
   BrowseResult result;
-  PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
+  auto* const browse =
+      SystemEntry<decltype(::SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+  auto* const pathOf =
+      SystemEntry<decltype(::SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
+  auto* const release = SystemEntry<decltype(::CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
+  if (browse == nullptr || pathOf == nullptr || release == nullptr) {
+    return result;
+  }
+  PIDLIST_ABSOLUTE item = browse(&info);
   if (item == nullptr) {
     return result;
   }
   result.chosen = true;
   char path[MAX_PATH] = {};
-  if (::SHGetPathFromIDListA(item, path)) {
+  if (pathOf(item, path)) {
     result.path = path;
   }
-  ::CoTaskMemFree(item);
+  release(item);
   return result;
 }
 

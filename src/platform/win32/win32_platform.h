@@ -117,6 +117,17 @@ class Win32System final : public System {
   ProcEntry isWow64Process_ = nullptr;
 };
 
+// An entry of a library of the system folder, which is loaded by its full path at the first
+// call that asks and stays loaded; nullptr when the library or the entry is missing. The shell
+// and component libraries come this way instead of through the import table: the removal's
+// processes never need them, and every start of the program would pay for loading them.
+void* SystemLibraryEntry(const char* library, const char* entry);
+
+template <typename Function>
+Function* SystemEntry(const char* library, const char* entry) {
+  return reinterpret_cast<Function*>(SystemLibraryEntry(library, entry));
+}
+
 // Initialises COM, with OLE on top, once for the thread that makes shell links and folder
 // browsers; it stays initialised for the rest of the process.
 void InitialiseOle();

@@ -64,15 +64,21 @@ void InitialiseOle() {
   static bool initialised = false;
   if (!initialised) {
     initialised = true;
-    ::OleInitialize(nullptr);
+    if (auto* oleInitialize =
+            SystemEntry<decltype(::OleInitialize)>("ole32.dll", "OleInitialize")) {
+      oleInitialize(nullptr);
+    }
   }
 }
 
 std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
   InitialiseOle();
+  auto* const createInstance =
+      SystemEntry<decltype(::CoCreateInstance)>("ole32.dll", "CoCreateInstance");
   void* link = nullptr;
-  if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
-                                &link)) ||
+  if (createInstance == nullptr ||
+      FAILED(
+          createInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, &link)) ||
       link == nullptr) {
     return nullptr;
   }
@@ -86,13 +92,19 @@ std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
 }
 
 bool Win32Shell::Open(const std::string& file) {
+  auto* const shellExecute = SystemEntry<decltype(::ShellExecuteA)>("shell32.dll", "ShellExecuteA");
   // ShellExecuteA reports success with a value above 32.
-  return reinterpret_cast<INT_PTR>(
-             ::ShellExecuteA(nullptr, "open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+  return shellExecute != nullptr &&
+         reinterpret_cast<INT_PTR>(
+             shellExecute(nullptr, "open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 void Win32Shell::ChangeNotify(std::int32_t event, std::uint32_t flags) {
-  ::SHChangeNotify(static_cast<LONG>(event), static_cast<UINT>(flags), nullptr, nullptr);
+  auto* const changeNotify =
+      SystemEntry<decltype(::SHChangeNotify)>("shell32.dll", "SHChangeNotify");
+  if (changeNotify != nullptr) {
+    changeNotify(static_cast<LONG>(event), static_cast<UINT>(flags), nullptr, nullptr);
+  }
 }
 
 }  // namespace platform::win32

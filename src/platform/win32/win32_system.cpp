@@ -30,6 +30,21 @@ void RestrictLibrarySearch() {
   }
 }
 
+void* SystemLibraryEntry(const char* library, const char* entry) {
+  char path[MAX_PATH + 32];
+  const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || ::lstrlenA(library) > 30) {
+    return nullptr;
+  }
+  path[length] = '\\';
+  ::lstrcpyA(path + length + 1, library);
+  HMODULE module = ::GetModuleHandleA(path);
+  if (module == nullptr) {
+    module = ::LoadLibraryA(path);
+  }
+  return module == nullptr ? nullptr : EntryCast<void*>(::GetProcAddress(module, entry));
+}
+
 std::string Win32System::GetWindowsDirectory() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
