@@ -105,6 +105,27 @@ TEST_F(FileOperationsConformance, CopyFileOntoAnExistingFile) {
   EXPECT_FALSE(files_.CopyFile(Path("source.txt"), Path("folder"), false));
 }
 
+// The installation copies with "fail if it exists" first and replaces only after a refusal; the
+// removal deletes a hidden file without clearing its attributes first.
+TEST_F(FileOperationsConformance, FailIfExistsLeavesEveryKindOfTargetAsItWas) {
+  Write("source.txt", "new");
+  for (const std::uint32_t attributes :
+       {std::uint32_t{platform::kAttributeReadOnly}, std::uint32_t{platform::kAttributeHidden}}) {
+    Write("target.txt", "old");
+    ASSERT_TRUE(backend_->SetAttributes(Path("target.txt"), attributes));
+    EXPECT_FALSE(files_.CopyFile(Path("source.txt"), Path("target.txt"), true)) << attributes;
+    EXPECT_EQ(backend_->ReadBytes(Path("target.txt")), "old") << attributes;
+    EXPECT_EQ(files_.GetFileAttributes(Path("target.txt")) & attributes, attributes);
+    ASSERT_TRUE(backend_->SetAttributes(Path("target.txt"), platform::kAttributeNormal));
+  }
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder.txt")));
+  EXPECT_FALSE(files_.CopyFile(Path("source.txt"), Path("folder.txt"), true));
+  EXPECT_EQ(files_.GetFileAttributes(Path("folder.txt")), platform::kAttributeDirectory);
+
+  ASSERT_TRUE(backend_->SetAttributes(Path("target.txt"), platform::kAttributeHidden));
+  EXPECT_TRUE(files_.DeleteFile(Path("target.txt")));
+}
+
 TEST_F(FileOperationsConformance, CopyFileFailsWithoutSourceOrTargetFolder) {
   Write("source.txt", "x");
   EXPECT_FALSE(files_.CopyFile(Path("missing.txt"), Path("copy.txt"), false));
