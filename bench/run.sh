@@ -1,106 +1,74 @@
 #!/usr/bin/env bash
-# Times setup.exe against the plainest possible loop over the same files, under Wine:
-#   (a) setup.exe -s installing a distribution of 2,000 files (100 MB) in 20 folders,
-#   (b) plainloop.exe copying the same files with CopyFileA into another folder of the prefix,
-#   (c) PictvUnInst.exe -s removing the installation,
-#   (d) plainloop.exe deleting its copy with DeleteFileA.
-# Every time runs from the program's start until `wineserver -w` returns, so each carries one
-# start and stop of Wine; that fixed cost is timed too (plainloop.exe doing nothing), and the
-# setup program's times are also shown less it, next to the loops' own times. Each figure is the
-# median of BENCH_RUNS runs (default 3), all in one prefix: a new one in build/bench-prefix, or
-# PICTAVO_WINEPREFIX. A benchmark, not a test: never registered with ctest, never run in CI.
+# Times setup.exe's install and removal under Wine against the plainest loops over the same
+# files (plainloop.exe: CopyFileA, DeleteFileA) and against a peer installer (NSIS, uncompressed),
+# cold and warm, at several file counts. The timing itself is bench/bench.py; this script makes
+# what it needs outside any clock: the build, the distributions, the NSIS installers, the prefix.
+#
+#   BENCH_SIZES   file counts to run, of 200 2000 20000 (default: all three)
+#                   200    10 folders x  20 files x  2 KB (0.4 MB)
+#                   2000   20 folders x 100 files x 50 KB (100 MB)
+#                   20000 100 folders x 200 files x  2 KB (41 MB)
+#   BENCH_RUNS    runs per size, each one of every step cold and one warm (default 3)
+#   PICTAVO_WINEPREFIX  the prefix (default: a new one in build/bench-prefix)
+#
+# A benchmark, not a test: never registered with ctest, never run in CI.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/win32
-dist=build/bench-dist
+work=$PWD/build/bench-dist
 runs=${BENCH_RUNS:-3}
+sizes=${BENCH_SIZES:-200 2000 20000}
 
-if [ "${1:-}" != --in-session ]; then
-  [ -f $build/setup.exe ] && [ -f $build/Pictv6.exe ] && [ -f $build/plainloop.exe ] ||
-    cmake --build --preset win32
-  python3 bench/gen_dist.py $build $dist
-  echo "distribution $dist: $(find $dist -type f | wc -l) files, $(du -sm $dist | cut -f1) MB"
-  export PICTAVO_WINEPREFIX=${PICTAVO_WINEPREFIX:-$PWD/build/bench-prefix}
-  tools/wine/run-in-prefix.sh --reset >/dev/null
-  tools/wine/run-in-prefix.sh --prepare >/dev/null
-  echo "prefix $PICTAVO_WINEPREFIX"
-  exec tools/wine/run-in-prefix.sh --host bash "$0" --in-session
-fi
-
-now() { date +%s%N; }
-# sync first: a step must not pay for writing back the data of the step before it.
-begin() { sync; now; }
-ms_since() { echo $((($(now) - $1) / 1000000)); }
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
-loop_ms() { sed -n 's/^elapsed_ms \([0-9]*\).*/\1/p' | tr -d '\r'; }
-check() { # check WHAT CONDITION...: a run that did not do its work must not yield a figure
-  local what=$1
-  shift
-  "$@" || { echo "bench: $what failed" >&2; exit 1; }
+shape() { # COUNT -> FOLDERS FILES BYTES
+  case $1 in
+    200) echo 10 20 2048 ;;
+    2000) echo 20 100 51200 ;;
+    20000) echo 100 200 2048 ;;
+    *) echo "bench: BENCH_SIZES takes 200, 2000 and 20000, not '$1'" >&2; return 1 ;;
+  esac
 }
+for count in $sizes; do shape "$count" >/dev/null; done
+[[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: BENCH_RUNS must be a count, not '$runs'" >&2; exit 1; }
 
-files=$(find $dist -path "$dist/Data*" -type f | wc -l)
-product_unix="$WINEPREFIX/drive_c/Program Files (x86)/Pictavo 6"
-plain='C:\Program Files (x86)\Plain loop'
-plain_unix="$WINEPREFIX/drive_c/Program Files (x86)/Plain loop"
-product='C:\Program Files (x86)\Pictavo 6'
-
-wineserver -w
-declare -a base install copy copy_loop removal delete delete_loop
-for run in $(seq "$runs"); do
-  start=$(begin)
-  wine $build/plainloop.exe none >/dev/null
-  wineserver -w
-  base+=("$(ms_since "$start")")
-
-  start=$(begin)
-  (cd $dist && wine setup.exe -s) || check "setup.exe -s (exit code $?)" false
-  wineserver -w
-  install+=("$(ms_since "$start")")
-  check "the installation" test "$(find "$product_unix" -name '*.dat' | wc -l)" = "$files"
-
-  start=$(begin)
-  out=$(wine $build/plainloop.exe copy "$(winepath -w $dist)" "$plain")
-  wineserver -w
-  copy+=("$(ms_since "$start")")
-  copy_loop+=("$(loop_ms <<<"$out")")
-  check "the plain copy" test "$(find "$plain_unix" -name '*.dat' | wc -l)" = "$files"
-
-  start=$(begin)
-  (cd "$product_unix" && wine "$product\\PictvUnInst.exe" -s) ||
-    check "PictvUnInst.exe -s (exit code $?)" false
-  wineserver -w
-  removal+=("$(ms_since "$start")")
-  check "the removal" test ! -e "$product_unix"
-
-  start=$(begin)
-  out=$(wine $build/plainloop.exe delete "$plain")
-  wineserver -w
-  delete+=("$(ms_since "$start")")
-  delete_loop+=("$(loop_ms <<<"$out")")
-  check "the plain delete" test ! -e "$plain_unix"
-
-  echo "run $run: wine start+stop ${base[-1]} ms, install ${install[-1]} ms," \
-    "plain copy ${copy[-1]} ms (loop ${copy_loop[-1]}), removal ${removal[-1]} ms," \
-    "plain delete ${delete[-1]} ms (loop ${delete_loop[-1]})"
+if ! command -v makensis >/dev/null; then
+  echo "bench: makensis is missing; installing the Debian package nsis" >&2
+  if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null ||
+    ! { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nsis; } >&2; then
+    echo "bench: cannot install nsis; as root: apt-get install nsis" >&2
+    exit 1
+  fi
+fi
+for tool in wine wineserver python3; do
+  command -v $tool >/dev/null || { echo "bench: $tool is not installed (scripts/install-tools.sh)" >&2; exit 1; }
 done
 
-b=$(median "${base[@]}")
-i=$(median "${install[@]}")
-c=$(median "${copy[@]}")
-cl=$(median "${copy_loop[@]}")
-r=$(median "${removal[@]}")
-d=$(median "${delete[@]}")
-dl=$(median "${delete_loop[@]}")
-echo
-echo "medians of $runs runs, $files files; each wall time holds one start and stop of Wine," \
-  "which alone takes $b ms"
-printf '  %-32s %6s ms wall   %6s ms %s\n' \
-  "(a) setup.exe -s install" "$i" "$((i - b))" "less Wine's start+stop" \
-  "(b) plain CopyFileA loop" "$c" "$cl" "the loop alone" \
-  "(c) PictvUnInst.exe -s removal" "$r" "$((r - b))" "less Wine's start+stop" \
-  "(d) plain DeleteFileA loop" "$d" "$dl" "the loop alone"
-echo "ratios                  wall   (setup less Wine's start+stop) / loop alone"
-echo "  install / plain copy:   $(ratio "$i" "$c")   $(ratio $((i - b)) "$cl")"
-echo "  removal / plain delete: $(ratio "$r" "$d")   $(ratio $((r - b)) "$dl")"
+[ -f $build/setup.exe ] && [ -f $build/Pictv6.exe ] && [ -f $build/plainloop.exe ] ||
+  cmake --build --preset win32
+
+mkdir -p "$work"
+specs=()
+for count in $sizes; do
+  read -r folders files bytes < <(shape "$count")
+  dist=$work/$count
+  python3 bench/gen_dist.py $build "$dist" --folders "$folders" --files "$files" --size "$bytes" \
+    --nsis "$work/$count.nsi" --nsis-exe "$work/$count-nsis.exe"
+  makensis -V1 "$work/$count.nsi" >&2
+  echo "distribution $dist: $(find "$dist" -type f | wc -l) files, $(du -sm "$dist" | cut -f1) MB;" \
+    "NSIS installer $(du -sm "$work/$count-nsis.exe" | cut -f1) MB"
+  specs+=("$count:$dist:$work/$count-nsis.exe:$folders:$files:$bytes")
+done
+
+export PICTAVO_WINEPREFIX=${PICTAVO_WINEPREFIX:-$PWD/build/bench-prefix}
+tools/wine/run-in-prefix.sh --reset >/dev/null
+tools/wine/run-in-prefix.sh --prepare >/dev/null
+# A program that crashes must fail its step at once, not wait in winedbg for a user: no
+# debugger in either registry view.
+tools/wine/run-in-prefix.sh --host bash -c 'for view in 32 64; do
+  wine reg delete "HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug" /v Debugger \
+    /f /reg:$view >/dev/null 2>&1 || exit 1
+done' || { echo "bench: cannot turn off the debugger in $PICTAVO_WINEPREFIX" >&2; exit 1; }
+echo "prefix $PICTAVO_WINEPREFIX; setup.exe of $(date -r $build/setup.exe '+%F %T');" \
+  "$(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+rm -f "$work/results.jsonl"
+exec tools/wine/run-in-prefix.sh --host python3 bench/bench.py --plainloop $build/plainloop.exe \
+  --work "$work" --runs "$runs" "${specs[@]}"
