@@ -5,6 +5,7 @@
 #include "engine/format_text.h"
 #include "engine/helpers.h"
 #include "engine/install_log.h"
+#include "engine/paths.h"
 #include "engine/registration.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
@@ -139,7 +140,13 @@ void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options)
     const std::string lowered = LowerCase(record->argument);
     if (lowered.compare(0, programs.size(), programs) == 0 &&
         lowered.find(startup) == std::string::npos) {
-      options.GroupName = ParentFolder(platform.system, record->argument.substr(programs.size()));
+      // The log lies in the install folder, where its user may write, and the update may run
+      // with more rights: a group that would climb out of the program menu is not taken.
+      const std::string group =
+          ParentFolder(platform.system, record->argument.substr(programs.size()));
+      if (group.empty() || StaysInsideFolder(group)) {
+        options.GroupName = group;
+      }
     }
   }
 }

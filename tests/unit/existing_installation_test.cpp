@@ -268,4 +268,14 @@ TEST_F(ExistingInstallationTest, ShortcutDirectlyInTheProgramsFolderGivesAnEmpty
   EXPECT_EQ(options_.GroupName, "");
 }
 
+TEST_F(ExistingInstallationTest, GroupThatClimbsOutOfTheProgramMenuIsNotTaken) {
+  InstalledLog("PictvUnInst.log",
+               "Shell Link: C:\\Users\\Ann\\Start Menu\\Programs\\Kept\\Pictavo 6.lnk\r\n"
+               "Shell Link: C:\\Users\\Ann\\Start Menu\\Programs\\..\\Evil\\Pictavo 6.lnk\r\n"
+               "Shell Link: C:\\Users\\Ann\\Start Menu\\Programs\\\\Rooted\\Pictavo 6.lnk\r\n"
+               "Shell Link: C:\\Users\\Ann\\Start Menu\\Programs\\a\\..\\..\\b\\Pictavo 6.lnk\r\n");
+  RecoverPreviousChoices(platform_, options_);
+  EXPECT_EQ(options_.GroupName, "Kept");
+}
+
 }  // namespace
