@@ -512,13 +512,15 @@ class Bench:
                 value = self.median(size, mode, step, "maxrss_kb")
                 cells.append("-" if value is None else f"{value / 1024:.1f}")
             print(f"  {LABELS[step]:32} {cells[0]:>6} / {cells[1]}")
-        print("warm CPU, ms median: the step's processes user + system, and the wineserver's:")
+        print("warm, medians: CPU ms of the step's processes (user, system) and of the "
+              "wineserver; the processes the step started")
         for step in INSTALLS[1:] + REMOVALS:
             user = self.median(size, "warm", step, "user_ms")
             system = self.median(size, "warm", step, "sys_ms")
             server = self.median(size, "warm", step, "server_ms")
+            processes = self.median(size, "warm", step, "processes")
             print(f"  {LABELS[step]:32} user {fmt_ms(user):>6}  sys {fmt_ms(system):>6}  "
-                  f"wineserver {fmt_ms(server):>6}")
+                  f"wineserver {fmt_ms(server):>6}  processes {fmt_ms(processes):>3}")
         print(f"load average (1, 5, 15 min) before {', '.join(f'{v:.2f}' for v in load_before)}"
               f"; after {', '.join(f'{v:.2f}' for v in load_after)}; {os.cpu_count()} CPUs",
               flush=True)

@@ -9,6 +9,7 @@
 #                   2000   20 folders x 100 files x 50 KB (100 MB)
 #                   20000 100 folders x 200 files x  2 KB (41 MB)
 #   BENCH_RUNS    runs per size, each one of every step cold and one warm (default 3)
+#   BENCH_PLAINLOOP  the plainloop.exe to run (default: the win32 preset's)
 #   PICTAVO_WINEPREFIX  the prefix (default: a new one in build/bench-prefix)
 #
 # A benchmark, not a test: never registered with ctest, never run in CI.
@@ -44,6 +45,13 @@ done
 
 [ -f $build/setup.exe ] && [ -f $build/Pictv6.exe ] && [ -f $build/plainloop.exe ] ||
   cmake --build --preset win32
+plainloop=${BENCH_PLAINLOOP:-$build/plainloop.exe}
+# An old loop would measure another yardstick than the one its source describes.
+if [ ! -f "$plainloop" ] || [ "$plainloop" -ot bench/plainloop.cpp ]; then
+  echo "bench: $plainloop is missing or older than bench/plainloop.cpp; rebuild it" \
+    "(cmake --build --preset win32 --target plainloop) or name another in BENCH_PLAINLOOP" >&2
+  exit 1
+fi
 
 mkdir -p "$work"
 specs=()
@@ -70,5 +78,5 @@ done' || { echo "bench: cannot turn off the debugger in $PICTAVO_WINEPREFIX" >&2
 echo "prefix $PICTAVO_WINEPREFIX; setup.exe of $(date -r $build/setup.exe '+%F %T');" \
   "$(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 rm -f "$work/results.jsonl"
-exec tools/wine/run-in-prefix.sh --host python3 bench/bench.py --plainloop $build/plainloop.exe \
+exec tools/wine/run-in-prefix.sh --host python3 bench/bench.py --plainloop "$plainloop" \
   --work "$work" --runs "$runs" "${specs[@]}"
