@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "platform/sim/user.h"
+#include "resources/catalogue.h"
+#include "resources/resource_tables.h"
 #include "unit/program_runner.h"
 
 namespace fuzz {
@@ -98,6 +100,11 @@ bool FileAllowed(std::string_view rawPath, const AllowedPlaces& places) {
       return true;
     }
   }
+  for (const std::string& shortcut : places.groupShortcuts) {
+    if (path == Normal(shortcut)) {
+      return true;
+    }
+  }
   for (const std::string& folder : places.shortcutFolders) {
     if (Within(path, Normal(folder), false)) {
       return true;
@@ -179,6 +186,20 @@ bool LineAllowed(const std::string& line, const AllowedPlaces& places) {
   }
   const std::string path = line.substr(0, attributes);
   return FileAllowed(path, places) || Normal(path) == Normal(places.restartFile);
+}
+
+// The program's own names for its group shortcuts, from the resources it loads them from.
+std::vector<std::string> GroupShortcutNames() {
+  std::vector<std::string> names;
+  for (const resources::StringEntry& entry : resources::StringTable()) {
+    for (unsigned id : {catalogue::kProductName, catalogue::kHelpShortcut,
+                        catalogue::kReadmeShortcut, catalogue::kUninstallShortcut}) {
+      if (entry.id == id) {
+        names.push_back(std::string(entry.text) + ".lnk");
+      }
+    }
+  }
+  return names;
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> lines) {
@@ -353,6 +374,12 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
     const std::string base = Normal(*programs);
     for (const std::string& name : groupNames) {
       const std::string group = Normal(*programs + "\\" + name);
+      if (group == base) {
+        for (const std::string& shortcut : GroupShortcutNames()) {
+          places.groupShortcuts.push_back(base + "\\" + shortcut);
+        }
+        continue;
+      }
       if (!Within(group, base, false)) {
         continue;
       }

@@ -13,7 +13,9 @@ namespace fuzz {
 
 // What a run of the program may change: the install folder and what lies in it, the program
 // group folders (with the levels of a nested group), and what lies in the Startup folders and
-// on the Desktops (not those folders themselves). Paths are full; they are compared without
+// on the Desktops (not those folders themselves). An update may take an empty group from the
+// earlier log, whose shortcut lay in the Programs folder itself: then the group's shortcuts,
+// by their names, lie there. Paths are full; they are compared without
 // regard to letter case, "." and ".." steps worked out.
 struct AllowedPlaces {
   std::string installFolder;
@@ -21,7 +23,8 @@ struct AllowedPlaces {
   // be recorded otherwise; what its rename section names is checked on its own.
   std::string restartFile;
   std::vector<std::string> groupFolders;
-  std::vector<std::string> groupLevels;  // only the folders themselves, not what lies in them
+  std::vector<std::string> groupLevels;     // only the folders themselves, not what lies in them
+  std::vector<std::string> groupShortcuts;  // the group's shortcuts when it is a Programs folder
   std::vector<std::string> shortcutFolders;
 };
 

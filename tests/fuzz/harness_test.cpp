@@ -179,11 +179,29 @@ TEST_F(ChangesOutsideTest, EverythingElseIsReported) {
 
 TEST_F(ChangesOutsideTest, AGroupNameReachingOutOfItsProgramsFolderAllowsNothing) {
   machine_.Files().WriteFile("C:\\ProgramData\\Microsoft\\Windows\\Evil\\Pictavo 6.lnk", "x");
-  const fuzz::AllowedPlaces places =
-      fuzz::ProductPlaces(machine_, kFolder, {"..\\..\\Evil", "..", ""});
+  const fuzz::AllowedPlaces places = fuzz::ProductPlaces(machine_, kFolder, {"..\\..\\Evil", ".."});
   EXPECT_TRUE(places.groupFolders.empty());
   EXPECT_TRUE(places.groupLevels.empty());
+  EXPECT_TRUE(places.groupShortcuts.empty());
   EXPECT_EQ(fuzz::ChangesOutside(before_, machine_.Snapshot(), places).size(), 2u);
+}
+
+// An empty group puts the group's four shortcuts into the Programs folder itself; nothing else
+// there becomes the product's.
+TEST_F(ChangesOutsideTest, AnEmptyGroupAllowsOnlyTheGroupsShortcutsInTheProgramsFolder) {
+  const std::string programs = std::string(kCommonPrograms) + "\\";
+  for (const char* name : {"Pictavo 6.lnk", "Pictavo 6 Help.lnk", "Read about Pictavo 6.lnk",
+                           "Uninstall Pictavo 6.lnk", "Pictavo 7.lnk", "Sub\\Pictavo 6.lnk"}) {
+    machine_.Files().WriteFile(programs + name, "link");
+  }
+  machine_.Files().Remove(programs + "Other\\Other.lnk");
+  const std::vector<std::string> changes = fuzz::ChangesOutside(
+      before_, machine_.Snapshot(), fuzz::ProductPlaces(machine_, kFolder, {"Pictavo 6", ""}));
+  ASSERT_EQ(changes.size(), 4u) << ::testing::PrintToString(changes);
+  EXPECT_EQ(changes[0].rfind("- " + programs + "Other\\Other.lnk [", 0), 0u) << changes[0];
+  EXPECT_EQ(changes[1].rfind("+ " + programs + "Pictavo 7.lnk [", 0), 0u) << changes[1];
+  EXPECT_EQ(changes[2].rfind("+ " + programs + "Sub\\ [", 0), 0u) << changes[2];
+  EXPECT_EQ(changes[3].rfind("+ " + programs + "Sub\\Pictavo 6.lnk [", 0), 0u) << changes[3];
 }
 
 TEST_F(ChangesOutsideTest, WininitIsTheProductsOnlyWhileItsEntriesStayInItsPlaces) {
