@@ -94,8 +94,7 @@ def windows_path(unix_path):
 
 
 def unix_path(prefix, path):
-    """A C: path of the prefix as a host path. Wine's drive_c is case sensitive on the host
-    side only for names it created itself, which is all these are."""
+    """A C: path of the prefix as the host sees it, spelt as Wine created it."""
     assert path[:3].upper() == "C:\\", path
     return os.path.join(prefix, "drive_c", *path[3:].split("\\"))
 
@@ -239,7 +238,7 @@ def wineserver(*args):
 
 
 class Size:
-    def __init__(self, spec, prefix):
+    def __init__(self, spec):
         count, dist, nsis_exe, folders, files, size = spec.split(":")
         self.count = int(count)
         self.dist = os.path.abspath(dist)
@@ -247,8 +246,8 @@ class Size:
         self.folders, self.files, self.size = int(folders), int(files), int(size)
         self.payload = payload_files(self.dist)
         if len(self.payload) != self.count:
-            raise BenchError(f"{self.dist} holds {len(self.payload)} payload files, not {self.count}")
-        self.prefix = prefix
+            raise BenchError(f"{self.dist} holds {len(self.payload)} payload files, "
+                             f"not {self.count}")
 
     def shape(self):
         total = self.count * self.size
@@ -263,7 +262,7 @@ class Bench:
         self.plainloop = os.path.abspath(args.plainloop)
         self.runs = args.runs
         self.work = args.work
-        self.sizes = [Size(spec, self.prefix) for spec in args.sizes]
+        self.sizes = [Size(spec) for spec in args.sizes]
         self.results = []  # dicts, one per step run, also written to results.jsonl
         self.notes = set()
         self.log = open(os.path.join(self.work, "results.jsonl"), "a")

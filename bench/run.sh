@@ -29,18 +29,25 @@ shape() { # COUNT -> FOLDERS FILES BYTES
   esac
 }
 for count in $sizes; do shape "$count" >/dev/null; done
-[[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: BENCH_RUNS must be a count, not '$runs'" >&2; exit 1; }
+if ! [[ $runs =~ ^[1-9][0-9]*$ ]]; then
+  echo "bench: BENCH_RUNS must be a count, not '$runs'" >&2
+  exit 1
+fi
 
 if ! command -v makensis >/dev/null; then
   echo "bench: makensis is missing; installing the Debian package nsis" >&2
   if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null ||
-    ! { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nsis; } >&2; then
+    ! { apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nsis; } >&2; then
     echo "bench: cannot install nsis; as root: apt-get install nsis" >&2
     exit 1
   fi
 fi
 for tool in wine wineserver python3; do
-  command -v $tool >/dev/null || { echo "bench: $tool is not installed (scripts/install-tools.sh)" >&2; exit 1; }
+  if ! command -v $tool >/dev/null; then
+    echo "bench: $tool is not installed (scripts/install-tools.sh)" >&2
+    exit 1
+  fi
 done
 
 [ -f $build/setup.exe ] && [ -f $build/Pictv6.exe ] && [ -f $build/plainloop.exe ] ||
@@ -61,7 +68,8 @@ for count in $sizes; do
   python3 bench/gen_dist.py $build "$dist" --folders "$folders" --files "$files" --size "$bytes" \
     --nsis "$work/$count.nsi" --nsis-exe "$work/$count-nsis.exe"
   makensis -V1 "$work/$count.nsi" >&2
-  echo "distribution $dist: $(find "$dist" -type f | wc -l) files, $(du -sm "$dist" | cut -f1) MB;" \
+  echo "distribution $dist: $(find "$dist" -type f | wc -l) files," \
+    "$(du -sm "$dist" | cut -f1) MB;" \
     "NSIS installer $(du -sm "$work/$count-nsis.exe" | cut -f1) MB"
   specs+=("$count:$dist:$work/$count-nsis.exe:$folders:$files:$bytes")
 done

@@ -206,7 +206,8 @@ class GenDistTest(unittest.TestCase):
     def test_nsis_script(self):
         script = gen_dist.nsis_script("/b d/dist", ["Data01", "Data02"], "/b d/n.exe")
         lines = [line.strip() for line in script.splitlines()]
-        for expected in ("SetCompress off", 'OutFile "/b d/n.exe"', "SetOutPath $INSTDIR",
+        for expected in ("SetCompress off", "SetDatablockOptimize off", 'OutFile "/b d/n.exe"',
+                         "SetOutPath $INSTDIR",
                          'File /r "/b d/dist/Data01"', 'File /r "/b d/dist/Data02"',
                          'WriteUninstaller "$INSTDIR\\Uninstall.exe"', "RMDir /r $INSTDIR"):
             self.assertIn(expected, lines)
