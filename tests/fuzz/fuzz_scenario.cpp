@@ -350,9 +350,11 @@ void Check(sim::Machine& machine, const std::vector<std::string>& before,
 
 AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFolder,
                             const std::vector<std::string>& groupNames) {
+  // The places as the machine resolves them: ".." steps, a name's final dots and blanks, aliases.
+  sim::FileSystem& files = machine.Files();
   AllowedPlaces places;
-  places.installFolder = installFolder;
-  places.restartFile = machine.System().GetWindowsDirectory() + "\\WININIT.INI";
+  places.installFolder = files.FullPath(installFolder);
+  places.restartFile = files.FullPath(machine.System().GetWindowsDirectory() + "\\WININIT.INI");
   sim::Registry& registry = machine.Registry();
   std::vector<std::pair<platform::RegistryKey, std::string>> shellFolders = {
       {kHkeyLocalMachine, kShellFolders}};
@@ -363,7 +365,7 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
     const char* prefix = root == kHkeyLocalMachine ? "Common " : "";
     for (const char* name : {"Startup", "Desktop"}) {
       if (auto folder = registry.GetString(root, key, prefix + std::string(name))) {
-        places.shortcutFolders.push_back(*folder);
+        places.shortcutFolders.push_back(files.FullPath(*folder));
       }
     }
     const std::optional<std::string> programs =
@@ -371,9 +373,9 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
     if (!programs) {
       continue;
     }
-    const std::string base = Normal(*programs);
+    const std::string base = Normal(files.FullPath(*programs));
     for (const std::string& name : groupNames) {
-      const std::string group = Normal(*programs + "\\" + name);
+      const std::string group = Normal(files.FullPath(*programs + "\\" + name));
       if (group == base) {
         for (const std::string& shortcut : GroupShortcutNames()) {
           places.groupShortcuts.push_back(base + "\\" + shortcut);
@@ -424,9 +426,11 @@ std::vector<std::string> RestartEntriesOutside(sim::Machine& machine, const Allo
   if (!entries) {
     return outside;
   }
+  sim::FileSystem& files = machine.Files();
   for (const auto& [target, source] : *entries) {
     const bool deletes = Lower(target) == "nul";
-    if (!FileAllowed(source, places) || (!deletes && !FileAllowed(target, places))) {
+    if (!FileAllowed(files.FullPath(source), places) ||
+        (!deletes && !FileAllowed(files.FullPath(target), places))) {
       outside.push_back(target + "=" + source);
     }
   }

@@ -109,9 +109,11 @@ TEST_F(ChangesOutsideTest, TheProductsOwnPlacesPass) {
   ASSERT_TRUE(files.MoveFileEx(std::string(kFolder) + "\\Old", std::nullopt,
                                platform::kMoveFileDelayUntilReboot));
 
-  // The install folder as the program may spell it, and a nested group whose first level the
-  // group creation made.
-  EXPECT_EQ(Changes("c:/program files\\.\\x\\..\\PICTAVO 6\\", {"Pictavo 6", "Tools/Capture"}),
+  // The install folder as the program may spell it, a nested group whose first level the
+  // group creation made, and a group whose final dot the name loses.
+  files.WriteFile(std::string(kCommonPrograms) + "\\Pictav ior6\\Pictavo 6.lnk", "link");
+  EXPECT_EQ(Changes("c:/program files\\.\\x\\..\\PICTAVO 6.\\",
+                    {"Pictavo 6", "Tools/Capture", "Pictav ior6."}),
             std::vector<std::string>{});
 }
 
