@@ -195,6 +195,18 @@ def is_wine_service(command):
         "c:\\windows\\system32\\conhost.exe")
 
 
+def vm_hwm_kb(pid):
+    """The peak resident memory of a live process so far, in kB, or None."""
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except (OSError, ValueError, IndexError):
+        pass
+    return None
+
+
 def cpu_ticks(pid):
     """utime + stime of a live process, in clock ticks, or None once it is gone."""
     try:
@@ -334,7 +346,7 @@ class Bench:
             start = time.monotonic()
             process = subprocess.Popen(argv, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
                                        stdin=subprocess.DEVNULL)
-            status, usage = self.wait_for(process, start, argv)
+            status, usage, peak_kb = self.wait_for(process, start, argv)
             process.returncode = os.waitstatus_to_exitcode(status)
             usages[process.pid] = usage
             if mode == "cold":
@@ -357,7 +369,7 @@ class Bench:
         result = {
             "size": size.count, "mode": mode, "step": name, "ms": elapsed,
             "loop_ms": loop_ms(output),
-            "maxrss_kb": max(u.ru_maxrss for u in mine),
+            "peak_kb": peak_kb,
             "user_ms": sum(u.ru_utime for u in mine) * 1000,
             "sys_ms": sum(u.ru_stime for u in mine) * 1000,
             "processes": len(mine),
@@ -370,11 +382,20 @@ class Bench:
 
     @staticmethod
     def wait_for(process, start, argv):
-        """(wait status, rusage) of PROCESS; a program that hangs fails its step."""
+        """(wait status, rusage, peak resident kB) of PROCESS; a program that hangs fails its
+        step. The peak is the process's VmHWM, read every 20 ms: the last reading is that of the
+        program Wine runs, since the high-water mark starts anew at each exec. Not ru_maxrss,
+        which keeps the high-water mark of the memory before the exec, and so the size of this
+        Python process that forked it."""
+        peak_kb = None
+        polls = 0
         while True:
+            if polls % 10 == 0:
+                peak_kb = vm_hwm_kb(process.pid) or peak_kb
+            polls += 1
             pid, status, usage = os.wait4(process.pid, os.WNOHANG)
             if pid == process.pid:
-                return status, usage
+                return status, usage, peak_kb
             if time.monotonic() - start > STEP_TIMEOUT_S:
                 process.kill()
                 raise BenchError(f"{' '.join(argv)}: still running after {STEP_TIMEOUT_S} s")
@@ -504,11 +525,11 @@ class Bench:
                 net = ratio(self.net(size, mode, mine), self.net(size, mode, peer))
                 cells.append(f"{fmt_ratio(wall)} ({fmt_ratio(net)})")
             print(f"  {phase + ' / ' + label:32} {cells[0]:>16} {cells[1]:>20}")
-        print("peak resident memory of the Wine process (ru_maxrss, MB, median cold / warm):")
+        print("peak resident memory of the Wine process started (VmHWM, MB, median cold / warm):")
         for step in ("setup", "setup-rm", "copy", "nsis", "nsis-rm"):
             cells = []
             for mode in ("cold", "warm"):
-                value = self.median(size, mode, step, "maxrss_kb")
+                value = self.median(size, mode, step, "peak_kb")
                 cells.append("-" if value is None else f"{value / 1024:.1f}")
             print(f"  {LABELS[step]:32} {cells[0]:>6} / {cells[1]}")
         print("warm, medians: CPU ms of the step's processes (user, system) and of the "

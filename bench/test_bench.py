@@ -165,7 +165,7 @@ class WaitTest(unittest.TestCase):
         # The child ends at once; the grandchild it detaches lives on for 0.3 s.
         argv = ["sh", "-c", "sleep 0.3 & exit 0"]
         process = subprocess.Popen(argv)
-        status, usage = runner.wait_for(process, start, argv)
+        status, usage, peak_kb = runner.wait_for(process, start, argv)
         process.returncode = os.waitstatus_to_exitcode(status)
         self.assertEqual(os.waitstatus_to_exitcode(status), 0)
         self.assertLess(time.monotonic() - start, 0.25)
@@ -174,6 +174,26 @@ class WaitTest(unittest.TestCase):
         self.assertGreaterEqual(time.monotonic() - start, 0.3)
         self.assertEqual(bench.children() - baseline, set())
         self.assertEqual(len(usages), 1)  # the grandchild, reaped by the wait
+
+    def test_peak_memory_is_the_programs_not_its_forking_parents(self):
+        runner = bench.Bench.__new__(bench.Bench)
+        ballast = bytearray(b"\x01") * (150 << 20)  # this process, resident: 150 MB more
+        try:
+            cases = [
+                # (program, least peak MB, most peak MB)
+                ("import time; time.sleep(0.2)", 0, 60),
+                ("import time; b = bytearray(b'\\x01') * (80 << 20); time.sleep(0.2)", 80, 140),
+            ]
+            for code, least, most in cases:
+                argv = [sys.executable, "-c", code]
+                process = subprocess.Popen(argv)
+                status, usage, peak_kb = runner.wait_for(process, time.monotonic(), argv)
+                process.returncode = os.waitstatus_to_exitcode(status)
+                self.assertEqual(process.returncode, 0)
+                self.assertGreaterEqual(peak_kb, least << 10, code)
+                self.assertLessEqual(peak_kb, most << 10, code)
+        finally:
+            del ballast
 
     def test_a_hanging_step_fails(self):
         runner = bench.Bench.__new__(bench.Bench)
