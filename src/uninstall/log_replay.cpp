@@ -42,24 +42,34 @@ bool IsBareDrive(const std::string& folder) {
   return folder.size() == 2 && folder[1] == ':';
 }
 
-// The shell's folders that a group's walk up must never take away, even when they are empty:
-// the start menu, its programs and startup folders and the desktop, of the user and of all
-// users, in lower case without a trailing backslash.
-std::vector<std::string> ProtectedShellFolders(platform::Platform& platform) {
+// The shell folders of these kinds ("Programs", ...; "Common Programs", ... for all users), of
+// the current user, of every user whose profile is loaded and of all users: in lower case,
+// without a trailing separator.
+std::vector<std::string> ShellFolders(platform::Platform& platform,
+                                      std::initializer_list<const char*> kinds) {
   platform::Registry& registry = platform.registry;
   std::vector<std::string> folders;
-  for (const char* name : {"Start Menu", "Programs", "Startup", "Desktop"}) {
-    const std::string common = std::string("Common ") + name;
-    for (const std::string& path :
-         {ReadRegistryString(registry, platform::kHkeyCurrentUser, kShellFoldersKey, name),
-          ReadRegistryString(registry, platform::kHkeyLocalMachine, kShellFoldersKey, common)}) {
-      std::string folder = LowerCase(path);
-      while (EndsWithCharacter(platform.system, folder, kSeparators)) {
-        folder.pop_back();
-      }
-      if (!folder.empty()) {
-        folders.push_back(folder);
-      }
+  auto add = [&](const std::string& path) {
+    std::string folder = LowerCase(path);
+    while (EndsWithCharacter(platform.system, folder, kSeparators)) {
+      folder.pop_back();
+    }
+    if (!folder.empty()) {
+      folders.push_back(folder);
+    }
+  };
+  std::vector<std::string> users;
+  std::string sid;
+  for (std::uint32_t index = 0;
+       registry.EnumKey(platform::kHkeyUsers, index, sid) == platform::kErrorSuccess; ++index) {
+    users.push_back(sid);
+  }
+  for (const char* kind : kinds) {
+    add(ReadRegistryString(registry, platform::kHkeyCurrentUser, kShellFoldersKey, kind));
+    add(ReadRegistryString(registry, platform::kHkeyLocalMachine, kShellFoldersKey,
+                           std::string("Common ") + kind));
+    for (const std::string& user : users) {
+      add(ReadRegistryString(registry, platform::kHkeyUsers, user + "\\" + kShellFoldersKey, kind));
     }
   }
   return folders;
@@ -72,6 +82,18 @@ bool HoldsShellFolder(const std::string& folder, const std::vector<std::string>&
     if (shellFolder == lowered || (shellFolder.size() > lowered.size() &&
                                    shellFolder.compare(0, lowered.size(), lowered) == 0 &&
                                    shellFolder[lowered.size()] == '\\')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether `path` lies below one of the folders, without climbing back out of it.
+bool LiesBelow(const std::string& path, const std::vector<std::string>& folders) {
+  const std::string lowered = LowerCase(path);
+  for (const std::string& folder : folders) {
+    if (lowered.size() > folder.size() + 1 && lowered.compare(0, folder.size(), folder) == 0 &&
+        lowered[folder.size()] == '\\' && StaysInsideFolder(lowered.substr(folder.size() + 1))) {
       return true;
     }
   }
@@ -99,18 +121,27 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
   if (!log.IsOpen()) {
     return;
   }
+  // The log lies in the install folder, which its user may be able to write, while the removal
+  // may run with more rights: a shortcut goes only from the places the installation puts them,
+  // a group only from a program menu.
+  const std::vector<std::string> shortcutPlaces =
+      ShellFolders(platform, {"Programs", "Startup", "Desktop"});
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     // Attributes stay as they are: a read-only shortcut is not deleted.
-    if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument)) {
+    if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument) &&
+        LiesBelow(record->argument, shortcutPlaces)) {
       platform.files.DeleteFile(record->argument);
     }
   }
-  const std::vector<std::string> shellFolders = ProtectedShellFolders(platform);
+  const std::vector<std::string> programMenus = ShellFolders(platform, {"Programs"});
+  const std::vector<std::string> shellFolders =
+      ShellFolders(platform, {"Start Menu", "Programs", "Startup", "Desktop"});
   log.Rewind();
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
-    if (!record || record->kind != LogRecordKind::MadeDir) {
+    if (!record || record->kind != LogRecordKind::MadeDir ||
+        !LiesBelow(record->argument, programMenus)) {
       continue;
     }
     std::string folder = record->argument;

@@ -188,6 +188,23 @@ bool LineAllowed(const std::string& line, const AllowedPlaces& places) {
   return FileAllowed(path, places) || Normal(path) == Normal(places.restartFile);
 }
 
+// A shortcut or a folder below a Programs folder that a log's records took away.
+bool GoneFromAProgramMenu(const std::string& line, const AllowedPlaces& places) {
+  const std::size_t attributes = line.rfind(" [");
+  if (attributes == std::string::npos) {
+    return false;
+  }
+  const std::string path = Normal(line.substr(0, attributes));
+  const std::string lowered = Lower(path);
+  const bool folder = !path.empty() && line[attributes - 1] == '\\';
+  const bool shortcut = lowered.size() > 4 && (lowered.substr(lowered.size() - 4) == ".lnk" ||
+                                               lowered.substr(lowered.size() - 4) == ".pif" ||
+                                               lowered.substr(lowered.size() - 4) == ".url");
+  return (folder || shortcut) &&
+         std::any_of(places.programMenus.begin(), places.programMenus.end(),
+                     [&](const std::string& menu) { return Within(path, menu, false); });
+}
+
 // The program's own names for its group shortcuts, from the resources it loads them from.
 std::vector<std::string> GroupShortcutNames() {
   std::vector<std::string> names;
@@ -374,6 +391,7 @@ AllowedPlaces ProductPlaces(sim::Machine& machine, const std::string& installFol
       continue;
     }
     const std::string base = Normal(files.FullPath(*programs));
+    places.programMenus.push_back(base);
     for (const std::string& name : groupNames) {
       const std::string group = Normal(files.FullPath(*programs + "\\" + name));
       if (group == base) {
@@ -408,7 +426,7 @@ std::vector<std::string> ChangesOutside(std::vector<std::string> before,
                       std::back_inserter(added));
   std::vector<std::string> changes;
   for (const std::string& line : gone) {
-    if (!LineAllowed(line, places)) {
+    if (!LineAllowed(line, places) && !GoneFromAProgramMenu(line, places)) {
       changes.push_back("- " + line);
     }
   }

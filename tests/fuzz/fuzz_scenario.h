@@ -26,6 +26,9 @@ struct AllowedPlaces {
   std::vector<std::string> groupLevels;     // only the folders themselves, not what lies in them
   std::vector<std::string> groupShortcuts;  // the group's shortcuts when it is a Programs folder
   std::vector<std::string> shortcutFolders;
+  // The Programs folders themselves: a log may name any group in them, and its shortcuts and
+  // folders may go there (never come), as nothing tells one program's group from another's.
+  std::vector<std::string> programMenus;
 };
 
 // The places for this install folder and these group names, under the Programs folder of all

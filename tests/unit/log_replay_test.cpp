@@ -18,6 +18,12 @@ class LogReplayTest : public ::testing::Test {
         path.find(':') == std::string::npos ? std::string(kFolder) + "\\" + path : path);
   }
   void Log(const std::string& lines) { machine_.Files().WriteFile(kLog, lines); }
+  std::string ShellFolder(platform::RegistryKey root, const char* name) {
+    return machine_.Registry()
+        .GetString(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                   name)
+        .value();
+  }
   void ReplayFiles(std::optional<LogRecordKind> kind = std::nullopt) {
     ReplayFileRecords(platform_, kLog, kFolder, kind);
   }
@@ -112,37 +118,48 @@ TEST_F(LogReplayTest, RecordsReachingOutsideTheFolderDeleteNothing) {
   EXPECT_TRUE(Exists("C:\\Users\\User\\Documents\\notes.txt"));
 }
 
-TEST_F(LogReplayTest, ShellLinksGoButReadOnlyOnesStay) {
-  const std::string group = "C:\\Menu\\Programs\\Pictavo 6";
-  machine_.Files().WriteFile(group + "\\Pictavo 6.lnk", "x");
-  machine_.Files().WriteFile(group + "\\Help.LNK", "x");
-  machine_.Files().WriteFile("C:\\Desktop\\Pictavo 6.lnk", "x");
-  machine_.Files().WriteFile("C:\\Desktop\\Old.pif", "x");
-  machine_.Files().WriteFile("C:\\Desktop\\Site.url", "x");
-  machine_.Files().SetAttributes("C:\\Desktop\\Pictavo 6.lnk", platform::kAttributeReadOnly);
+TEST_F(LogReplayTest, ShellLinksGoFromTheShortcutPlacesButReadOnlyOnesStay) {
+  const std::string group =
+      ShellFolder(platform::kHkeyLocalMachine, "Common Programs") + "\\Pictavo 6";
+  const std::string desktop = ShellFolder(platform::kHkeyCurrentUser, "Desktop");
+  const std::string documents = "C:\\Users\\User\\Documents";
+  for (const std::string& path :
+       {group + "\\Pictavo 6.lnk", group + "\\Help.LNK", desktop + "\\Pictavo 6.lnk",
+        desktop + "\\Old.pif", desktop + "\\Site.url", documents + "\\Holiday.lnk",
+        documents + "\\Trip.lnk"}) {
+    machine_.Files().WriteFile(path, "x");
+  }
+  machine_.Files().SetAttributes(desktop + "\\Pictavo 6.lnk", platform::kAttributeReadOnly);
   Log("Shell Link: " + group + "\\Pictavo 6.lnk\r\nShell Link: " + group + "\\Help.LNK\r\n" +
-      "Shell Link: C:\\Desktop\\Pictavo 6.lnk\r\nShell Link: C:\\Desktop\\Old.pif\r\n" +
-      "Shell Link: C:\\Desktop\\Site.url\r\n");
+      "Shell Link: " + desktop + "\\Pictavo 6.lnk\r\nShell Link: " + desktop + "\\Old.pif\r\n" +
+      "Shell Link: " + desktop + "\\Site.url\r\nShell Link: " + documents + "\\Holiday.lnk\r\n" +
+      "Shell Link: " + desktop + "\\..\\Documents\\Trip.lnk\r\n");
   ReplayShellRecords(platform_, kLog);
   EXPECT_FALSE(Exists(group + "\\Pictavo 6.lnk"));
   EXPECT_FALSE(Exists(group + "\\Help.LNK"));
-  EXPECT_FALSE(Exists("C:\\Desktop\\Old.pif"));
-  EXPECT_FALSE(Exists("C:\\Desktop\\Site.url"));
-  EXPECT_TRUE(Exists("C:\\Desktop\\Pictavo 6.lnk"));
+  EXPECT_FALSE(Exists(desktop + "\\Old.pif"));
+  EXPECT_FALSE(Exists(desktop + "\\Site.url"));
+  EXPECT_TRUE(Exists(desktop + "\\Pictavo 6.lnk"));
+  // Shortcuts the installation never puts there, reached directly or by climbing out.
+  EXPECT_TRUE(Exists(documents + "\\Holiday.lnk"));
+  EXPECT_TRUE(Exists(documents + "\\Trip.lnk"));
 }
 
 TEST_F(LogReplayTest, MadeDirWalksUpWhileFoldersComeAwayEmpty) {
-  machine_.Files().CreateFolders("C:\\Menu\\Vendor\\Group");
-  machine_.Files().WriteFile("C:\\Menu\\Other.lnk", "x");
+  const std::string programs = ShellFolder(platform::kHkeyCurrentUser, "Programs");
+  machine_.Files().CreateFolders(programs + "\\Vendor\\Group");
+  machine_.Files().CreateFolders(programs + "\\Other\\Group");
+  machine_.Files().WriteFile(programs + "\\Other\\Other.lnk", "x");
   machine_.Files().CreateFolders("C:\\Solo\\Only");
-  Log("Made Dir: C:\\Menu\\Vendor\\Group\r\nMade Dir: C:\\Gone\\Never\r\nMade Dir: "
-      "C:\\Solo\\Only\r\n");
+  Log("Made Dir: " + programs + "\\Vendor\\Group\r\nMade Dir: " + programs +
+      "\\Gone\\Never\r\nMade Dir: " + programs + "\\Other\\Group\r\nMade Dir: C:\\Solo\\Only\r\n");
   ReplayShellRecords(platform_, kLog);
-  EXPECT_FALSE(Exists("C:\\Menu\\Vendor"));
-  EXPECT_TRUE(Exists("C:\\Menu\\Other.lnk"));
-  // The walk stops at the bare drive: C:\Solo goes, C: is never tried.
-  EXPECT_FALSE(Exists("C:\\Solo"));
-  EXPECT_TRUE(Exists("C:\\WINDOWS"));
+  EXPECT_FALSE(Exists(programs + "\\Vendor"));
+  EXPECT_FALSE(Exists(programs + "\\Other\\Group"));
+  EXPECT_TRUE(Exists(programs + "\\Other\\Other.lnk"));
+  EXPECT_TRUE(Exists(programs));
+  // A group lies in a program menu: an empty folder elsewhere is no group of the product's.
+  EXPECT_TRUE(Exists("C:\\Solo\\Only"));
 }
 
 TEST_F(LogReplayTest, FolderRecordsNeverRemoveFoldersOutsideTheirPlace) {
