@@ -124,6 +124,13 @@ class ChecksTest(unittest.TestCase):
         with self.assertRaisesRegex(bench.BenchError, "1 missing"):
             bench.check_payload("step", {"Data01/a.dat": 1}, os.path.join(self.root, "none"))
 
+    def test_prime_reads_files_and_folders_and_fails_on_a_missing_one(self):
+        self.write("Data01/a.dat", 3 << 20)
+        self.write("one.exe", 1)
+        bench.prime([self.root, os.path.join(self.root, "one.exe")])
+        with self.assertRaisesRegex(bench.BenchError, "missing"):
+            bench.prime([os.path.join(self.root, "missing.exe")])
+
     def test_check_gone(self):
         bench.check_gone("step", os.path.join(self.root, "absent"))
         self.write("left/Data01/a.dat", 1)
