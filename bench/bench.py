@@ -139,10 +139,8 @@ def check_gone(what, folder):
 
 
 def prime(paths):
-    """Reads every file under PATHS, so that each step finds what it reads in the host's caches.
-    Without it the first step of a run to open the distribution's files paid for reading their
-    inodes back from disk (seconds at 20,000 files), and with three runs of four rotating
-    installs, that first reader was the setup program twice."""
+    """Reads every file under PATHS, so that each step finds what it reads in the host's caches
+    whatever ran before it."""
     for path in paths:
         if not os.path.exists(path):
             raise BenchError(f"{path} is missing before the step")
