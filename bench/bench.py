@@ -90,6 +90,17 @@ def ratio(a, b):
     return a / b
 
 
+def per_file(small, big):
+    """(ms per file, fixed ms) of the line through two (file count, ms) points of one shape: what
+    each further file costs, and what a step costs whatever its files. None without a figure or
+    without two different counts."""
+    (n1, t1), (n2, t2) = small, big
+    if t1 is None or t2 is None or n1 == n2:
+        return None
+    slope = (t2 - t1) / (n2 - n1)
+    return slope, t1 - slope * n1
+
+
 def windows_path(unix_path):
     """The Z: drive path of a host path: Wine maps the host's root to Z: in every prefix."""
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
@@ -585,6 +596,34 @@ class Bench:
                     row += f"{fmt_ratio(wall) + ' (' + fmt_ratio(net) + ')':>22}"
                 print(row)
 
+    def print_per_file(self):
+        """Per file and fixed costs from the smallest and the largest size of one file size: the
+        per-file figure is what decides at large counts, and a fixed part is what the setup
+        program does whatever the files (registry, shortcuts, logs, the hand-over)."""
+        by_bytes = {}
+        for size in self.sizes:
+            by_bytes.setdefault(size.size, []).append(size)
+        for group in by_bytes.values():
+            if len(group) < 2:
+                continue
+            small = min(group, key=lambda s: s.count)
+            big = max(group, key=lambda s: s.count)
+            print(f"\nper file and fixed, from {small.count} and {big.count} files of "
+                  f"{small.size / 1024:g} KB (medians): us per file, fixed ms; setup's per-file "
+                  f"cost against its peers'")
+            for mode in ("cold", "warm"):
+                lines = {}
+                for step in INSTALLS[1:] + REMOVALS:
+                    lines[step] = per_file((small.count, self.median(small, mode, step)),
+                                           (big.count, self.median(big, mode, step)))
+                    if lines[step] is not None:
+                        slope, fixed = lines[step]
+                        print(f"  {mode} {LABELS[step]:32} {slope * 1000:8.0f} us {fixed:8.0f} ms")
+                for _, mine, peer, label in RATIOS:
+                    if lines.get(mine) and lines.get(peer):
+                        print(f"  {mode} {LABELS[mine]} / {label}: "
+                              f"{fmt_ratio(ratio(lines[mine][0], lines[peer][0]))} per file")
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -601,6 +640,7 @@ def main():
         for size in bench.sizes:
             bench.run_size(size)
         bench.print_ratios()
+        bench.print_per_file()
     except BenchError as error:
         print(f"bench: {error}", file=sys.stderr)
         return 1

@@ -57,6 +57,22 @@ class StatisticsTest(unittest.TestCase):
         for a, b, expected in cases:
             self.assertEqual(bench.ratio(a, b), expected, (a, b))
 
+    def test_per_file_is_the_line_through_two_sizes(self):
+        cases = [
+            ((200, 400.0), (20200, 10400.0), (0.5, 300.0)),
+            ((20000, 900.0), (200, 800.0), (100 / 19800, 800.0 - 200 * 100 / 19800)),
+            ((200, 500.0), (2000, 500.0), (0.0, 500.0)),
+            ((200, None), (2000, 500.0), None),
+            ((200, 100.0), (200, 500.0), None),
+        ]
+        for small, big, expected in cases:
+            got = bench.per_file(small, big)
+            if expected is None:
+                self.assertIsNone(got, (small, big))
+            else:
+                self.assertAlmostEqual(got[0], expected[0], msg=(small, big))
+                self.assertAlmostEqual(got[1], expected[1], msg=(small, big))
+
     def test_loop_ms_reads_the_loops_own_clock(self):
         cases = [
             ("2000 files, 0 failures\r\nelapsed_ms 812.4\r\n", 812.4),
