@@ -16,12 +16,12 @@ bool CSetupApp::InitInstance() {
     SelfRemovalRun(*this, arguments[2]);
   }
 
-  // The framework takes every resource from the program file's own module already, so only
-  // the caption of the start-up boxes is left to load.
-  const std::string caption =
-      platform.ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity);
-
   if (mode == RunMode::Uninstall && !options_.Silent) {
+    // The framework takes every resource from the program file's own module already, so only
+    // the caption of the start-up box is left to load. Only here: a silent removal that loads
+    // no text never needs the window manager's library.
+    const std::string caption =
+        platform.ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity);
     const std::string question =
         platform.ui.LoadString(catalogue::kRemovalQuestion, catalogue::kMessageCapacity);
     const platform::BoxStyle style{platform::Buttons::YesNo, platform::Icon::Warning,

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "platform/win32/user32.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -21,7 +22,7 @@ DWORD lastPump = 0;
 bool waitCursor = false;
 
 HCURSOR StandardCursor(bool wait) {
-  return ::LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW);
+  return user32::LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW);
 }
 
 bool IsInput(const MSG& message) {
@@ -37,13 +38,13 @@ bool IsInput(const MSG& message) {
 // that click is the page's, as a mouse click on it would be.
 HWND CommandTarget(HWND dialog, int id, HWND control) {
   if (id == IDOK || id == IDCANCEL) {
-    return ::GetAncestor(dialog, GA_ROOT);
+    return user32::GetAncestor(dialog, GA_ROOT);
   }
   if (control == nullptr) {
-    control = ::GetFocus();
+    control = user32::GetFocus();
   }
-  if (control != nullptr && ::GetDlgCtrlID(control) == id && ::IsChild(dialog, control)) {
-    return ::GetParent(control);
+  if (control != nullptr && user32::GetDlgCtrlID(control) == id && user32::IsChild(dialog, control)) {
+    return user32::GetParent(control);
   }
   return dialog;
 }
@@ -53,12 +54,12 @@ HWND CommandTarget(HWND dialog, int id, HWND control) {
 void CenterInWorkArea(HWND dialog) {
   RECT area;
   RECT window;
-  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !::GetWindowRect(dialog, &window)) {
+  if (!user32::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !user32::GetWindowRect(dialog, &window)) {
     return;
   }
   const int width = window.right - window.left;
   const int height = window.bottom - window.top;
-  ::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+  user32::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -67,14 +68,14 @@ void CenterInWorkArea(HWND dialog) {
 // before it (WM_SETFONT) have no events to go to and get the dialog manager's defaults.
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    user32::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
     const bool focusLeft = reinterpret_cast<DialogEvents*>(lParam)->OnInitDialog(Handle(dialog));
-    if (::GetAncestor(dialog, GA_ROOT) == dialog) {
+    if (user32::GetAncestor(dialog, GA_ROOT) == dialog) {
       CenterInWorkArea(dialog);
     }
     return focusLeft ? TRUE : FALSE;
   }
-  auto* events = reinterpret_cast<DialogEvents*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+  auto* events = reinterpret_cast<DialogEvents*>(user32::GetWindowLongPtrA(dialog, DWLP_USER));
   if (events == nullptr) {
     return FALSE;
   }
@@ -87,7 +88,7 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
       }
       const HWND target = CommandTarget(dialog, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
       if (target != dialog) {
-        ::SendMessageA(target, WM_COMMAND, wParam, lParam);
+        user32::SendMessageA(target, WM_COMMAND, wParam, lParam);
       } else {
         events->OnCommand(LOWORD(wParam));
       }
@@ -97,8 +98,8 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
       // The close box: the logic decides, never the dialog manager's own IDCANCEL, which would
       // come only while a Cancel button is there and enabled. A page gets WM_CLOSE when Escape
       // is pressed in its multi-line edit; that Escape is the top-level dialog's, like any other.
-      if (::GetAncestor(dialog, GA_ROOT) != dialog) {
-        ::SendMessageA(::GetAncestor(dialog, GA_ROOT), WM_CLOSE, 0, 0);
+      if (user32::GetAncestor(dialog, GA_ROOT) != dialog) {
+        user32::SendMessageA(user32::GetAncestor(dialog, GA_ROOT), WM_CLOSE, 0, 0);
       } else {
         events->OnCommand(kIdCancel);
       }
@@ -107,8 +108,8 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
       // Moving the mouse over a window puts its class cursor back; the hourglass stays for as
       // long as the work that asked for it.
       if (busyFrame != nullptr && waitCursor) {
-        ::SetCursor(StandardCursor(true));
-        ::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        user32::SetCursor(StandardCursor(true));
+        user32::SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
         return TRUE;
       }
       return FALSE;
@@ -150,132 +151,132 @@ void KeepBusyWindowsPainting() {
   }
   lastPump = now;
   MSG message;
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (user32::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Not ours to take: the loop that owns the thread ends on it.
-      ::PostQuitMessage(static_cast<int>(message.wParam));
+      user32::PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
     if (!IsInput(message)) {
-      ::DispatchMessageA(&message);
+      user32::DispatchMessageA(&message);
     }
   }
 }
 
 int Win32Dialogs::DoModal(unsigned layout, WindowHandle owner, DialogEvents& events) {
   // DialogBoxParamA gives 0, not -1, for an owner that is gone.
-  if (owner != kNoWindow && !::IsWindow(Window(owner))) {
+  if (owner != kNoWindow && !user32::IsWindow(Window(owner))) {
     return -1;
   }
-  return static_cast<int>(::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
+  return static_cast<int>(user32::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
                                             Window(owner), DialogProcedure,
                                             reinterpret_cast<LPARAM>(&events)));
 }
 
 void Win32Dialogs::EndDialog(WindowHandle dialog, int result) {
-  ::EndDialog(Window(dialog), result);
+  user32::EndDialog(Window(dialog), result);
 }
 
 WindowHandle Win32Dialogs::CreateChild(unsigned layout, WindowHandle parent, DialogEvents& events) {
-  return Handle(::CreateDialogParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
+  return Handle(user32::CreateDialogParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
                                      Window(parent), DialogProcedure,
                                      reinterpret_cast<LPARAM>(&events)));
 }
 
 bool Win32Dialogs::DestroyWindow(WindowHandle window) {
-  return ::DestroyWindow(Window(window)) != FALSE;
+  return user32::DestroyWindow(Window(window)) != FALSE;
 }
 
 WindowHandle Win32Dialogs::GetItem(WindowHandle dialog, int id) {
-  return Handle(::GetDlgItem(Window(dialog), id));
+  return Handle(user32::GetDlgItem(Window(dialog), id));
 }
 
 std::string Win32Dialogs::GetText(WindowHandle window) {
-  const int length = ::GetWindowTextLengthA(Window(window));
+  const int length = user32::GetWindowTextLengthA(Window(window));
   if (length <= 0) {
     return {};
   }
   // The length may be more than the text (double-byte code pages); the copy says how much.
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = ::GetWindowTextA(Window(window), text.data(), length + 1);
+  const int copied = user32::GetWindowTextA(Window(window), text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
 }
 
 void Win32Dialogs::SetText(WindowHandle window, const std::string& text) {
-  ::SetWindowTextA(Window(window), text.c_str());
+  user32::SetWindowTextA(Window(window), text.c_str());
 }
 
 void Win32Dialogs::Show(WindowHandle window, bool show) {
-  ::ShowWindow(Window(window), show ? SW_SHOW : SW_HIDE);
+  user32::ShowWindow(Window(window), show ? SW_SHOW : SW_HIDE);
 }
 
 bool Win32Dialogs::IsVisible(WindowHandle window) {
-  return ::IsWindowVisible(Window(window)) != FALSE;
+  return user32::IsWindowVisible(Window(window)) != FALSE;
 }
 
 void Win32Dialogs::Enable(WindowHandle window, bool enable) {
-  ::EnableWindow(Window(window), enable ? TRUE : FALSE);
+  user32::EnableWindow(Window(window), enable ? TRUE : FALSE);
 }
 
 bool Win32Dialogs::IsEnabled(WindowHandle window) {
-  return ::IsWindowEnabled(Window(window)) != FALSE;
+  return user32::IsWindowEnabled(Window(window)) != FALSE;
 }
 
 bool Win32Dialogs::IsChecked(WindowHandle button) {
-  return ::SendMessageA(Window(button), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return user32::SendMessageA(Window(button), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32Dialogs::SetCheck(WindowHandle button, bool checked) {
-  ::SendMessageA(Window(button), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  user32::SendMessageA(Window(button), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void Win32Dialogs::SetFocus(WindowHandle window) {
-  ::SetFocus(Window(window));
+  user32::SetFocus(Window(window));
 }
 
 WindowHandle Win32Dialogs::GetFocus() {
-  return Handle(::GetFocus());
+  return Handle(user32::GetFocus());
 }
 
 void Win32Dialogs::SetEditSelection(WindowHandle edit, int start, int end) {
-  ::SendMessageA(Window(edit), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+  user32::SendMessageA(Window(edit), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
 }
 
 void Win32Dialogs::ScrollCaret(WindowHandle edit) {
-  ::SendMessageA(Window(edit), EM_SCROLLCARET, 0, 0);
+  user32::SendMessageA(Window(edit), EM_SCROLLCARET, 0, 0);
 }
 
 std::pair<int, int> Win32Dialogs::GetEditSelection(WindowHandle edit) {
   DWORD start = 0;
   DWORD end = 0;
-  ::SendMessageA(Window(edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+  user32::SendMessageA(Window(edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                  reinterpret_cast<LPARAM>(&end));
   return {static_cast<int>(start), static_cast<int>(end)};
 }
 
 Rect Win32Dialogs::GetRectInParent(WindowHandle window) {
   RECT rect;
-  if (!::GetWindowRect(Window(window), &rect)) {
+  if (!user32::GetWindowRect(Window(window), &rect)) {
     return {};
   }
   // Both corners at once, so that a right-to-left parent gets its mirrored coordinates right.
-  ::MapWindowPoints(HWND_DESKTOP, ::GetAncestor(Window(window), GA_PARENT),
+  user32::MapWindowPoints(HWND_DESKTOP, user32::GetAncestor(Window(window), GA_PARENT),
                     reinterpret_cast<POINT*>(&rect), 2);
   return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
 void Win32Dialogs::PlaceOnTop(WindowHandle window, int x, int y) {
-  ::SetWindowPos(Window(window), HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  user32::SetWindowPos(Window(window), HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
 void Win32Dialogs::Repaint(WindowHandle window) {
-  ::UpdateWindow(Window(window));
+  user32::UpdateWindow(Window(window));
 }
 
 void Win32Dialogs::SetCursor(Cursor cursor) {
   waitCursor = cursor == Cursor::Wait;
-  ::SetCursor(StandardCursor(waitCursor));
+  user32::SetCursor(StandardCursor(waitCursor));
 }
 
 void Win32Dialogs::SetBusy(WindowHandle frame, bool busy) {
@@ -319,7 +320,7 @@ BrowseResult Win32Dialogs::BrowseForFolder(WindowHandle owner, const std::string
 }
 
 void Win32Dialogs::BrowseSelect(WindowHandle browser, const std::string& path) {
-  ::SendMessageA(Window(browser), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+  user32::SendMessageA(Window(browser), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
 }
 
 }  // namespace platform::win32

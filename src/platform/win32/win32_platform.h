@@ -118,9 +118,9 @@ class Win32System final : public System {
 };
 
 // An entry of a library of the system folder, which is loaded by its full path at the first
-// call that asks and stays loaded; nullptr when the library or the entry is missing. The shell
-// and component libraries come this way instead of through the import table: the removal's
-// processes never need them, and every start of the program would pay for loading them.
+// call that asks and stays loaded; nullptr when the library or the entry is missing. The window
+// manager, shell and component libraries come this way instead of through the import table: a
+// silent removal's processes never need them, and every start would pay for loading them.
 void* SystemLibraryEntry(const char* library, const char* entry);
 
 template <typename Function>

@@ -7,6 +7,7 @@
 
 #include <climits>
 
+#include "platform/win32/user32.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -94,13 +95,13 @@ bool Win32Session::CloseHandle(KernelHandle handle) {
 
 std::vector<WindowHandle> Win32Session::TopLevelWindows() {
   std::vector<WindowHandle> windows;
-  ::EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&windows));
+  user32::EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
 unsigned Win32Session::WindowProcessId(WindowHandle window) {
   DWORD process = 0;
-  if (window == kNoWindow || ::GetWindowThreadProcessId(Window(window), &process) == 0) {
+  if (window == kNoWindow || user32::GetWindowThreadProcessId(Window(window), &process) == 0) {
     return 0;
   }
   return process;
@@ -110,14 +111,14 @@ WindowHandle Win32Session::WindowOwner(WindowHandle window) {
   if (window == kNoWindow) {
     return kNoWindow;
   }
-  return reinterpret_cast<WindowHandle>(::GetWindow(Window(window), GW_OWNER));
+  return reinterpret_cast<WindowHandle>(user32::GetWindow(Window(window), GW_OWNER));
 }
 
 std::uint32_t Win32Session::WindowExStyle(WindowHandle window) {
   if (window == kNoWindow) {
     return 0;
   }
-  return static_cast<std::uint32_t>(::GetWindowLongA(Window(window), GWL_EXSTYLE));
+  return static_cast<std::uint32_t>(user32::GetWindowLongA(Window(window), GWL_EXSTYLE));
 }
 
 std::string Win32Session::WindowTitle(WindowHandle window, std::size_t capacity) {
@@ -126,7 +127,7 @@ std::string Win32Session::WindowTitle(WindowHandle window, std::size_t capacity)
   }
   // The buffer is the caller's capacity, but no larger than the title can be: the length the
   // window reports may exceed the text, never fall short of it.
-  const int length = ::GetWindowTextLengthA(Window(window));
+  const int length = user32::GetWindowTextLengthA(Window(window));
   if (length <= 0) {
     return {};
   }
@@ -138,7 +139,7 @@ std::string Win32Session::WindowTitle(WindowHandle window, std::size_t capacity)
     size = INT_MAX;
   }
   std::string title(size, '\0');
-  const int copied = ::GetWindowTextA(Window(window), title.data(), static_cast<int>(size));
+  const int copied = user32::GetWindowTextA(Window(window), title.data(), static_cast<int>(size));
   title.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return title;
 }
@@ -149,7 +150,7 @@ bool Win32Session::PostMessage(WindowHandle window, unsigned message, std::uintp
   if (window == kNoWindow || window == kBroadcast) {
     return false;
   }
-  return ::PostMessageA(Window(window), message, wParam, lParam) != FALSE;
+  return user32::PostMessageA(Window(window), message, wParam, lParam) != FALSE;
 }
 
 unsigned Win32Session::CurrentProcessId() {

@@ -3,6 +3,7 @@
 #undef LoadString
 #undef MessageBox
 
+#include "platform/win32/user32.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -75,7 +76,7 @@ std::string Win32UserInterface::LoadString(unsigned id) {
   // With a zero capacity LoadStringW hands out the resource text in place, whatever its
   // length; it is converted as LoadStringA would convert it, through the ANSI code page.
   const wchar_t* resource = nullptr;
-  int length = ::LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
+  int length = user32::LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
   if (length <= 0 || resource == nullptr) {
     return {};
   }
@@ -88,14 +89,14 @@ std::string Win32UserInterface::LoadString(unsigned id) {
 std::string Win32UserInterface::LoadString(unsigned id, std::size_t capacity) {
   std::string buffer(capacity, '\0');
   int length =
-      ::LoadStringA(GetModuleHandleW(nullptr), id, buffer.data(), static_cast<int>(capacity));
+      user32::LoadStringA(GetModuleHandleW(nullptr), id, buffer.data(), static_cast<int>(capacity));
   buffer.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
   return buffer;
 }
 
 BoxResult Win32UserInterface::MessageBox(WindowHandle owner, const std::string& text,
                                          const std::string& caption, BoxStyle style) {
-  return ResultOf(::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(),
+  return ResultOf(user32::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(),
                                 StyleFlags(style)));
 }
 
