@@ -43,7 +43,8 @@ HWND CommandTarget(HWND dialog, int id, HWND control) {
   if (control == nullptr) {
     control = user32::GetFocus();
   }
-  if (control != nullptr && user32::GetDlgCtrlID(control) == id && user32::IsChild(dialog, control)) {
+  if (control != nullptr && user32::GetDlgCtrlID(control) == id &&
+      user32::IsChild(dialog, control)) {
     return user32::GetParent(control);
   }
   return dialog;
@@ -54,14 +55,15 @@ HWND CommandTarget(HWND dialog, int id, HWND control) {
 void CenterInWorkArea(HWND dialog) {
   RECT area;
   RECT window;
-  if (!user32::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || !user32::GetWindowRect(dialog, &window)) {
+  if (!user32::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) ||
+      !user32::GetWindowRect(dialog, &window)) {
     return;
   }
   const int width = window.right - window.left;
   const int height = window.bottom - window.top;
   user32::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                       area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // One procedure for every dialog: the events ride in DWLP_USER from WM_INITDIALOG on. Messages
@@ -168,9 +170,9 @@ int Win32Dialogs::DoModal(unsigned layout, WindowHandle owner, DialogEvents& eve
   if (owner != kNoWindow && !user32::IsWindow(Window(owner))) {
     return -1;
   }
-  return static_cast<int>(user32::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
-                                            Window(owner), DialogProcedure,
-                                            reinterpret_cast<LPARAM>(&events)));
+  return static_cast<int>(
+      user32::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout), Window(owner),
+                              DialogProcedure, reinterpret_cast<LPARAM>(&events)));
 }
 
 void Win32Dialogs::EndDialog(WindowHandle dialog, int result) {
@@ -179,8 +181,8 @@ void Win32Dialogs::EndDialog(WindowHandle dialog, int result) {
 
 WindowHandle Win32Dialogs::CreateChild(unsigned layout, WindowHandle parent, DialogEvents& events) {
   return Handle(user32::CreateDialogParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
-                                     Window(parent), DialogProcedure,
-                                     reinterpret_cast<LPARAM>(&events)));
+                                           Window(parent), DialogProcedure,
+                                           reinterpret_cast<LPARAM>(&events)));
 }
 
 bool Win32Dialogs::DestroyWindow(WindowHandle window) {
@@ -240,7 +242,8 @@ WindowHandle Win32Dialogs::GetFocus() {
 }
 
 void Win32Dialogs::SetEditSelection(WindowHandle edit, int start, int end) {
-  user32::SendMessageA(Window(edit), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+  user32::SendMessageA(Window(edit), EM_SETSEL, static_cast<WPARAM>(start),
+                       static_cast<LPARAM>(end));
 }
 
 void Win32Dialogs::ScrollCaret(WindowHandle edit) {
@@ -251,7 +254,7 @@ std::pair<int, int> Win32Dialogs::GetEditSelection(WindowHandle edit) {
   DWORD start = 0;
   DWORD end = 0;
   user32::SendMessageA(Window(edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(&end));
+                       reinterpret_cast<LPARAM>(&end));
   return {static_cast<int>(start), static_cast<int>(end)};
 }
 
@@ -262,7 +265,7 @@ Rect Win32Dialogs::GetRectInParent(WindowHandle window) {
   }
   // Both corners at once, so that a right-to-left parent gets its mirrored coordinates right.
   user32::MapWindowPoints(HWND_DESKTOP, user32::GetAncestor(Window(window), GA_PARENT),
-                    reinterpret_cast<POINT*>(&rect), 2);
+                          reinterpret_cast<POINT*>(&rect), 2);
   return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
@@ -320,7 +323,8 @@ BrowseResult Win32Dialogs::BrowseForFolder(WindowHandle owner, const std::string
 }
 
 void Win32Dialogs::BrowseSelect(WindowHandle browser, const std::string& path) {
-  user32::SendMessageA(Window(browser), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+  user32::SendMessageA(Window(browser), BFFM_SETSELECTIONA, TRUE,
+                       reinterpret_cast<LPARAM>(path.c_str()));
 }
 
 }  // namespace platform::win32

@@ -76,7 +76,8 @@ std::string Win32UserInterface::LoadString(unsigned id) {
   // With a zero capacity LoadStringW hands out the resource text in place, whatever its
   // length; it is converted as LoadStringA would convert it, through the ANSI code page.
   const wchar_t* resource = nullptr;
-  int length = user32::LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
+  int length =
+      user32::LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&resource), 0);
   if (length <= 0 || resource == nullptr) {
     return {};
   }
@@ -97,7 +98,7 @@ std::string Win32UserInterface::LoadString(unsigned id, std::size_t capacity) {
 BoxResult Win32UserInterface::MessageBox(WindowHandle owner, const std::string& text,
                                          const std::string& caption, BoxStyle style) {
   return ResultOf(user32::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(),
-                                StyleFlags(style)));
+                                      StyleFlags(style)));
 }
 
 }  // namespace platform::win32
