@@ -217,6 +217,21 @@ UiResult Uiauto(const std::vector<std::string>& args, std::chrono::milliseconds 
   return {output.exitCode, ParseRecords(output.out), output.err};
 }
 
+std::unique_ptr<WindowsProcess> HoldFile(const std::string& windowsPath, int milliseconds,
+                                         const fs::path& folder) {
+  const fs::path marker = folder / "held";
+  fs::remove(marker);
+  auto hold = std::make_unique<WindowsProcess>(
+      TheBench().uiautoExe.string(),
+      std::vector<std::string>{"hold", windowsPath, "--path", WindowsPath(marker), "--timeout",
+                               std::to_string(milliseconds)},
+      folder);
+  for (int attempt = 0; attempt < 200 && !fs::exists(marker); ++attempt) {
+    std::this_thread::sleep_for(50ms);
+  }
+  return fs::exists(marker) ? std::move(hold) : nullptr;
+}
+
 WindowsProcess::WindowsProcess(const std::string& program, const std::vector<std::string>& args,
                                const fs::path& workingFolder) {
   std::vector<std::string> argv = {TheBench().wine.string(), program};

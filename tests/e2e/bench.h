@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,12 @@ class WindowsProcess {
   pid_t pid_ = -1;
   std::optional<int> exitCode_;
 };
+
+// Holds the Windows file `windowsPath` open for `milliseconds`, sharing anything but its
+// deletion, as a program using it would (uiauto hold). Returns once the file is held, with the
+// holder running in `folder`, which also takes its marker; nullptr when it never was.
+std::unique_ptr<WindowsProcess> HoldFile(const std::string& windowsPath, int milliseconds,
+                                         const fs::path& folder);
 
 // The registry as the program under test sees it: the 32-bit view.
 // Imports a .reg text ("Windows Registry Editor Version 5.00"; a "[-KEY]" section deletes KEY).

@@ -488,20 +488,15 @@ TEST_F(InstallTest, ReadOnlyMediaPlantedProgramShortNamesAndAHeldUninstaller) {
   }
   EXPECT_EQ(ReadAll(install_ / "Pictv6.exe"), program);
 
-  // The uninstaller's file stays held for three seconds, past the hand-over's written pause.
-  const fs::path marker = folder() / "held";
-  WindowsProcess hold(bench().uiautoExe.string(),
-                      {"hold", installWin_ + "\\PictvUnInst.exe", "--path", WindowsPath(marker),
-                       "--timeout", "3000"},
-                      folder());
-  for (int attempt = 0; attempt < 200 && !fs::exists(marker); ++attempt) {
-    std::this_thread::sleep_for(50ms);
-  }
-  ASSERT_TRUE(fs::exists(marker)) << "the uninstaller's file is not held";
+  // The uninstaller's file stays held for three seconds, past the end of the uninstaller that
+  // hands over: the copy must keep trying it.
+  const std::unique_ptr<WindowsProcess> hold =
+      HoldFile(installWin_ + "\\PictvUnInst.exe", 3000, folder());
+  ASSERT_TRUE(hold) << "the uninstaller's file is not held";
   setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
                                             std::vector<std::string>{"-s"}, install_);
   ASSERT_TRUE(setup_->WaitForExit(30s).has_value()) << "the uninstaller did not hand over";
-  EXPECT_EQ(hold.WaitForExit(20s), 0);
+  EXPECT_EQ(hold->WaitForExit(20s), 0);
   bool removed = false;
   for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
     removed = !fs::exists(install_);

@@ -320,6 +320,11 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
 
 TEST_F(RemovalTest, SilentRemovalAsksNothingAndLeavesTheSameMachine) {
   ASSERT_NO_FATAL_FAILURE(LayDown(AssociationRoot::kClassesRoot));
+  // A silent copy is done in a moment once the uninstaller has ended, too soon to be seen and
+  // asked for its exit code. The uninstaller's file, held for a few seconds, keeps it trying.
+  const std::unique_ptr<WindowsProcess> hold =
+      HoldFile(std::string(kInstallFolder) + "\\PictvUnInst.exe", 5000, folder());
+  ASSERT_TRUE(hold) << "the uninstaller's file is not held";
   StartUninstaller({"-s"});
   const std::optional<int> handedOver = uninstaller_->WaitForExit(15s);
   ASSERT_TRUE(handedOver.has_value()) << "the silent uninstaller waits for something";
@@ -327,8 +332,7 @@ TEST_F(RemovalTest, SilentRemovalAsksNothingAndLeavesTheSameMachine) {
 
   const std::string copy = TempCopy();
   ASSERT_FALSE(copy.empty()) << "no single temporary copy in the temp folder";
-  // The copy pauses a second before its work; it ends by itself only if it shows nothing,
-  // since an unanswered box would hold it.
+  // It ends by itself only if it shows nothing, since an unanswered box would hold it.
   const std::optional<long long> pid = CopyProcess(copy);
   ASSERT_TRUE(pid.has_value()) << "the copy " << copy << " was not seen running";
   const UiResult exit =
