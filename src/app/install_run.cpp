@@ -16,6 +16,19 @@ constexpr char kDefaultGroup[] = "Pictavo 6";
 constexpr char kUrlLine[] = "URL=http://";
 constexpr std::size_t kUrlLineBuffer = 260;
 
+// The choices the installation runs with, for the log.
+void LogOptions(const platform::RunLog& log, const SetupOptions& options) {
+  const auto yesNo = [](bool flag) { return flag ? "yes" : "no"; };
+  const FileVersion& version = options.NewVersion;
+  log.Write("Options: folder \"" + options.InstallFolder + "\", source \"" +
+            options.SourceFolder + "\", group \"" + options.GroupName + "\", all users " +
+            yesNo(options.AllUsers) + ", desktop " + yesNo(options.DesktopIcon) + ", autostart " +
+            yesNo(options.Autostart) + ", silent " + yesNo(options.Silent) + ", new " +
+            yesNo(options.NewInstall) + ", version " + std::to_string(version.major) + "." +
+            std::to_string(version.minor) + "." + std::to_string(version.build) + "." +
+            std::to_string(version.revision));
+}
+
 // The vendor's page for this installation, opened in the browser.
 void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
   const std::string query =
@@ -76,15 +89,19 @@ std::string VendorPageAddress(bool newInstall, const std::string& query) {
   return std::string(vendor::kSite) + vendor::kInstalledPage;
 }
 
-int InstallRun(CSetupApp& app) {
+Outcome InstallRun(CSetupApp& app) {
   platform::Platform& platform = app.GetPlatform();
   SetupOptions& options = app.Options();
+  const platform::RunLog& log = app.Log();
 
   options.InstallFolder = FindExistingInstallation(platform);
   options.SourceFolder = OwnFolder(platform);
   if (options.InstallFolder.empty()) {
+    log.Write("Existing installation: none");
     options.InstallFolder = DefaultProgramFilesFolder(platform) + kProductFolder;
     options.NewInstall = true;
+  } else {
+    log.Write("Existing installation: \"" + options.InstallFolder + "\"");
   }
   const std::string candidate =
       ApplyInstallSwitches(platform, platform.process.Arguments(), options);
@@ -95,7 +112,7 @@ int InstallRun(CSetupApp& app) {
 
   if (!options.NewInstall) {
     if (CheckExistingVersion(app, options) == VersionCheck::Refuse) {
-      return 1;
+      return Outcome::Cancelled;
     }
     RecoverPreviousChoices(platform, options);
   } else {
@@ -105,26 +122,42 @@ int InstallRun(CSetupApp& app) {
 
   if (options.NewVersion.major == 0 ||
       !PathExists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
-    app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
-    platform.shell.Open(vendor::kSite);
-    platform.process.ExitProcess(1);
+    log.Write("Not done: distribution \"" + options.SourceFolder + "\" lacks " +
+              distribution::kManifest + " or a versioned " + distribution::kProductProgram);
+    // A silent run has nobody to read a box or a web page: its exit code and log tell.
+    if (!options.Silent) {
+      app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
+      platform.shell.Open(vendor::kSite);
+    }
+    platform.process.ExitProcess(app.Conclude(Outcome::DamagedDistribution));
   }
 
+  RunReport& report = app.Report();
   if (options.Silent) {
     if (options.NewInstall) {
       options.AllUsers = true;
     }
-    PerformInstall(app, options, app.Wow64());
+    LogOptions(log, options);
+    PerformInstall(app, options, app.Wow64(), report);
   } else {
-    CSetupDlg wizard(app, options, [&app, &options] { PerformInstall(app, options, app.Wow64()); });
+    CSetupDlg wizard(app, options, [&]() -> const RunReport& {
+      LogOptions(log, options);
+      PerformInstall(app, options, app.Wow64(), report);
+      return report;
+    });
     const int result = wizard.DoModal();
     app.SetMainWindow(platform::kNoWindow);
     if (result != platform::kIdOk) {
-      return 1;
+      return Outcome::Cancelled;
     }
   }
+  const Outcome outcome = OutcomeOf(report);
 
   platform.files.SetCurrentDirectory(options.InstallFolder);
+  // An installation that failed has no page to welcome it and may have no product to start.
+  if (outcome == Outcome::NotComplete) {
+    return outcome;
+  }
   if (!options.Silent && (options.NewInstall || options.Upgrade)) {
     OpenVendorPage(platform, options);
   }
@@ -134,5 +167,5 @@ int InstallRun(CSetupApp& app) {
     const std::string product = options.InstallFolder + "\\" + distribution::kProductProgram;
     platform.process.CreateProcess(product, product, options.InstallFolder);
   }
-  return 0;
+  return outcome;
 }

@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "app/outcome.h"
 #include "engine/setup_options.h"
 #include "platform/platform.h"
 
 class CSetupApp;
 
-// The install run. 0 when it reached its end with the product installed, 1 when the user
-// refused to go on or left the wizard; a damaged distribution ends the process with code 1.
-int InstallRun(CSetupApp& app);
+// The install run: what became of the installation, or Cancelled when the user refused to go
+// on or left the wizard. A damaged distribution ends the process with code 1.
+Outcome InstallRun(CSetupApp& app);
 
 // The install run's switches (arguments from position 1 on): "-instdir" exactly, with the
 // folder after it when that exists; "-runafter", "-allusers", "-autostart", "-nodeskico" in

@@ -1,26 +1,99 @@
 #include "app/perform_install.h"
 
+#include "app/run_mode.h"
 #include "engine/deployment.h"
 #include "engine/distribution.h"
+#include "engine/paths.h"
 #include "engine/registration.h"
 #include "engine/shortcuts.h"
+#include "engine/text.h"
 #include "uninstall/log_replay.h"
+#include "uninstall/removal_helpers.h"
 
-int PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64) {
+namespace {
+
+std::optional<std::uint64_t> FileSize(platform::FileSystem& files, const std::string& path) {
+  const std::vector<platform::FoundFile> found = files.FindFiles(path);
+  if (found.size() != 1 || (found.front().attributes & platform::kAttributeDirectory)) {
+    return std::nullopt;
+  }
+  return found.front().size;
+}
+
+// The uninstaller is a copy of this program: one of another size was cut short (a full disk)
+// or is not there. One that waits to replace an uninstaller in use at the next start leaves
+// the earlier one, whole, to serve until then.
+bool UninstallerInPlace(platform::Platform& platform, const SetupOptions& options,
+                        const RunReport& report) {
+  const std::string uninstaller = options.InstallFolder + "\\" + distribution::kUninstaller;
+  const std::optional<std::uint64_t> size = FileSize(platform.files, uninstaller);
+  if (!size || *size == 0) {
+    return false;
+  }
+  for (const std::string& scheduled : report.ScheduledPaths()) {
+    if (EqualsIgnoringCase(scheduled, uninstaller)) {
+      return true;
+    }
+  }
+  return size ==
+         FileSize(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
+}
+
+// Takes a new installation's files away again, by the manifest's records; the install folder
+// goes only when this run made it.
+void RemoveThisRunsFiles(platform::Platform& platform, const SetupOptions& options,
+                         const std::string& manifest, bool folderExisted, RunReport& report) {
+  const std::string folder = options.InstallFolder + "\\";
+  ReplayFileRecords(platform, manifest, folder, std::nullopt, report);
+  DeleteFilesByPattern(platform, folder, distribution::kManifest, report);
+  if (!folderExisted) {
+    platform.files.RemoveDirectory(options.InstallFolder);
+  }
+}
+
+}  // namespace
+
+void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
+                    RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
   const std::string manifest = options.SourceFolder + "\\" + distribution::kManifest;
+  const bool folderExisted = PathExists(platform.files, options.InstallFolder);
 
   // The earlier installed log is read here, before the new one replaces it.
   if (!options.NewInstall) {
-    ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kOlderLog);
-    ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kManifest);
-    ReplayFileRecords(platform, manifest, options.InstallFolder, LogRecordKind::FileDel);
+    report.Step("clean-up of the earlier installation");
+    ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kOlderLog, report);
+    ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kManifest, report);
+    ReplayFileRecords(platform, manifest, options.InstallFolder, LogRecordKind::FileDel, report);
   }
-  DeployManifest(platform, options, wow64, manifest);
-  CreateInstalledLog(platform, options);
+  report.Step("files");
+  DeployManifest(platform, options, wow64, manifest, report);
+  report.Step("installed log");
+  const bool logWhole = CreateInstalledLog(platform, options);
+  if (!logWhole) {
+    report.NotDone(Shortfall::InstalledLog,
+                   options.InstallFolder + "\\" + distribution::kManifest);
+  }
+  const bool uninstallerWhole = UninstallerInPlace(platform, options, report);
+  if (!uninstallerWhole) {
+    report.NotDone(Shortfall::Uninstaller,
+                   options.InstallFolder + "\\" + distribution::kUninstaller);
+  }
+  if (!logWhole || !uninstallerWhole) {
+    if (options.NewInstall) {
+      report.Step("removal of this run's files");
+      RemoveThisRunsFiles(platform, options, manifest, folderExisted, report);
+    }
+    return;
+  }
+  report.Step("shortcuts");
   // Before registration: the stored all-users choice must match where the shortcuts went.
-  CreateProductShortcuts(app, options);
-  RegisterProduct(platform, options);
-  CopyPresetFiles(platform, options);
-  return 0;
+  CreateProductShortcuts(app, options, report);
+  report.Step("registration");
+  if (!RegisterProduct(platform, options)) {
+    report.NotDone(Shortfall::RegistryValue,
+                   std::string("HKEY_LOCAL_MACHINE\\") + registration::kUninstallKey);
+  }
+  report.Step("preset files");
+  CopyPresetFiles(platform, options, report);
 }

@@ -2,12 +2,17 @@
 // SetupOptions. It lives above the engine because it also uses the log replay of the removal.
 #pragma once
 
-#include "engine/setup_options.h"
 #include "engine/helpers.h"
+#include "engine/run_report.h"
+#include "engine/setup_options.h"
 #include "platform/framework.h"
 
 // Clears what an earlier installation in the folder left in the start menu and what the new
 // distribution declares obsolete, deploys the files, writes the installed log, creates the
 // shortcuts, registers the product and takes over preset files. Every step runs whatever the
-// earlier ones achieved; nothing is reported. May change GroupName and AllUsers. Returns 0.
-int PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64);
+// earlier ones achieved and tells the report what it could not do; the one exception keeps an
+// uninstall entry from pointing at an uninstaller that cannot remove the product: without the
+// uninstaller and the installed log in place, whole, no shortcut or entry is made, and a new
+// installation's files are taken away again. May change GroupName and AllUsers.
+void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
+                    RunReport& report);

@@ -2,18 +2,19 @@
 // then the one entry, then the normal end.
 #pragma once
 
+#include <memory>
+
 #include "app/setup_app.h"
 #include "engine/helpers.h"
 #include "engine/setup_options.h"
 #include "instances/instance_manager.h"
 #include "platform/platform.h"
+#include "platform/recording.h"
+#include "platform/run_log.h"
 
 class SetupProgram {
  public:
-  explicit SetupProgram(platform::Platform& platform)
-      : instances_(platform),
-        wow64_(platform.system),
-        app_(platform, options_, wow64_, instances_) {}
+  explicit SetupProgram(platform::Platform& platform);
 
   // Runs InitInstance and the normal end; returns the process's exit code: 1 without the
   // instance list's locks, before anything is changed.
@@ -22,6 +23,11 @@ class SetupProgram {
   const SetupOptions& Options() const { return options_; }
 
  private:
+  // With "-log", every call goes through the recording layer, which writes the failed ones to
+  // the log; without it the program talks to the platform directly and writes nothing.
+  platform::RunLog log_;
+  std::unique_ptr<platform::RecordingPlatform> recording_;
+  platform::Platform& platform_;
   // Members are created in start-up order: the process joins the instance list first, then the
   // 64-bit query is looked up and the options get their initial values before the application
   // object exists. The list is left last, after the application object has gone.

@@ -5,10 +5,24 @@
 
 #include "engine/text.h"
 
-bool HasSilentSwitch(const std::vector<std::string>& arguments) {
+bool HasSwitch(const std::vector<std::string>& arguments, const char* name) {
   return std::any_of(
       arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end(),
-      [](const std::string& argument) { return EqualsIgnoringCase(argument, "-s"); });
+      [name](const std::string& argument) { return EqualsIgnoringCase(argument, name); });
+}
+
+std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments,
+                                       const char* name) {
+  for (std::size_t i = 1; i + 1 < arguments.size(); ++i) {
+    if (EqualsIgnoringCase(arguments[i], name)) {
+      return arguments[i + 1];
+    }
+  }
+  return std::nullopt;
+}
+
+bool HasSilentSwitch(const std::vector<std::string>& arguments) {
+  return HasSwitch(arguments, "-s");
 }
 
 RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::string& programPath) {

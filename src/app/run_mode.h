@@ -1,10 +1,26 @@
 // How the program decides, from its command line and its own file name, which run it performs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 enum class RunMode { SelfRemoval, Install, Uninstall };
+
+// Switches for administrators' tools, any position, letter case ignored: "-log" with the log's
+// file after it, "-restartcode" for 3010 where a restart completes the run.
+inline constexpr char kLogSwitch[] = "-log";
+inline constexpr char kRestartCodeSwitch[] = "-restartcode";
+// Written by the uninstaller behind "-delself" for the copy whose outcome it waits for.
+inline constexpr char kOutcomeSwitch[] = "-outcome";
+
+// `name` as a whole argument anywhere after the program name, letter case ignored.
+bool HasSwitch(const std::vector<std::string>& arguments, const char* name);
+
+// The argument after the first `name` (letter case ignored); none when `name` is missing or
+// the last argument.
+std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments,
+                                       const char* name);
 
 // "-s" as a whole argument anywhere after the program name, letter case ignored.
 bool HasSilentSwitch(const std::vector<std::string>& arguments);

@@ -2,10 +2,12 @@
 
 #include "app/run_mode.h"
 #include "app/setup_app.h"
+#include "engine/format_text.h"
 #include "engine/paths.h"
 #include "engine/reboot_operations.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
+#include "uninstall/removal_helpers.h"
 #include "uninstall/uninstall_run.h"
 
 namespace {
@@ -32,17 +34,43 @@ std::string FolderOf(platform::System& system, const std::string& path) {
   return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
 }
 
-}  // namespace
+std::string JoinedArguments(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    line += (line.empty() ? "" : " ") + argument;
+  }
+  return line;
+}
 
-void HandOverToTempCopy(CSetupApp& app) {
-  platform::Platform& platform = app.GetPlatform();
-  const std::string tempFolder = platform.files.GetTempPath();
-  if (tempFolder.empty() || tempFolder.size() >= kPathCapacity) {
+// The box at the end of an interactive removal.
+void ShowRemovalOutcome(CSetupApp& app, Outcome outcome) {
+  if (outcome != Outcome::NotComplete) {
+    app.MessageBox(catalogue::kUninstalled, {platform::Buttons::Ok});
     return;
   }
-  const std::string copy = platform.files.GetTempFileName(tempFolder, "uni");
+  const RunReport& report = app.Report();
+  const int left = report.Count(Shortfall::Removal) + report.Count(Shortfall::Shortcut) +
+                   report.Count(Shortfall::RegistryValue);
+  std::string text = FormatText(app.LoadString(catalogue::kNotRemovedCompletely), {left});
+  text += "\n\n";
+  text += report.LogPath().empty()
+              ? app.LoadString(catalogue::kRunAgainWithLog)
+              : FormatText(app.LoadString(catalogue::kLogNamesFailures), {report.LogPath()});
+  app.MessageBox(text, {platform::Buttons::Ok});
+}
+
+}  // namespace
+
+Outcome HandOverToTempCopy(CSetupApp& app) {
+  platform::Platform& platform = app.GetPlatform();
+  const platform::RunLog& log = app.Log();
+  const std::string tempFolder = platform.files.GetTempPath();
+  const std::string copy = tempFolder.empty() || tempFolder.size() >= kPathCapacity
+                               ? std::string()
+                               : platform.files.GetTempFileName(tempFolder, "uni");
   if (copy.empty()) {
-    return;
+    log.Write("Not done: temporary copy in \"" + tempFolder + "\"");
+    return Outcome::NotComplete;
   }
   const std::string own = ProgramFilePath(platform.process.ModuleFileName());
   platform.files.CopyFile(own, copy, false);
@@ -51,34 +79,90 @@ void HandOverToTempCopy(CSetupApp& app) {
   if (app.Options().Silent) {
     arguments.push_back("-s");
   }
-  platform.process.StartReplacingProcess(copy, arguments);
-  // Still here: the copy did not start. Nothing was removed; neither should a stray copy stay.
-  platform.files.DeleteFile(copy);
+  std::vector<std::string> logArguments;
+  if (log.Enabled()) {
+    logArguments = {kLogSwitch, QuotedIfNeeded(log.Path())};
+  }
+  std::vector<std::string> removal = arguments;
+  removal.insert(removal.end(), {kOutcomeSwitch, kRestartCodeSwitch});
+  removal.insert(removal.end(), logArguments.begin(), logArguments.end());
+  const platform::KernelHandle copyProcess =
+      platform.session.StartProcess(copy, JoinedArguments(removal));
+  if (copyProcess == platform::kNoHandle) {
+    // Nothing was removed; neither should a stray copy stay.
+    platform.files.DeleteFile(copy);
+    return Outcome::NotComplete;
+  }
+  // Deployment tools and scripts wait for this process: it ends with the removal's outcome.
+  platform.session.WaitForProcessEnd(copyProcess, platform::kInfinite);
+  const Outcome outcome =
+      OutcomeOfExitCode(platform.session.ProcessExitCode(copyProcess).value_or(
+          exit_code::kNotComplete));
+  platform.session.CloseHandle(copyProcess);
+
+  RunReport& report = app.Report();
+  const std::string installFolder = FolderOf(platform.system, own);
+  // A removal that did not finish keeps its uninstaller, so that the entry can run it again.
+  if (outcome == Outcome::NotComplete || outcome == Outcome::Cancelled) {
+    DeleteAtNextStart(platform.files, copy, report);
+    return outcome;
+  }
+  // This program's file goes once this process has ended, and with it the folder.
+  std::vector<std::string> tail = arguments;
+  if (!app.Options().Silent) {
+    tail.push_back("-s");
+  }
+  tail.insert(tail.end(), logArguments.begin(), logArguments.end());
+  const platform::KernelHandle tailProcess =
+      platform.session.StartProcess(copy, JoinedArguments(tail));
+  if (tailProcess != platform::kNoHandle) {
+    platform.session.CloseHandle(tailProcess);
+    return outcome;
+  }
+  for (const std::string& path :
+       {own, installFolder.substr(0, installFolder.size() - 1), copy}) {
+    DeleteAtNextStart(platform.files, path, report);
+  }
+  return report.Complete() ? Outcome::CompleteAfterRestart : Outcome::NotComplete;
 }
 
 void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   platform::Platform& platform = app.GetPlatform();
-  unsigned waited = 0;
-  const platform::KernelHandle uninstaller =
-      platform.session.OpenParentProcess(platform::kSynchronize);
-  if (uninstaller != platform::kNoHandle) {
-    if (!platform.session.WaitForProcessEnd(uninstaller, kHandOverLimit)) {
-      waited = kHandOverLimit;
-    }
-    platform.session.CloseHandle(uninstaller);
-  }
-  DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
-
+  const platform::RunLog& log = app.Log();
+  RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
-  for (; !platform.files.DeleteFile(uninstallerPath) &&
-         PathExists(platform.files, uninstallerPath) && waited < kHandOverLimit;
-       waited += kHandOverRetry) {
-    platform.process.Sleep(kHandOverRetry);
-  }
-  RunUninstall(platform, installFolder);
 
-  if (!app.Options().Silent) {
-    app.MessageBox(catalogue::kUninstalled, {platform::Buttons::Ok});
+  if (HasSwitch(platform.process.Arguments(), kOutcomeSwitch)) {
+    log.Write("Run: removal");
+    // The uninstaller waits for this run, holding its own file: the copy it starts next takes
+    // that file away once it has ended.
+    report.Spare(uninstallerPath);
+  } else {
+    log.Write("Run: removal tail");
+    unsigned waited = 0;
+    const platform::KernelHandle uninstaller =
+        platform.session.OpenParentProcess(platform::kSynchronize);
+    if (uninstaller != platform::kNoHandle) {
+      if (!platform.session.WaitForProcessEnd(uninstaller, kHandOverLimit)) {
+        waited = kHandOverLimit;
+      }
+      platform.session.CloseHandle(uninstaller);
+    }
+    DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
+    for (; !platform.files.DeleteFile(uninstallerPath) &&
+           PathExists(platform.files, uninstallerPath) && waited < kHandOverLimit;
+         waited += kHandOverRetry) {
+      platform.process.Sleep(kHandOverRetry);
+    }
+    if (PathExists(platform.files, uninstallerPath)) {
+      DeleteAtNextStart(platform.files, uninstallerPath, report);
+    }
   }
-  platform.process.ExitProcess(0);
+  RunUninstall(platform, installFolder, report);
+
+  const Outcome outcome = OutcomeOf(report);
+  if (!app.Options().Silent) {
+    ShowRemovalOutcome(app, outcome);
+  }
+  platform.process.ExitProcess(app.Conclude(outcome));
 }

@@ -6,15 +6,23 @@
 #include "instances/close_instances.h"
 #include "resources/catalogue.h"
 
+unsigned CSetupApp::Conclude(Outcome outcome) {
+  exitCode_ = ExitCodeOf(outcome, restartCode_);
+  log_.Write(OutcomeLine(outcome, exitCode_));
+  return exitCode_;
+}
+
 bool CSetupApp::InitInstance() {
   platform::Platform& platform = GetPlatform();
   const std::vector<std::string> arguments = platform.process.Arguments();
   options_.Silent = HasSilentSwitch(arguments);
+  restartCode_ = HasSwitch(arguments, kRestartCodeSwitch);
 
   const RunMode mode = ChooseRunMode(arguments, ProgramFilePath(platform.process.ModuleFileName()));
   if (mode == RunMode::SelfRemoval) {
     SelfRemovalRun(*this, arguments[2]);
   }
+  log_.Write(mode == RunMode::Install ? "Run: install" : "Run: uninstall");
 
   if (mode == RunMode::Uninstall && !options_.Silent) {
     // The framework takes every resource from the program file's own module already, so only
@@ -28,16 +36,16 @@ bool CSetupApp::InitInstance() {
                                    platform::DefaultButton::Second};
     if (platform.ui.MessageBox(platform::kNoWindow, question, caption, style) !=
         platform::BoxResult::Yes) {
+      Conclude(Outcome::Cancelled);
       return false;
     }
   }
 
   if (CloseRunningInstances(*this, instances_, mode == RunMode::Install) == CloseResult::End) {
+    Conclude(Outcome::Cancelled);
     return false;
   }
-  if (mode == RunMode::Install) {
-    return InstallRun(*this) == 0;
-  }
-  HandOverToTempCopy(*this);
-  return false;
+  const Outcome outcome = mode == RunMode::Install ? InstallRun(*this) : HandOverToTempCopy(*this);
+  Conclude(outcome);
+  return outcome == Outcome::Complete || outcome == Outcome::CompleteAfterRestart;
 }

@@ -100,15 +100,7 @@ bool TargetStaysInside(const std::string& spec) {
   return StaysInsideFolder(rename ? rename->targetName : spec);
 }
 
-void CopyRecord(platform::Platform& platform, const SetupOptions& options,
-                const std::string& spec) {
-  if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
-    CopyInstallFile(platform, rename->fileName, options.SourceFolder, options.InstallFolder,
-                    rename->targetName);
-  } else {
-    CopyInstallFiles(platform, spec, options.InstallFolder, options.SourceFolder);
-  }
-}
+
 
 // Whether the system can load the library that an "ind" record would otherwise install. The
 // distribution's own copy is hidden meanwhile, so that only a copy the system has counts.
@@ -131,53 +123,67 @@ bool LibraryNameStaysInside(const std::string& spec) {
   return StaysInsideFolder(rename ? rename->fileName : spec);
 }
 
+// What became of one file.
+enum class CopyResult {
+  Copied,    // the target holds the file now
+  Deferred,  // the target is in use: the file replaces it at the next start
+  Failed,
+  NoSource,  // the distribution does not hold it: nothing was asked of the target
+};
+
 // CopyInstallFile, where a search may have told the source's attributes already.
-bool DeployFile(platform::Platform& platform, const std::string& fileName,
-                const std::string& sourceFolder, const std::string& targetFolder,
-                const std::optional<std::string>& targetName,
-                std::optional<std::uint32_t> sourceAttributes) {
+CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
+                      const std::string& sourceFolder, const std::string& targetFolder,
+                      const std::optional<std::string>& targetName,
+                      std::optional<std::uint32_t> sourceAttributes) {
   platform::FileSystem& files = platform.files;
   const std::string source = CompleteFolder(platform.system, sourceFolder);
   const std::string target = CompleteFolder(platform.system, targetFolder);
   const bool sameFolder = EqualsIgnoringCase(source, target);
   if (sameFolder && !targetName) {
-    return true;
+    return CopyResult::Copied;
   }
+  const auto copied = [](bool done) { return done ? CopyResult::Copied : CopyResult::Failed; };
 
   const std::string sourcePath = source + fileName;
+  const std::uint32_t attributes =
+      sourceAttributes ? *sourceAttributes : files.GetFileAttributes(sourcePath);
+  if (attributes == platform::kInvalidFileAttributes) {
+    return CopyResult::NoSource;
+  }
   // A folder is no file to copy; going on would set a same-named target folder aside.
-  if (!IsFileAttributes(sourceAttributes ? *sourceAttributes
-                                         : files.GetFileAttributes(sourcePath))) {
-    return false;
+  if (!IsFileAttributes(attributes)) {
+    return CopyResult::Failed;
   }
   const std::string targetPath = target + (targetName ? *targetName : fileName);
   // The source itself, under another spelling: deleting the target below would delete the
   // only copy.
   if (SamePath(platform.system, sourcePath, targetPath)) {
-    return true;
+    return CopyResult::Copied;
   }
   // Most targets are new: a copy that leaves an existing target alone settles them in one
   // call, and only a refusal takes the steps below, which look again.
   if (files.CopyFile(sourcePath, targetPath, true)) {
-    return true;
+    return CopyResult::Copied;
   }
   const bool targetExists = PathExists(files, targetPath);
   if (targetExists && SameFile(files, sourcePath, targetPath)) {
-    return true;
+    return CopyResult::Copied;
   }
 
   if (sameFolder && targetExists && !files.DeleteFile(targetPath)) {
-    return true;
+    return CopyResult::Copied;
   }
   if (!targetExists) {
-    return CopyOver(files, sourcePath, targetPath);
+    return copied(CopyOver(files, sourcePath, targetPath));
   }
 
-  const std::uint32_t attributes = files.GetFileAttributes(targetPath);
-  files.SetFileAttributes(targetPath, attributes & ~std::uint32_t{platform::kAttributeReadOnly |
-                                                                  platform::kAttributeHidden});
+  const std::uint32_t targetAttributes = files.GetFileAttributes(targetPath);
+  files.SetFileAttributes(targetPath,
+                          targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly |
+                                                            platform::kAttributeHidden});
   if (files.DeleteFile(targetPath)) {
-    return CopyOver(files, sourcePath, targetPath);
+    return copied(CopyOver(files, sourcePath, targetPath));
   }
 
   // In use: a file that can still be renamed is set aside and goes at the next start.
@@ -189,7 +195,7 @@ bool DeployFile(platform::Platform& platform, const std::string& fileName,
   }
   if (Rename(files, targetPath, oldPath)) {
     DeleteAtReboot(files, oldPath);
-    return CopyOver(files, sourcePath, targetPath);
+    return copied(CopyOver(files, sourcePath, targetPath));
   }
 
   // Neither deletable nor renamable: the new file waits beside it for the next start. The old
@@ -197,41 +203,32 @@ bool DeployFile(platform::Platform& platform, const std::string& fileName,
   // the product without the file after the restart.
   const std::string newPath = targetPath + kNewSuffix;
   files.DeleteFile(newPath);
-  if (CopyOver(files, sourcePath, newPath)) {
-    // Recorded before the rename: the start carries them out in order, and a rename does not
-    // replace a file in its way.
-    DeleteAtReboot(files, targetPath);
-    RenameAtReboot(files, newPath, targetPath);
+  // Recorded in this order: the start carries them out in order, and a rename does not replace
+  // a file in its way.
+  const bool scheduled = CopyOver(files, sourcePath, newPath) &&
+                         DeleteAtReboot(files, targetPath) &&
+                         RenameAtReboot(files, newPath, targetPath);
+  if (CopyOver(files, sourcePath, targetPath)) {
+    return CopyResult::Copied;
   }
-  return CopyOver(files, sourcePath, targetPath);
+  return scheduled ? CopyResult::Deferred : CopyResult::Failed;
 }
 
-constexpr std::size_t kRewriteBuffer = 4096;
-
-}  // namespace
-
-bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
-                     const std::string& sourceFolder, const std::string& targetFolder,
-                     const std::optional<std::string>& targetName) {
-  return DeployFile(platform, fileName, sourceFolder, targetFolder, targetName, std::nullopt);
+// Tells the report what a file's copy left undone.
+void Report(CopyResult result, const std::string& targetPath, RunReport& report) {
+  if (result == CopyResult::Deferred) {
+    report.AtNextStart(targetPath);
+  } else if (result == CopyResult::Failed) {
+    report.NotDone(Shortfall::File, targetPath);
+  }
 }
 
-void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder) {
-  platform::FileSystem& files = platform.files;
-  if (PathExists(files, folder)) {
-    return;
-  }
-  std::string working = folder;
-  NormalizeFolderText(platform.system, working);
-  for (std::size_t at = FindCharacter(platform.system, working, "\\", 1); at != std::string::npos;
-       at = FindCharacter(platform.system, working, "\\", at + 1)) {
-    files.CreateDirectory(working.substr(0, at));
-  }
-  files.CreateDirectory(folder);
-}
-
-int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
-                     const std::string& targetFolder, const std::string& sourceFolder) {
+// CopyInstallFiles, telling the report of each file it could not copy. A file that replaces
+// one in use at the next start does not end the pattern: the files after it are as much part
+// of the product.
+int CopyPattern(platform::Platform& platform, const std::string& pattern,
+                const std::string& targetFolder, const std::string& sourceFolder,
+                RunReport& report) {
   platform::FileSystem& files = platform.files;
   const std::string searchPath = CompleteFolder(platform.system, sourceFolder) + pattern;
   const std::vector<platform::FoundFile> found = files.FindFiles(searchPath);
@@ -239,7 +236,9 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
     return 0;
   }
 
-  CreateFolderWithAncestors(platform, targetFolder);
+  if (!CreateFolderWithAncestors(platform, targetFolder)) {
+    report.NotDone(Shortfall::Folder, targetFolder);
+  }
 
   std::string copyFrom = sourceFolder;
   std::string copyTo = targetFolder;
@@ -250,25 +249,78 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
   }
 
   int copied = 0;
+  bool ended = false;
   for (const platform::FoundFile& entry : found) {
     if (entry.name == "." || entry.name == "..") {
       continue;
     }
-    if (!DeployFile(platform, entry.name, copyFrom, copyTo, std::nullopt, entry.attributes)) {
-      break;
+    const std::string targetPath = CompleteFolder(platform.system, copyTo) + entry.name;
+    // The first file that fails ends the pattern: the ones after it are not copied either.
+    if (ended) {
+      report.NotDone(Shortfall::File, targetPath);
+      continue;
     }
-    ++copied;
+    const CopyResult result =
+        DeployFile(platform, entry.name, copyFrom, copyTo, std::nullopt, entry.attributes);
+    Report(result, targetPath, report);
+    if (result == CopyResult::Copied) {
+      ++copied;
+    } else if (result != CopyResult::Deferred) {
+      ended = true;
+    }
   }
   return copied;
 }
 
+constexpr std::size_t kRewriteBuffer = 4096;
+
+}  // namespace
+
+bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
+                     const std::string& sourceFolder, const std::string& targetFolder,
+                     const std::optional<std::string>& targetName) {
+  return DeployFile(platform, fileName, sourceFolder, targetFolder, targetName, std::nullopt) ==
+         CopyResult::Copied;
+}
+
+bool CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder) {
+  platform::FileSystem& files = platform.files;
+  if (PathExists(files, folder)) {
+    return true;
+  }
+  std::string working = folder;
+  NormalizeFolderText(platform.system, working);
+  for (std::size_t at = FindCharacter(platform.system, working, "\\", 1); at != std::string::npos;
+       at = FindCharacter(platform.system, working, "\\", at + 1)) {
+    files.CreateDirectory(working.substr(0, at));
+  }
+  return files.CreateDirectory(folder) || PathExists(files, folder);
+}
+
+int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
+                     const std::string& targetFolder, const std::string& sourceFolder) {
+  RunReport unread;
+  return CopyPattern(platform, pattern, targetFolder, sourceFolder, unread);
+}
+
 void DeployManifest(platform::Platform& platform, const SetupOptions& options,
-                    const Wow64Query& wow64, const std::string& manifestPath) {
+                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report) {
   const bool sixtyFourBit = wow64.IsRunningOnWow64();
   InstallLog manifest(platform.files, manifestPath);
   if (!manifest.IsOpen()) {
     return;
   }
+  const auto copyRecord = [&](const std::string& spec) {
+    if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
+      Report(DeployFile(platform, rename->fileName, options.SourceFolder, options.InstallFolder,
+                        rename->targetName, std::nullopt),
+             CompleteFolder(platform.system, options.InstallFolder) + rename->targetName,
+             report);
+    } else {
+      CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report);
+    }
+  };
+  bool installFolderMade = false;
   while (std::optional<std::string> line = manifest.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     if (!record) {
@@ -278,18 +330,18 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
     switch (record->kind) {
       case LogRecordKind::FileCopy:
         if (TargetStaysInside(rest)) {
-          CopyRecord(platform, options, rest);
+          copyRecord(rest);
         }
         break;
       case LogRecordKind::FileCopyX64:
         if (sixtyFourBit && TargetStaysInside(rest)) {
-          CopyRecord(platform, options, rest);
+          copyRecord(rest);
         }
         break;
       case LogRecordKind::FileCopyInd:
         if (TargetStaysInside(rest) && LibraryNameStaysInside(rest) &&
             !SystemHasLibrary(platform, options, rest)) {
-          CopyRecord(platform, options, rest);
+          copyRecord(rest);
         }
         break;
       case LogRecordKind::MakeDir:
@@ -297,8 +349,14 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
         // first pattern copy would make it: on a new installation a folder record may come
         // before any file.
         if (StaysInsideFolder(rest)) {
-          CreateFolderWithAncestors(platform, options.InstallFolder);
-          platform.files.CreateDirectory(options.InstallFolder + "\\" + rest);
+          if (!installFolderMade && !CreateFolderWithAncestors(platform, options.InstallFolder)) {
+            report.NotDone(Shortfall::Folder, options.InstallFolder);
+          }
+          installFolderMade = true;
+          const std::string folder = options.InstallFolder + "\\" + rest;
+          if (!platform.files.CreateDirectory(folder) && !PathExists(platform.files, folder)) {
+            report.NotDone(Shortfall::Folder, folder);
+          }
         }
         break;
       case LogRecordKind::FileOverwrite:
@@ -310,10 +368,14 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
   }
 }
 
-void CreateInstalledLog(platform::Platform& platform, const SetupOptions& options) {
+bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& options) {
   platform::FileSystem& files = platform.files;
   const std::string log = options.InstallFolder + "\\" + distribution::kManifest;
-  CopyInstallFiles(platform, distribution::kManifest, options.InstallFolder, options.SourceFolder);
+  RunReport copy;
+  const bool copied =
+      CopyPattern(platform, distribution::kManifest, options.InstallFolder, options.SourceFolder,
+                  copy) == 1 &&
+      copy.Complete();
   // The group's and the shortcuts' records are appended next. A manifest from read-only media
   // passes that attribute on to its copy, which would refuse them silently.
   const std::uint32_t attributes = files.GetFileAttributes(log);
@@ -324,6 +386,7 @@ void CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
   }
   // Text-mode readers stop at a Ctrl-Z, so records appended behind one would never be read
   // back: the log is written again with the lines before it.
+  bool whole = copied;
   const std::optional<std::string> bytes = files.ReadWholeFile(log);
   if (bytes && bytes->find('\x1A') != std::string::npos) {
     std::string lines;
@@ -332,21 +395,20 @@ void CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
         lines += *piece;
       }
     }
-    if (files.DeleteFile(log)) {
-      files.AppendText(log, lines);
-    }
+    whole = whole && files.DeleteFile(log) && files.AppendText(log, lines);
   }
-  AppendLogLine(files, log, "");
+  return AppendLogLine(files, log, "") && whole;
 }
 
-void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options) {
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options,
+                     RunReport& report) {
   const std::string folder = ParentFolder(
       platform.system, platform.process.GetEnvironmentVariable(distribution::kArchiveVariable));
   if (folder.empty()) {
     return;
   }
-  CopyInstallFile(platform, distribution::kPresetSettings, folder, options.InstallFolder,
-                  std::nullopt);
-  CopyInstallFile(platform, distribution::kPresetRegistry, folder, options.InstallFolder,
-                  std::nullopt);
+  for (const char* name : {distribution::kPresetSettings, distribution::kPresetRegistry}) {
+    Report(DeployFile(platform, name, folder, options.InstallFolder, std::nullopt, std::nullopt),
+           CompleteFolder(platform.system, options.InstallFolder) + name, report);
+  }
 }

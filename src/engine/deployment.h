@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/helpers.h"
+#include "engine/run_report.h"
 #include "engine/setup_options.h"
 #include "platform/platform.h"
 
@@ -17,8 +18,9 @@ bool CopyInstallFile(platform::Platform& platform, const std::string& fileName,
                      const std::string& sourceFolder, const std::string& targetFolder,
                      const std::optional<std::string>& targetName);
 
-// Creates the folder and its missing ancestors; nothing when it exists.
-void CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder);
+// Creates the folder and its missing ancestors; nothing when it exists. True when it exists
+// afterwards.
+bool CreateFolderWithAncestors(platform::Platform& platform, const std::string& folder);
 
 // Copies every match of `pattern` (wildcards, optionally behind one subfolder part) from
 // `sourceFolder` into the same place below `targetFolder`, which is created with its missing
@@ -28,14 +30,19 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
                      const std::string& targetFolder, const std::string& sourceFolder);
 
 // Deploys the copy and folder records of the manifest at `manifestPath`, in line order, from
-// `SourceFolder` into `InstallFolder`. A manifest that cannot be opened deploys nothing.
+// `SourceFolder` into `InstallFolder`. A manifest that cannot be opened deploys nothing. Tells
+// the report of every file not copied (one the distribution lacks is no shortfall: the record
+// asks for nothing then), every folder not made, and every file left to replace one in use at
+// the next start.
 void DeployManifest(platform::Platform& platform, const SetupOptions& options,
-                    const Wow64Query& wow64, const std::string& manifestPath);
+                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report);
 
 // The manifest copied into the install folder as the installed log, then one empty line, so
-// that the records appended later start on a line of their own.
-void CreateInstalledLog(platform::Platform& platform, const SetupOptions& options);
+// that the records appended later start on a line of their own. True when the log is there
+// whole: the removal finds what the installation put in place by it.
+bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& options);
 
 // The preset files from the folder of the self-extracting archive that started the setup, if
 // one did; a missing preset file is simply not copied.
-void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options);
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options,
+                     RunReport& report);

@@ -63,6 +63,6 @@ void InstallLog::Rewind() {
   }
 }
 
-void AppendLogLine(platform::FileSystem& files, const std::string& path, const std::string& text) {
-  files.AppendText(path, text + "\n");
+bool AppendLogLine(platform::FileSystem& files, const std::string& path, const std::string& text) {
+  return files.AppendText(path, text + "\n");
 }

@@ -52,5 +52,5 @@ class InstallLog {
 };
 
 // Appends `text` and a line break to the log at `path`, opening and closing the file for this
-// one record. A log that cannot be opened loses the record without a word.
-void AppendLogLine(platform::FileSystem& files, const std::string& path, const std::string& text);
+// one record. False when the log could not be written; the record is lost then.
+bool AppendLogLine(platform::FileSystem& files, const std::string& path, const std::string& text);

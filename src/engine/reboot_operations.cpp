@@ -6,7 +6,7 @@ constexpr char kInitFile[] = "WININIT.INI";
 constexpr char kRenameSection[] = "rename";
 constexpr std::size_t kSectionBuffer = 0x4000;
 
-void AppendRenameEntry(platform::FileSystem& files, const std::string& entry) {
+bool AppendRenameEntry(platform::FileSystem& files, const std::string& entry) {
   // A section that does not fit is read again into a larger buffer: every entry already there
   // must be written back, none cut off.
   std::string lines;
@@ -17,7 +17,8 @@ void AppendRenameEntry(platform::FileSystem& files, const std::string& entry) {
       break;
     }
   }
-  files.WritePrivateProfileSection(kRenameSection, AppendSectionEntry(lines, entry), kInitFile);
+  return files.WritePrivateProfileSection(kRenameSection, AppendSectionEntry(lines, entry),
+                                          kInitFile);
 }
 
 }  // namespace
@@ -30,15 +31,13 @@ std::string AppendSectionEntry(const std::string& lines, const std::string& entr
   return section;
 }
 
-void DeleteAtReboot(platform::FileSystem& files, const std::string& path) {
-  if (!files.MoveFileEx(path, std::nullopt, platform::kMoveFileDelayUntilReboot)) {
-    AppendRenameEntry(files, "NUL=" + path);
-  }
+bool DeleteAtReboot(platform::FileSystem& files, const std::string& path) {
+  return files.MoveFileEx(path, std::nullopt, platform::kMoveFileDelayUntilReboot) ||
+         AppendRenameEntry(files, "NUL=" + path);
 }
 
-void RenameAtReboot(platform::FileSystem& files, const std::string& existingPath,
+bool RenameAtReboot(platform::FileSystem& files, const std::string& existingPath,
                     const std::string& newPath) {
-  if (!files.MoveFileEx(existingPath, newPath, platform::kMoveFileDelayUntilReboot)) {
-    AppendRenameEntry(files, newPath + "=" + existingPath);
-  }
+  return files.MoveFileEx(existingPath, newPath, platform::kMoveFileDelayUntilReboot) ||
+         AppendRenameEntry(files, newPath + "=" + existingPath);
 }

@@ -6,10 +6,13 @@
 
 #include "platform/files.h"
 
-void DeleteAtReboot(platform::FileSystem& files, const std::string& path);
+// True when the deletion was recorded, one way or the other. A folder goes only when it is empty
+// by then: schedule what lies in it first.
+bool DeleteAtReboot(platform::FileSystem& files, const std::string& path);
 
-// An existing file at `newPath` is not replaced: schedule its deletion first.
-void RenameAtReboot(platform::FileSystem& files, const std::string& existingPath,
+// An existing file at `newPath` is not replaced: schedule its deletion first. True when the
+// rename was recorded.
+bool RenameAtReboot(platform::FileSystem& files, const std::string& existingPath,
                     const std::string& newPath);
 
 // The section's lines (each ended by a zero, as read) with `entry` behind the last of them and

@@ -5,10 +5,13 @@
 #include "engine/helpers.h"
 #include "resources/catalogue.h"
 
-void RegisterProduct(platform::Platform& platform, const SetupOptions& options) {
+bool RegisterProduct(platform::Platform& platform, const SetupOptions& options) {
   using namespace registration;
+  bool written = true;
   auto write = [&](const char* key, const char* name, const std::string& text) {
-    WriteRegistryString(platform.registry, platform::kHkeyLocalMachine, key, name, text);
+    written =
+        WriteRegistryString(platform.registry, platform::kHkeyLocalMachine, key, name, text) &&
+        written;
   };
   const std::string& folder = options.InstallFolder;
 
@@ -27,4 +30,5 @@ void RegisterProduct(platform::Platform& platform, const SetupOptions& options) 
   // another program that lies on the way.
   write(kUninstallKey, "UninstallString", "\"" + folder + "\\" + distribution::kUninstaller + "\"");
   write(kUninstallKey, "URLInfoAbout", vendor::kSite);
+  return written;
 }

@@ -24,6 +24,6 @@ inline constexpr char kPublisher[] = "Corvantis Technology LLC";
 }  // namespace registration
 
 // Writes the product key, the application path and the uninstall entry, all under
-// HKEY_LOCAL_MACHINE and in a fixed order. Each write stands alone; nothing is reported, so a
-// user who may not write there simply gets no entries.
-void RegisterProduct(platform::Platform& platform, const SetupOptions& options);
+// HKEY_LOCAL_MACHINE and in a fixed order. Each write stands alone: a refused one does not
+// stop the others. True when every value was written.
+bool RegisterProduct(platform::Platform& platform, const SetupOptions& options);

@@ -60,7 +60,8 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
   return kShortcutSaved;
 }
 
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options) {
+void CreateProductShortcuts(platform::Application& app, SetupOptions& options,
+                            RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
   std::string programs;
   if (options.AllUsers) {
@@ -87,35 +88,40 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options) {
     }
   }
   const std::string groupFolder = programs + "\\" + group;
-  platform.files.CreateDirectory(groupFolder);
-  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest,
-                std::string(LogRecordPrefix(LogRecordKind::MadeDir)) + groupFolder);
+  const bool groupMade = platform.files.CreateDirectory(groupFolder) ||
+                         platform.files.GetFileAttributes(groupFolder) !=
+                             platform::kInvalidFileAttributes;
+  if (!groupMade) {
+    report.NotDone(Shortfall::Folder, groupFolder);
+  }
+  const std::string log = options.InstallFolder + "\\" + distribution::kManifest;
+  if (!AppendLogLine(platform.files, log,
+                     std::string(LogRecordPrefix(LogRecordKind::MadeDir)) + groupFolder)) {
+    report.NotDone(Shortfall::InstalledLog, log);
+  }
 
   const std::string folder = options.InstallFolder + "\\";
   const std::string product = folder + distribution::kProductProgram;
-  auto shortcut = [&](const std::string& place, unsigned nameId) {
-    return place + "\\" + app.LoadString(nameId) + ".lnk";
+  auto create = [&](const std::string& target, const std::string& place, unsigned nameId,
+                    const std::optional<std::string>& workingFolder) {
+    const std::string path = place + "\\" + app.LoadString(nameId) + ".lnk";
+    if (CreateShellLink(app, options, target, path, workingFolder) != kShortcutSaved) {
+      report.NotDone(Shortfall::Shortcut, path);
+    }
   };
-  if (platform.files.GetFileAttributes(groupFolder) != platform::kInvalidFileAttributes) {
-    CreateShellLink(app, options, product, shortcut(groupFolder, catalogue::kProductName),
-                    kProductWorkingFolder);
-    CreateShellLink(app, options, folder + distribution::kHelpFile,
-                    shortcut(groupFolder, catalogue::kHelpShortcut), std::nullopt);
-    CreateShellLink(app, options, folder + distribution::kReadme,
-                    shortcut(groupFolder, catalogue::kReadmeShortcut), std::nullopt);
-    CreateShellLink(app, options, folder + distribution::kUninstaller,
-                    shortcut(groupFolder, catalogue::kUninstallShortcut), std::nullopt);
+  if (groupMade) {
+    create(product, groupFolder, catalogue::kProductName, kProductWorkingFolder);
+    create(folder + distribution::kHelpFile, groupFolder, catalogue::kHelpShortcut, std::nullopt);
+    create(folder + distribution::kReadme, groupFolder, catalogue::kReadmeShortcut, std::nullopt);
+    create(folder + distribution::kUninstaller, groupFolder, catalogue::kUninstallShortcut,
+           std::nullopt);
   }
   if (options.DesktopIcon) {
-    const std::string desktop =
-        ShellFolder(platform, options.AllUsers, "Common Desktop", "Desktop");
-    CreateShellLink(app, options, product, shortcut(desktop, catalogue::kProductName),
-                    kProductWorkingFolder);
+    create(product, ShellFolder(platform, options.AllUsers, "Common Desktop", "Desktop"),
+           catalogue::kProductName, kProductWorkingFolder);
   }
   if (options.Autostart) {
-    const std::string startup =
-        ShellFolder(platform, options.AllUsers, "Common Startup", "Startup");
-    CreateShellLink(app, options, product, shortcut(startup, catalogue::kProductName),
-                    kProductWorkingFolder);
+    create(product, ShellFolder(platform, options.AllUsers, "Common Startup", "Startup"),
+           catalogue::kProductName, kProductWorkingFolder);
   }
 }

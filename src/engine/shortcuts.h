@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/run_report.h"
 #include "engine/setup_options.h"
 #include "platform/framework.h"
 
@@ -20,5 +21,9 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
                              const std::string& target, const std::string& shortcutPath,
                              const std::optional<std::string>& workingFolder);
 
-// Normalises GroupName, and clears AllUsers when the all-users program menu is unknown.
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options);
+// The program group with its four shortcuts, then the desktop and startup shortcuts as chosen,
+// each saved one recorded in the installed log. Normalises GroupName, and clears AllUsers when
+// the all-users program menu is unknown. Tells the report of a group folder not made and of
+// every shortcut not saved.
+void CreateProductShortcuts(platform::Application& app, SetupOptions& options,
+                            RunReport& report);

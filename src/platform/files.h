@@ -28,6 +28,7 @@ inline constexpr std::uint32_t kMoveFileDelayUntilReboot = 0x4;
 struct FoundFile {
   std::string name;  // the name alone, as stored
   std::uint32_t attributes = 0;
+  std::uint64_t size = 0;  // in bytes; 0 for a folder
 };
 
 // Which file or folder a path names, alike for every spelling that reaches it: a short name, a
@@ -89,6 +90,10 @@ class FileSystem {
   // SetCurrentDirectoryA. Relative paths and "\" (the root of the current drive) resolve
   // against the current directory.
   virtual bool SetCurrentDirectory(const std::string& path) = 0;
+
+  // GetFullPathNameA: the path made full against the current folder, by its text alone (the
+  // disk is not looked at); empty when it cannot be.
+  virtual std::string GetFullPathName(const std::string& path) = 0;
 
   // GetTempPathA: the user's temporary folder, with a trailing backslash.
   virtual std::string GetTempPath() = 0;

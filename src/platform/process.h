@@ -23,6 +23,10 @@ class Process {
   // Sleep.
   virtual void Sleep(unsigned milliseconds) = 0;
 
+  // GetLastError: the system's error code of this thread's last failed call (for a shell
+  // link's Save, its HRESULT). Only the run's log reads it: the logic never decides by it.
+  virtual unsigned LastError() = 0;
+
   // getenv: the variable's value, or nothing when it is not set.
   virtual std::optional<std::string> GetEnvironmentVariable(const std::string& name) = 0;
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/errors.h"
+
 namespace platform {
 
 // An open key, or one of the predefined roots.
@@ -13,14 +15,6 @@ inline constexpr RegistryKey kHkeyClassesRoot = 0x80000000;
 inline constexpr RegistryKey kHkeyCurrentUser = 0x80000001;
 inline constexpr RegistryKey kHkeyLocalMachine = 0x80000002;
 inline constexpr RegistryKey kHkeyUsers = 0x80000003;
-
-// Win32 error codes the registry calls answer with.
-inline constexpr long kErrorSuccess = 0;
-inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorInvalidHandle = 6;
-inline constexpr long kErrorMoreData = 234;
-inline constexpr long kErrorNoMoreItems = 259;
 
 // Value types.
 inline constexpr std::uint32_t kRegNone = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ inline constexpr unsigned kMessageClose = 0x0010;                // WM_CLOSE
 // Rights asked for when opening a process.
 inline constexpr std::uint32_t kProcessTerminate = 0x00000001;  // PROCESS_TERMINATE
 inline constexpr std::uint32_t kSynchronize = 0x00100000;       // SYNCHRONIZE
+// A wait without a time limit.
+inline constexpr unsigned kInfinite = 0xFFFFFFFF;  // INFINITE
 
 class Session {
  public:
@@ -81,8 +84,18 @@ class Session {
   // kProcessTerminate.
   virtual bool TerminateProcess(KernelHandle process, unsigned exitCode) = 0;
   // WaitForSingleObject on a process opened with kSynchronize: true when it has ended within
-  // `milliseconds`.
+  // `milliseconds` (kInfinite: waits for its end however long it takes).
   virtual bool WaitForProcessEnd(KernelHandle process, unsigned milliseconds) = 0;
+
+  // CreateProcessA with `application` as the application name and `commandLine` as the whole
+  // command line, no inherited handles, no creation flags, the caller's environment and current
+  // folder: the new process's handle, with kSynchronize and the right to read its exit code,
+  // for the caller to close; kNoHandle when it could not be started.
+  virtual KernelHandle StartProcess(const std::string& application,
+                                    const std::string& commandLine) = 0;
+  // GetExitCodeProcess: the exit code of a process that has ended; none while it still runs or
+  // when the handle is no process handle.
+  virtual std::optional<unsigned> ProcessExitCode(KernelHandle process) = 0;
 };
 
 }  // namespace platform

@@ -20,7 +20,8 @@ class ShellLink {
   virtual bool SetDescription(const std::string& description) = 0;
   virtual bool SetWorkingDirectory(const std::string& folder) = 0;
   // IPersistFile::Save with the path made wide through the ANSI code page (at most 259
-  // characters), remembered: true when it succeeds. The folder must exist.
+  // characters), remembered: true when it succeeds. The folder must exist. On failure the
+  // HRESULT is left as the thread's last error (Process::LastError), for the run's log.
   virtual bool Save(const std::string& path) = 0;
 };
 

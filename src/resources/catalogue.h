@@ -30,6 +30,14 @@ enum Text : unsigned {
   kHelpShortcut = 101,
   kReadmeShortcut = 102,
   kUninstallShortcut = 104,
+  // Beyond the catalogue: the truth about a run that did not complete or needs a restart.
+  kNotInstalledCompletely = 200,
+  kFilesNotCopied = 201,
+  kOtherShortfalls = 202,
+  kLogNamesFailures = 203,
+  kRunAgainWithLog = 204,
+  kInstalledAfterRestart = 205,
+  kNotRemovedCompletely = 206,
   kAppTitle = 57344,  // the application title: caption of every service box
 };
 

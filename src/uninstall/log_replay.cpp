@@ -116,7 +116,8 @@ std::string RemovalFileSpec(const std::string& argument) {
   return StaysInsideFolder(spec) ? spec : std::string();
 }
 
-void ReplayShellRecords(platform::Platform& platform, const std::string& logPath) {
+void ReplayShellRecords(platform::Platform& platform, const std::string& logPath,
+                        RunReport& report) {
   InstallLog log(platform.files, logPath);
   if (!log.IsOpen()) {
     return;
@@ -130,8 +131,9 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     // Attributes stay as they are: a read-only shortcut is not deleted.
     if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument) &&
-        LiesBelow(record->argument, shortcutPlaces)) {
-      platform.files.DeleteFile(record->argument);
+        LiesBelow(record->argument, shortcutPlaces) && !platform.files.DeleteFile(record->argument) &&
+        platform.files.GetFileAttributes(record->argument) != platform::kInvalidFileAttributes) {
+      report.NotDone(Shortfall::Shortcut, record->argument);
     }
   }
   const std::vector<std::string> programMenus = ShellFolders(platform, {"Programs"});
@@ -153,7 +155,8 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
 }
 
 void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
-                       const std::string& installFolder, std::optional<LogRecordKind> kind) {
+                       const std::string& installFolder, std::optional<LogRecordKind> kind,
+                       RunReport& report) {
   InstallLog log(platform.files, logPath);
   if (!log.IsOpen()) {
     return;
@@ -165,7 +168,7 @@ void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
     }
     const std::string spec = RemovalFileSpec(record->argument);
     if (!spec.empty()) {
-      DeleteFilesByPattern(platform, installFolder, spec);
+      DeleteFilesByPattern(platform, installFolder, spec, report);
     }
   }
   log.Rewind();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "engine/reboot_operations.h"
 #include "engine/text.h"
 
 namespace {
@@ -27,10 +28,32 @@ bool ClearProtection(platform::FileSystem& files, const std::string& path,
   return true;
 }
 
+bool IsFile(platform::FileSystem& files, const std::string& path) {
+  const std::uint32_t attributes = files.GetFileAttributes(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kAttributeDirectory) == 0;
+}
+
+// A file that would not go: held by a program, it goes at the next start; gone meanwhile, or a
+// folder, it needs nothing.
+void LeftBehind(platform::FileSystem& files, const std::string& path, RunReport& report) {
+  if (!report.IsSpared(path) && IsFile(files, path)) {
+    DeleteAtNextStart(files, path, report);
+  }
+}
+
 }  // namespace
 
+void DeleteAtNextStart(platform::FileSystem& files, const std::string& path, RunReport& report) {
+  if (DeleteAtReboot(files, path)) {
+    report.AtNextStart(path);
+  } else {
+    report.NotDone(Shortfall::Removal, path);
+  }
+}
+
 int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder,
-                         const std::string& pattern) {
+                         const std::string& pattern, RunReport& report) {
   platform::FileSystem& files = platform.files;
   std::string base = folder;
   if (!base.empty() && !EndsWithCharacter(platform.system, base, kSeparators)) {
@@ -48,10 +71,12 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
       return 1;
     }
     const std::uint32_t attributes = files.GetFileAttributes(search);
-    return attributes != platform::kInvalidFileAttributes &&
-                   ClearProtection(files, search, attributes) && files.DeleteFile(search)
-               ? 1
-               : 0;
+    if (attributes != platform::kInvalidFileAttributes &&
+        ClearProtection(files, search, attributes) && files.DeleteFile(search)) {
+      return 1;
+    }
+    LeftBehind(files, search, report);
+    return 0;
   }
   const std::string prefix = base + pattern.substr(0, FolderPartLength(platform.system, pattern));
   int deleted = 0;
@@ -65,6 +90,8 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
     ClearProtection(files, path, found.attributes);
     if (files.DeleteFile(path)) {
       ++deleted;
+    } else if ((found.attributes & platform::kAttributeDirectory) == 0) {
+      LeftBehind(files, path, report);
     }
   }
   return deleted;

@@ -1,11 +1,14 @@
 #include "uninstall/uninstall_run.h"
 
+#include <algorithm>
 #include <optional>
+#include <set>
 #include <string_view>
 
 #include "engine/distribution.h"
 #include "engine/helpers.h"
 #include "engine/registration.h"
+#include "engine/text.h"
 #include "uninstall/log_replay.h"
 #include "uninstall/removal_helpers.h"
 
@@ -70,20 +73,64 @@ void DeleteSubKey(platform::Registry& registry, const char* parent, const char* 
 
 // The fixed-name shortcut and group of one set of shell folders.
 void RemoveShortcutsIn(platform::Platform& platform, RegistryKey shellFolders, const char* startup,
-                       const char* desktop, const char* programs) {
+                       const char* desktop, const char* programs, RunReport& report) {
   const std::string shortcut = std::string("\\") + kProductName + ".lnk";
   for (const char* name : {startup, desktop}) {
     const std::string folder = ReadText(platform.registry, shellFolders, name);
-    if (!folder.empty() && folder.size() + shortcut.size() < kPathCapacity) {
-      platform.files.DeleteFile(folder + shortcut);
+    if (!folder.empty() && folder.size() + shortcut.size() < kPathCapacity &&
+        !platform.files.DeleteFile(folder + shortcut) &&
+        platform.files.GetFileAttributes(folder + shortcut) != platform::kInvalidFileAttributes) {
+      report.NotDone(Shortfall::Shortcut, folder + shortcut);
     }
   }
   const std::string groups = ReadText(platform.registry, shellFolders, programs);
   platform.registry.CloseKey(shellFolders);
   const std::string group = groups + "\\" + kProductName + "\\";
   if (!groups.empty() && group.size() < kPathCapacity) {
-    DeleteFilesByPattern(platform, group, "*.*");
+    DeleteFilesByPattern(platform, group, "*.*", report);
     platform.files.RemoveDirectory(group);
+  }
+}
+
+// Whether a key of the product is still there after its removal.
+void CheckGone(platform::Registry& registry, const char* key, RunReport& report) {
+  RegistryKey opened = 0;
+  if (registry.OpenKey(platform::kHkeyLocalMachine, key, platform::kKeyRead, opened) ==
+      platform::kErrorSuccess) {
+    registry.CloseKey(opened);
+    report.NotDone(Shortfall::RegistryValue, std::string("HKEY_LOCAL_MACHINE\\") + key);
+  }
+}
+
+// The folders that hold a file left to the next start go then too, each once it is empty: the
+// deepest first, since the start carries the operations out in order.
+void RemoveHoldingFoldersAtNextStart(platform::Platform& platform, const std::string& installFolder,
+                                     RunReport& report) {
+  const std::string root = installFolder.substr(0, installFolder.size() - 1);
+  // A drive's root is no folder of the product's.
+  if (root.size() <= 2) {
+    return;
+  }
+  std::set<std::string> folders;
+  for (const std::string& path : report.ScheduledPaths()) {
+    if (path.size() <= installFolder.size() ||
+        !EqualsIgnoringCase(std::string_view(path).substr(0, installFolder.size()),
+                            installFolder)) {
+      continue;
+    }
+    for (std::string folder = ParentFolder(platform.system, path);
+         folder.size() >= root.size() && !folders.count(folder);
+         folder = ParentFolder(platform.system, folder)) {
+      folders.insert(folder);
+    }
+  }
+  std::vector<std::string> deepestFirst(folders.begin(), folders.end());
+  std::sort(deepestFirst.begin(), deepestFirst.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& folder : deepestFirst) {
+    if (platform.files.GetFileAttributes(folder) != platform::kInvalidFileAttributes) {
+      DeleteAtNextStart(platform.files, folder, report);
+    }
   }
 }
 
@@ -162,39 +209,52 @@ void RestoreImageAssociations(platform::Platform& platform) {
   }
 }
 
-void RemoveFixedShortcuts(platform::Platform& platform) {
+void RemoveFixedShortcuts(platform::Platform& platform, RunReport& report) {
   platform::Registry& registry = platform.registry;
   RegistryKey common = 0;
   if (registry.OpenKey(platform::kHkeyLocalMachine, kShellFoldersKey, platform::kKeyQueryValue,
                        common) == platform::kErrorSuccess) {
-    RemoveShortcutsIn(platform, common, "Common Startup", "Common Desktop", "Common Programs");
+    RemoveShortcutsIn(platform, common, "Common Startup", "Common Desktop", "Common Programs",
+                      report);
   }
   ForEachUser(registry, [&](RegistryKey user) {
     RegistryKey folders = 0;
     if (registry.OpenKey(user, kShellFoldersKey, platform::kKeyAllAccess, folders) ==
         platform::kErrorSuccess) {
-      RemoveShortcutsIn(platform, folders, "Startup", "Desktop", "Programs");
+      RemoveShortcutsIn(platform, folders, "Startup", "Desktop", "Programs", report);
     }
   });
 }
 
-void RunUninstall(platform::Platform& platform, const std::string& installFolder) {
+void RunUninstall(platform::Platform& platform, const std::string& installFolder,
+                  RunReport& report) {
+  report.Step("registry");
   RemoveProductRegistry(platform.registry);
+  for (const char* key :
+       {registration::kProductKey, registration::kUninstallKey, registration::kAppPathKey}) {
+    CheckGone(platform.registry, key, report);
+  }
+  report.Step("file associations");
   RestoreImageAssociations(platform);
 
+  report.Step("logged shortcuts and files");
   const std::string olderLog = installFolder + distribution::kOlderLog;
   const std::string installedLog = installFolder + distribution::kManifest;
-  ReplayShellRecords(platform, olderLog);
-  ReplayShellRecords(platform, installedLog);
-  ReplayFileRecords(platform, olderLog, installFolder, std::nullopt);
-  ReplayFileRecords(platform, installedLog, installFolder, std::nullopt);
+  ReplayShellRecords(platform, olderLog, report);
+  ReplayShellRecords(platform, installedLog, report);
+  ReplayFileRecords(platform, olderLog, installFolder, std::nullopt, report);
+  ReplayFileRecords(platform, installedLog, installFolder, std::nullopt, report);
 
   // "install.log" is not deleted by name: it goes only if a log lists it.
-  DeleteFilesByPattern(platform, installFolder, distribution::kManifest);
+  DeleteFilesByPattern(platform, installFolder, distribution::kManifest, report);
 
+  report.Step("install folder");
   // The process may stand in the folder; it must leave before the folder can go.
   platform.files.SetCurrentDirectory("\\");
-  platform.files.RemoveDirectory(installFolder);
+  if (!platform.files.RemoveDirectory(installFolder)) {
+    RemoveHoldingFoldersAtNextStart(platform, installFolder, report);
+  }
 
-  RemoveFixedShortcuts(platform);
+  report.Step("shortcuts of every user");
+  RemoveFixedShortcuts(platform, report);
 }

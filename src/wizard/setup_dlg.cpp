@@ -1,5 +1,6 @@
 #include "wizard/setup_dlg.h"
 
+#include "engine/format_text.h"
 #include "resources/catalogue.h"
 #include "wizard/folder_dlg.h"
 #include "wizard/group_dlg.h"
@@ -144,7 +145,7 @@ void CSetupDlg::Install() {
   // The installation runs here, on the window's own thread; meanwhile the frame keeps
   // painting and takes no input.
   dialogs.SetBusy(Handle(), true);
-  performInstall_();
+  const RunReport& report = performInstall_();
   dialogs.SetBusy(Handle(), false);
   dialogs.SetCursor(platform::Cursor::Arrow);
 
@@ -154,12 +155,38 @@ void CSetupDlg::Install() {
   dialogs.Show(PageItem(layout::kInstallingText), false);
   const platform::WindowHandle runProduct = PageItem(layout::kRunProduct);
   dialogs.SetCheck(runProduct, false);
-  dialogs.Show(runProduct, true);
-  dialogs.SetText(PageItem(layout::kReadyText), app.LoadString(catalogue::kInstalled));
-  dialogs.SetText(PageItem(layout::kReadyHint), app.LoadString(catalogue::kPressFinish));
+  // A product that did not arrive whole is not offered to be started.
+  dialogs.Show(runProduct, report.Complete());
+  ShowOutcome(report);
   dialogs.Show(PageItem(layout::kReadyText), true);
   dialogs.Show(PageItem(layout::kReadyHint), true);
   dialogs.SetFocus(nextButton_);
+}
+
+void CSetupDlg::ShowOutcome(const RunReport& report) {
+  platform::Application& app = App();
+  std::string headline = app.LoadString(catalogue::kInstalled);
+  std::string hint = app.LoadString(catalogue::kPressFinish);
+  if (!report.Complete()) {
+    headline = app.LoadString(catalogue::kNotInstalledCompletely);
+    const int files = report.Count(Shortfall::File);
+    hint = files > 0 ? FormatText(app.LoadString(catalogue::kFilesNotCopied),
+                                  {files, options_.InstallFolder})
+                     : FormatText(app.LoadString(catalogue::kOtherShortfalls),
+                                  {report.Count(Shortfall::Folder) +
+                                   report.Count(Shortfall::Shortcut) +
+                                   report.Count(Shortfall::RegistryValue) +
+                                   report.Count(Shortfall::InstalledLog) +
+                                   report.Count(Shortfall::Uninstaller)});
+    hint += ' ';
+    hint += report.LogPath().empty()
+                ? app.LoadString(catalogue::kRunAgainWithLog)
+                : FormatText(app.LoadString(catalogue::kLogNamesFailures), {report.LogPath()});
+  } else if (report.NeedsRestart()) {
+    headline = app.LoadString(catalogue::kInstalledAfterRestart);
+  }
+  Dialogs().SetText(PageItem(layout::kReadyText), headline);
+  Dialogs().SetText(PageItem(layout::kReadyHint), hint);
 }
 
 void CSetupDlg::End(int result) {

@@ -6,15 +6,18 @@
 #include <memory>
 #include <string>
 
+#include "engine/run_report.h"
 #include "engine/setup_options.h"
 #include "platform/framework.h"
 #include "wizard/layout.h"
 
 class CSetupDlg : public platform::CDialog {
  public:
-  // `performInstall` runs the installation when the user confirms the ready page; the frame
-  // ends with kIdOk only after it ran and the user pressed Finish.
-  CSetupDlg(platform::Application& app, SetupOptions& options, std::function<void()> performInstall)
+  // `performInstall` runs the installation when the user confirms the ready page and tells
+  // what it did not achieve; the frame ends with kIdOk only after it ran and the user pressed
+  // Finish.
+  using Installation = std::function<const RunReport&()>;
+  CSetupDlg(platform::Application& app, SetupOptions& options, Installation performInstall)
       : CDialog(app, layout::kFrame),
         options_(options),
         performInstall_(std::move(performInstall)) {}
@@ -31,12 +34,14 @@ class CSetupDlg : public platform::CDialog {
   bool Next();
   void ShowPage();
   void Install();
+  // The last page's two texts for what the installation achieved.
+  void ShowOutcome(const RunReport& report);
   void End(int result);
   void SetLabels(const std::string& next, const std::string& cancel);
   platform::WindowHandle PageItem(int id) { return Dialogs().GetItem(page_->Handle(), id); }
 
   SetupOptions& options_;
-  std::function<void()> performInstall_;
+  Installation performInstall_;
   platform::WindowHandle cancelButton_ = platform::kNoWindow;
   platform::WindowHandle sidePicture_ = platform::kNoWindow;
   platform::WindowHandle backButton_ = platform::kNoWindow;

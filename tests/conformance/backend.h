@@ -16,6 +16,12 @@ namespace conformance {
 // carries too: 6.1.40000.300. The build number above 32767 shows a sign slip.
 inline constexpr platform::FixedFileVersion kProgramVersion{0x00060001, 0x9C40012C};
 
+// conformance.exe started with these arguments runs no test: it waits the milliseconds of
+// kProbeLinger (when given), then ends with the exit code of kProbeExit, e.g.
+// "conformance.exe --probe-linger=500 --probe-exit=7". The tests start it to wait for its end.
+inline constexpr char kProbeExit[] = "--probe-exit=";
+inline constexpr char kProbeLinger[] = "--probe-linger=";
+
 // What a saved shell link holds, read back outside the door.
 struct SavedShortcut {
   std::string target;
@@ -44,6 +50,11 @@ class Backend {
   virtual bool WriteBytes(const std::string& path, const std::string& bytes) = 0;
   virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // Holds the file open as another program reading it would, sharing reading only: until
+  // Release it can be read, but neither deleted, renamed nor written. False when it cannot be
+  // opened.
+  virtual bool HoldOpen(const std::string& path) = 0;
+  virtual void Release(const std::string& path) = 0;
   // Sets a variable of the running process's environment, as the runtime's _putenv does.
   virtual bool SetEnvironmentVariable(const std::string& name, const std::string& value) = 0;
   // GetShortPathName: the path with each name spelled by its 8.3 alias where it has one; none

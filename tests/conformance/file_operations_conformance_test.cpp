@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
 #include "conformance/scratch.h"
 
@@ -216,6 +218,36 @@ TEST_F(FileOperationsConformance, CurrentDirectoryAnchorsRelativePaths) {
       << programFolder;
   EXPECT_EQ(files_.GetFileAttributes(folder_.substr(3) + "\\sub\\inner.txt") & kBits, 0u)
       << folder_;
+}
+
+TEST_F(FileOperationsConformance, FullPathNamesAreMadeFromTheTextAndTheCurrentFolder) {
+  ASSERT_TRUE(files_.SetCurrentDirectory(folder_));
+  const std::string drive = folder_.substr(0, 2);
+  const std::string parent = folder_.substr(0, folder_.rfind('\\'));
+  struct Case {
+    std::string path;
+    std::string full;
+  };
+  const std::vector<Case> cases = {
+      // Nothing needs to lie there.
+      {"missing\\b.txt", folder_ + "\\missing\\b.txt"},
+      {"missing/b.txt", folder_ + "\\missing\\b.txt"},
+      {".", folder_},
+      {".\\a\\..\\b", folder_ + "\\b"},
+      {"..\\x", parent + "\\x"},
+      // The root of the current folder's drive, and the drive's current folder.
+      {"\\x", drive + "\\x"},
+      {drive + "x", folder_ + "\\x"},
+      {drive + "\\a\\..\\..\\..\\x", drive + "\\x"},
+      // A trailing separator stays; final dots and blanks of the last name go.
+      {"sub\\", folder_ + "\\sub\\"},
+      {"name. .", folder_ + "\\name"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(files_.GetFullPathName(c.path), c.full) << c.path;
+  }
+  EXPECT_EQ(files_.GetFileAttributes(Path("missing")), kInvalidFileAttributes);
 }
 
 TEST_F(FileOperationsConformance, CurrentFolderOfTheRunningProgramCannotBeRemoved) {

@@ -147,6 +147,30 @@ TEST_F(FilesConformance, WildcardSearchYieldsDotsFilesAndFolders) {
   EXPECT_TRUE(Names(Path("noext\\*")).empty());
 }
 
+TEST_F(FilesConformance, SearchGivesTheSizeOfFilesAndNoneForFolders) {
+  Write("empty.txt", "");
+  Write("five.txt", "12345");
+  Write("big.bin", std::string(70000, 'b'));
+  ASSERT_TRUE(files_.CreateDirectory(Path("folder")));
+  Write("folder\\inner.txt", "inner");
+  // Appending a line feed adds two bytes, as the disk holds CR LF.
+  ASSERT_TRUE(files_.AppendText(Path("five.txt"), "\n"));
+
+  std::map<std::string, std::uint64_t> sizes;
+  for (const platform::FoundFile& entry : files_.FindFiles(Path("*"))) {
+    sizes[entry.name] = entry.size;
+  }
+  EXPECT_EQ(sizes, (std::map<std::string, std::uint64_t>{{".", 0},
+                                                          {"..", 0},
+                                                          {"big.bin", 70000},
+                                                          {"empty.txt", 0},
+                                                          {"five.txt", 7},
+                                                          {"folder", 0}}));
+  const std::vector<platform::FoundFile> one = files_.FindFiles(Path("folder\\inner.txt"));
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].size, 5u);
+}
+
 TEST_F(FilesConformance, SearchWithoutWildcardFindsTheEntryItself) {
   ASSERT_TRUE(files_.CreateDirectory(Path("Folder")));
   EXPECT_EQ(Found(Path("folder")), (std::map<std::string, std::uint32_t>{{"Folder", 0x10}}));

@@ -156,6 +156,26 @@ TEST_F(ShellLinkConformance, SaveNeedsAnExistingFolderAndAFreeName) {
   EXPECT_FALSE(link->Save(""));
 }
 
+TEST_F(ShellLinkConformance, FailedSaveLeavesItsResultAsTheLastError) {
+  auto link = platform_.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath(Target()));
+  ASSERT_TRUE(files_.CreateDirectory(Path("Taken.lnk")));
+  const std::string tooLong = folder_ + "\\" + std::string(260, 'x') + ".lnk";
+  struct Case {
+    std::string path;
+    unsigned result;
+  };
+  // HRESULTs made of ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER; each
+  // differs from the one before, so that each is the call's own.
+  for (const Case& c : {Case{Path("Missing\\Pictavo 6.lnk"), 0x80070003u},
+                        Case{Path("Taken.lnk"), 0x80070005u}, Case{tooLong, 0x8007007Au},
+                        Case{Path("Missing\\Other.lnk"), 0x80070003u}}) {
+    EXPECT_FALSE(link->Save(c.path)) << c.path;
+    EXPECT_EQ(platform_.process.LastError(), c.result) << c.path;
+  }
+}
+
 TEST_F(ShellLinkConformance, PathMustFitTheWideBufferWithItsTerminator) {
   auto link = platform_.shell.CreateShellLink();
   ASSERT_NE(link, nullptr);

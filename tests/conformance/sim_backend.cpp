@@ -1,3 +1,5 @@
+#include <string>
+
 #include "conformance/backend.h"
 #include "platform/sim/machine.h"
 
@@ -13,6 +15,25 @@ class SimBackend final : public Backend {
     machine_.Files().SetFileVersion(kProgramPath, kProgramVersion);
     // The tests run inside conformance.exe: its file and current folder are in use meanwhile.
     machine_.Files().ProcessStarted(process_.Id(), kProgramPath);
+    // What the processes it starts run: conformance.exe again, as a probe (see kProbeExit) or
+    // with a command line that names no test to run.
+    machine_.SetProgram([](platform::Platform& platform) {
+      std::optional<unsigned> exitCode;
+      for (const std::string& argument : platform.process.Arguments()) {
+        const auto value = [&](const std::string& name) {
+          return static_cast<unsigned>(std::stoul(argument.substr(name.size())));
+        };
+        if (argument.starts_with(kProbeLinger)) {
+          platform.process.Sleep(value(kProbeLinger));
+        } else if (argument.starts_with(kProbeExit)) {
+          exitCode = value(kProbeExit);
+        }
+      }
+      if (exitCode) {
+        platform.process.ExitProcess(*exitCode);
+      }
+      return 0;
+    });
   }
 
   platform::Platform& Get() override { return process_.GetPlatform(); }
@@ -35,6 +56,18 @@ class SimBackend final : public Backend {
     }
     machine_.Files().SetAttributes(path, attributes);
     return true;
+  }
+  bool HoldOpen(const std::string& path) override {
+    if (!machine_.Files().ReadFile(path)) {
+      return false;
+    }
+    machine_.Files().SetInUse(path, sim::InUse::NotRenamable);
+    return true;
+  }
+  void Release(const std::string& path) override {
+    if (machine_.Files().ReadFile(path)) {
+      machine_.Files().SetInUse(path, sim::InUse::None);
+    }
   }
   bool SetEnvironmentVariable(const std::string& name, const std::string& value) override {
     process_.SetEnvironmentVariable(name, value);

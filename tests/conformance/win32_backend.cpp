@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <vector>
@@ -24,8 +25,31 @@ constexpr GUID kIidShellLinkA = {
 constexpr GUID kIidPersistFile = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+// As a probe (see kProbeExit) conformance.exe does its part before any test could start, while
+// the runtime constructs the program's statics.
+[[maybe_unused]] const bool kRunsAsProbe = [] {
+  const char* line = ::GetCommandLineA();
+  const char* exit = std::strstr(line, kProbeExit);
+  if (exit == nullptr) {
+    return false;
+  }
+  if (const char* linger = std::strstr(line, kProbeLinger)) {
+    ::Sleep(std::strtoul(linger + std::strlen(kProbeLinger), nullptr, 10));
+  }
+  ::ExitProcess(std::strtoul(exit + std::strlen(kProbeExit), nullptr, 10));
+}();
+
 class Win32Backend final : public Backend {
  public:
+  Win32Backend() = default;
+  Win32Backend(const Win32Backend&) = delete;
+  Win32Backend& operator=(const Win32Backend&) = delete;
+  ~Win32Backend() override {
+    for (const auto& [path, file] : held_) {
+      ::CloseHandle(file);
+    }
+  }
+
   platform::Platform& Get() override { return platform_.Get(); }
   std::string ProgramFileName() const override { return "conformance.exe"; }
 
@@ -55,6 +79,23 @@ class Win32Backend final : public Backend {
 
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
     return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+  }
+  bool HoldOpen(const std::string& path) override {
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    Release(path);
+    held_[path] = file;
+    return true;
+  }
+  void Release(const std::string& path) override {
+    const auto held = held_.find(path);
+    if (held != held_.end()) {
+      ::CloseHandle(held->second);
+      held_.erase(held);
+    }
   }
   bool SetEnvironmentVariable(const std::string& name, const std::string& value) override {
     return ::_putenv((name + "=" + value).c_str()) == 0;
@@ -141,6 +182,7 @@ class Win32Backend final : public Backend {
  private:
   platform::win32::Win32Platform platform_;
   std::map<platform::WindowHandle, std::vector<QueuedMessage>> queued_;
+  std::map<std::string, HANDLE> held_;
 };
 
 }  // namespace

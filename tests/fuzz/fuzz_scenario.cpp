@@ -493,17 +493,10 @@ std::vector<std::string> RunScenario(const FuzzInput& input) {
   if (!machine.Files().Exists(uninstaller)) {
     machine.Files().WriteFile(uninstaller, "setup.exe");
   }
-  const std::size_t started = machine.Processes().size();
   RunSilently(
       [&] {
         RunProgram(machine, uninstaller, {"-s"});
-        if (sim::Process* copy = machine.Processes().at(started)->Successor()) {
-          std::optional<SetupProgram> program;
-          copy->Run([&](platform::Platform& platform) {
-            program.emplace(platform);
-            return program->Run();
-          });
-        }
+        RunRemovalTail(machine);
       },
       "the removal", problems);
   machine.Reboot();

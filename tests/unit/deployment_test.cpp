@@ -40,10 +40,11 @@ class DeploymentTest : public ::testing::Test {
 
   void Deploy(const std::string& manifest) {
     files().WriteFile(Src("PictvUnInst.log"), manifest);
-    DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"));
+    DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_);
   }
 
   sim::Machine machine_;
+  RunReport report_;
   sim::Process& process_ = machine_.StartProcess({Src("setup.exe"), {}, {}});
   platform::Platform& platform_ = process_.GetPlatform();
   SetupOptions options_;
@@ -214,7 +215,7 @@ TEST_F(DeploymentTest, RecordsMatchWhatTheVolumeMatches) {
     machine.Files().WriteFile(
         Src("PictvUnInst.log"),
         "File Copy: *.htm\r\nFile Copy: notes.txt. \r\nMake Dir: Extras.\r\n");
-    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"));
+    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"), report_);
     std::vector<std::string> installed;
     for (const std::string& path : machine.Files().AllPaths()) {
       if (path.rfind(Dst(""), 0) == 0 && path.size() > Dst("").size()) {
@@ -263,17 +264,43 @@ TEST_F(DeploymentTest, MatchedFolderEndsThePattern) {
   EXPECT_EQ(Read(Dst("b.x\\user.dat")), "mine");
 }
 
-TEST_F(DeploymentTest, FileReplacedAtTheNextStartEndsThePattern) {
+TEST_F(DeploymentTest, FileReplacedAtTheNextStartDoesNotEndThePattern) {
+  // The files after one left for the next start are as much part of the product: stopping at
+  // it would leave them old for good, while the run called itself complete after a restart.
   for (const char* name : {"a.dll", "b.dll", "c.dll"}) {
     files().WriteFile(Src(name), "new");
     files().WriteFile(Dst(name), "old");
   }
   files().SetInUse(Dst("b.dll"), sim::InUse::NotRenamable);
+  files().WriteFile(Src("PictvUnInst.log"), "File Copy: *.dll\n");
 
-  EXPECT_EQ(CopyInstallFiles(platform_, "*.dll", kInstall, kSource), 1);
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
+                 report_);
   EXPECT_EQ(Read(Dst("a.dll")), "new");
   EXPECT_EQ(Read(Dst("b.dll.new")), "new");
-  EXPECT_EQ(Read(Dst("c.dll")), "old");
+  EXPECT_EQ(Read(Dst("c.dll")), "new");
+  EXPECT_TRUE(report_.Complete());
+  EXPECT_EQ(report_.ScheduledPaths(), std::vector<std::string>{Dst("b.dll")});
+}
+
+TEST_F(DeploymentTest, ReportCountsEveryFileAFailedCopyLeftOut) {
+  // A full disk: the first failure ends the pattern, and the files after it are missing too.
+  for (const char* name : {"a.dll", "b.dll", "c.dll", "d.dll"}) {
+    files().WriteFile(Src(name), std::string(100, 'x'));
+  }
+  files().WriteFile(Src("PictvUnInst.log"),
+                    "File Copy: *.dll\nFile Copy: missing.txt\nMake Dir: Sub\n");
+  files().AddDrive('F');
+  files().CreateFolders("F:\\Apps");
+  files().SetDriveCapacity('F', 150);
+  options_.InstallFolder = "F:\\Apps";
+
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
+                 report_);
+  // A record whose source the distribution lacks asks for nothing: no shortfall.
+  EXPECT_EQ(report_.Count(Shortfall::File), 3);
+  EXPECT_EQ(report_.Count(Shortfall::Folder), 0);
+  EXPECT_FALSE(report_.Complete());
 }
 
 // --- DeployManifest ---------------------------------------------------------------------------
@@ -308,7 +335,7 @@ TEST_F(DeploymentTest, ManifestRecordsAreDeployedInLineOrder) {
 
 TEST_F(DeploymentTest, MissingManifestDeploysNothing) {
   files().WriteFile(Src("Pictv6.exe"), "x");
-  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"));
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_);
   EXPECT_FALSE(files().Exists(kInstall));
 }
 
@@ -447,12 +474,12 @@ TEST_F(DeploymentTest, PresetsComeFromTheArchivesFolder) {
   files().WriteFile("C:\\Downloads\\Pictv6.ini", "[settings]");
   files().CreateFolders(kInstall);
   process_.SetEnvironmentVariable("sfxname", "C:\\Downloads\\pictavo6.exe");
-  CopyPresetFiles(platform_, options_);
+  CopyPresetFiles(platform_, options_, report_);
   EXPECT_EQ(Read(Dst("Pictv6.ini")), "[settings]");
   EXPECT_FALSE(files().Exists(Dst("Pictv6.reg")));
 
   files().WriteFile("C:\\Downloads\\Pictv6.reg", "REGEDIT4");
-  CopyPresetFiles(platform_, options_);
+  CopyPresetFiles(platform_, options_, report_);
   EXPECT_EQ(Read(Dst("Pictv6.reg")), "REGEDIT4");
 }
 
@@ -462,11 +489,11 @@ TEST_F(DeploymentTest, NoPresetsWithoutAnArchiveFolder) {
   files().CreateFolders(kInstall);
   for (const char* value : {"", "pictavo6.exe", "\\pictavo6.exe"}) {
     process_.SetEnvironmentVariable("sfxname", std::string(value));
-    CopyPresetFiles(platform_, options_);
+    CopyPresetFiles(platform_, options_, report_);
     EXPECT_FALSE(files().Exists(Dst("Pictv6.ini"))) << value;
   }
   process_.SetEnvironmentVariable("sfxname", std::nullopt);
-  CopyPresetFiles(platform_, options_);
+  CopyPresetFiles(platform_, options_, report_);
   EXPECT_FALSE(files().Exists(Dst("Pictv6.ini")));
 }
 

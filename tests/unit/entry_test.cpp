@@ -78,7 +78,7 @@ TEST(EntryTest, UninstallerAsksTheRemovalQuestionAndNoEndsWithNothingDone) {
 
   ProgramRun run = RunProgram(machine, kUninstaller);
 
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, 1602u);  // refused by the user
   ASSERT_EQ(machine.GetUser().Boxes().size(), 1u);
   EXPECT_EQ(machine.GetUser().Boxes()[0].owner, platform::kNoWindow);
   EXPECT_FALSE(run.options.Silent);
@@ -157,11 +157,14 @@ TEST(EntryTest, YesHandsOverToACopyWithoutAnotherQuestion) {
   sim::Machine machine;
   machine.Files().WriteFile(kUninstaller, "the program");
   machine.GetUser().WillAnswer(kRemovalQuestion, BoxResult::Yes);
+  machine.GetUser().WillAnswer(BoxResult::Ok);  // the copy's closing box
   ProgramRun run = RunProgram(machine, kUninstaller);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(machine.GetUser().Boxes().size(), 1u);
-  EXPECT_EQ(machine.Processes().size(), 2u);
-  EXPECT_TRUE(machine.Files().Exists(kUninstaller));  // the copy removes it, not the uninstaller
+  EXPECT_EQ(machine.GetUser().Boxes().size(), 2u);
+  // The copy that removed the product, and the one that takes the uninstaller away once it has
+  // ended.
+  EXPECT_EQ(machine.Processes().size(), 3u);
+  EXPECT_TRUE(machine.Files().Exists(kUninstaller));
 }
 
 TEST(SetupOptionsTest, StartWithTheInitialValues) {

@@ -41,7 +41,9 @@ class InstallScenarioTest : public ::testing::Test {
     setup.Run([&](platform::Platform& platform) {
       TestApp app(platform);
       const Wow64Query wow64(platform.system);
-      return PerformInstall(app, options, wow64);
+      RunReport report;
+      PerformInstall(app, options, wow64, report);
+      return 0;
     });
     return options;
   }

@@ -227,7 +227,7 @@ TEST_F(InstancesTest, SetupJoinsAtStartLeavesAtItsEndAndEndsWithoutItsLocks) {
   const Program& product = Launch();
   machine_.GetUser().WillAnswer(Question(kOneOpen), BoxResult::No);
   machine_.GetUser().WillAnswer(kAborted, BoxResult::Ok);
-  EXPECT_EQ(RunProgram(machine_, kSetup, {"-s"}).exitCode, 0u);
+  EXPECT_EQ(RunProgram(machine_, kSetup, {"-s"}).exitCode, 1602u);  // refused by the user
   const unsigned setup = machine_.Processes().back()->Id();
   for (unsigned message : {kInstanceAddedMessage, kInstanceRemovedMessage}) {
     const std::vector<sim::PostedMessage> posted = PostsOf(message);

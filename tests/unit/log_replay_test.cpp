@@ -25,10 +25,11 @@ class LogReplayTest : public ::testing::Test {
         .value();
   }
   void ReplayFiles(std::optional<LogRecordKind> kind = std::nullopt) {
-    ReplayFileRecords(platform_, kLog, kFolder, kind);
+    ReplayFileRecords(platform_, kLog, kFolder, kind, report_);
   }
 
   sim::Machine machine_;
+  RunReport report_;
   platform::Platform& platform_ =
       machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
 };
@@ -93,7 +94,7 @@ TEST_F(LogReplayTest, MakeDirRecordsRemoveEachFolderOnceAtItsOwnLine) {
   EXPECT_TRUE(Exists("a"));
   EXPECT_TRUE(Exists("Full\\stays.txt"));
   // A folder given with its trailing backslash joins with a doubled one, read as one.
-  ReplayFileRecords(platform_, kLog, std::string(kFolder) + "\\", std::nullopt);
+  ReplayFileRecords(platform_, kLog, std::string(kFolder) + "\\", std::nullopt, report_);
   EXPECT_FALSE(Exists("a"));
 }
 
@@ -112,7 +113,7 @@ TEST_F(LogReplayTest, RecordsReachingOutsideTheFolderDeleteNothing) {
       "File Copy: x>\\WINDOWS\\system32\\kernel.dll\r\n"
       "Shell Link: C:\\Users\\User\\Documents\\notes.txt\r\n");
   ReplayFiles();
-  ReplayShellRecords(platform_, kLog);
+  ReplayShellRecords(platform_, kLog, report_);
   EXPECT_TRUE(Exists("C:\\WINDOWS\\system32\\kernel.dll"));
   EXPECT_TRUE(Exists("C:\\Program Files\\Other\\other.dll"));
   EXPECT_TRUE(Exists("C:\\Users\\User\\Documents\\notes.txt"));
@@ -134,7 +135,7 @@ TEST_F(LogReplayTest, ShellLinksGoFromTheShortcutPlacesButReadOnlyOnesStay) {
       "Shell Link: " + desktop + "\\Pictavo 6.lnk\r\nShell Link: " + desktop + "\\Old.pif\r\n" +
       "Shell Link: " + desktop + "\\Site.url\r\nShell Link: " + documents + "\\Holiday.lnk\r\n" +
       "Shell Link: " + desktop + "\\..\\Documents\\Trip.lnk\r\n");
-  ReplayShellRecords(platform_, kLog);
+  ReplayShellRecords(platform_, kLog, report_);
   EXPECT_FALSE(Exists(group + "\\Pictavo 6.lnk"));
   EXPECT_FALSE(Exists(group + "\\Help.LNK"));
   EXPECT_FALSE(Exists(desktop + "\\Old.pif"));
@@ -153,7 +154,7 @@ TEST_F(LogReplayTest, MadeDirWalksUpWhileFoldersComeAwayEmpty) {
   machine_.Files().CreateFolders("C:\\Solo\\Only");
   Log("Made Dir: " + programs + "\\Vendor\\Group\r\nMade Dir: " + programs +
       "\\Gone\\Never\r\nMade Dir: " + programs + "\\Other\\Group\r\nMade Dir: C:\\Solo\\Only\r\n");
-  ReplayShellRecords(platform_, kLog);
+  ReplayShellRecords(platform_, kLog, report_);
   EXPECT_FALSE(Exists(programs + "\\Vendor"));
   EXPECT_FALSE(Exists(programs + "\\Other\\Group"));
   EXPECT_TRUE(Exists(programs + "\\Other\\Other.lnk"));
@@ -178,7 +179,7 @@ TEST_F(LogReplayTest, FolderRecordsNeverRemoveFoldersOutsideTheirPlace) {
   Log("Made Dir: " + desktop + "\r\nMade Dir: " + startup +
       "\r\nMade Dir: C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group\r\n"
       "Make Dir: ..\\Outside\r\nMake Dir: C:\\Elsewhere\r\n");
-  ReplayShellRecords(platform_, kLog);
+  ReplayShellRecords(platform_, kLog, report_);
   ReplayFiles();
   EXPECT_TRUE(Exists(desktop));
   EXPECT_TRUE(Exists(startup));
@@ -191,7 +192,7 @@ TEST_F(LogReplayTest, FolderRecordsNeverRemoveFoldersOutsideTheirPlace) {
 TEST_F(LogReplayTest, MissingLogDoesNothing) {
   Write("Pictv6.exe");
   ReplayFiles();
-  ReplayShellRecords(platform_, kLog);
+  ReplayShellRecords(platform_, kLog, report_);
   EXPECT_TRUE(Exists("Pictv6.exe"));
 }
 

@@ -13,8 +13,18 @@ struct ProgramRun {
   SetupOptions options;  // as the process left them
 };
 
+// The program that the machine runs for the processes of this program that another one starts
+// and waits for, such as the uninstaller's copy that removes the product.
+inline void SetSetupProgram(sim::Machine& machine) {
+  machine.SetProgram([](platform::Platform& platform) {
+    SetupProgram program(platform);
+    return program.Run();
+  });
+}
+
 inline ProgramRun RunProgram(sim::Machine& machine, const std::string& programPath,
                              std::vector<std::string> arguments = {}) {
+  SetSetupProgram(machine);
   sim::Process& process = machine.StartProcess({programPath, std::move(arguments), {}});
   std::optional<SetupProgram> program;
   SetupOptions options;
@@ -28,4 +38,18 @@ inline ProgramRun RunProgram(sim::Machine& machine, const std::string& programPa
     return code;
   });
   return {exitCode, program ? program->Options() : options};
+}
+
+// Runs the copy that an uninstaller started last to take its file and folder away once it has
+// ended, if it started one; its exit code.
+inline std::optional<unsigned> RunRemovalTail(sim::Machine& machine) {
+  sim::Process& tail = *machine.Processes().back();
+  const std::vector<std::string>& arguments = tail.Spec().arguments;
+  if (tail.Running() || tail.Ended() || arguments.empty() || arguments.front() != "-delself") {
+    return std::nullopt;
+  }
+  return tail.Run([](platform::Platform& platform) {
+    SetupProgram program(platform);
+    return program.Run();
+  });
 }

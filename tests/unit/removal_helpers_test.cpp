@@ -20,6 +20,7 @@ class RemovalHelpersTest : public ::testing::Test {
   }
 
   sim::Machine machine_;
+  RunReport report_;
   platform::Platform& platform_ =
       machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
 };
@@ -32,12 +33,12 @@ TEST_F(RemovalHelpersTest, PatternDeletesMatchingFilesReadOnlyAndHiddenOnes) {
   machine_.Files().SetAttributes(std::string(kFolder) + "\\b.dat",
                                  platform::kAttributeHidden | platform::kAttributeReadOnly);
 
-  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat"), 3);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat", report_), 3);
   EXPECT_FALSE(Exists("a.dat"));
   EXPECT_FALSE(Exists("b.dat"));
   EXPECT_FALSE(Exists("d.DAT"));
   EXPECT_TRUE(Exists("c.txt"));
-  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat"), 0);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.dat", report_), 0);
 }
 
 // A record naming one file is deleted without a search, with the same outcome.
@@ -60,7 +61,7 @@ TEST_F(RemovalHelpersTest, PlainNamesDeleteTheirFileWhateverItsAttributes) {
                                          {"Samples\\LONGSA~1.DAT", 1},
                                          {"missing.dat", 0},
                                          {"Folder.dat", 0}}) {
-    EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, c.record), c.deleted) << c.record;
+    EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, c.record, report_), c.deleted) << c.record;
   }
   std::vector<std::string> left;
   for (const std::string& path : machine_.Files().AllPaths()) {
@@ -76,7 +77,7 @@ TEST_F(RemovalHelpersTest, SubFolderPartLimitsTheSearchToThatFolder) {
   Write("Samples\\x.dat");
   Write("Samples\\y.dat");
   Write("Samples\\Deeper\\x.dat");
-  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "Samples\\*.dat"), 2);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "Samples\\*.dat", report_), 2);
   EXPECT_TRUE(Exists("x.dat"));
   EXPECT_TRUE(Exists("Samples\\Deeper\\x.dat"));
   EXPECT_TRUE(Exists("Samples"));
@@ -86,7 +87,7 @@ TEST_F(RemovalHelpersTest, FoldersMatchButAreNeverRemovedOrCounted) {
   Write("Samples\\keep.dat");
   machine_.Files().CreateFolders(std::string(kFolder) + "\\Empty");
   Write("only.txt");
-  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.*"), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, kFolder, "*.*", report_), 1);
   EXPECT_TRUE(Exists("Samples\\keep.dat"));
   EXPECT_TRUE(Exists("Empty"));
 }
@@ -94,14 +95,14 @@ TEST_F(RemovalHelpersTest, FoldersMatchButAreNeverRemovedOrCounted) {
 TEST_F(RemovalHelpersTest, FolderWithATrailingSeparatorGetsNoSecondOne) {
   Write("a.dat");
   Write("b.dat");
-  EXPECT_EQ(DeleteFilesByPattern(platform_, std::string(kFolder) + "\\", "a.dat"), 1);
-  EXPECT_EQ(DeleteFilesByPattern(platform_, "C:/Program Files/Pictavo 6/", "b.dat"), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, std::string(kFolder) + "\\", "a.dat", report_), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, "C:/Program Files/Pictavo 6/", "b.dat", report_), 1);
 }
 
 TEST_F(RemovalHelpersTest, EmptyFolderSearchesTheCurrentDirectory) {
   Write("here.dat");
   ASSERT_TRUE(platform_.files.SetCurrentDirectory(kFolder));
-  EXPECT_EQ(DeleteFilesByPattern(platform_, "", "here.dat"), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, "", "here.dat", report_), 1);
   EXPECT_FALSE(Exists("here.dat"));
 }
 
@@ -110,10 +111,10 @@ TEST_F(RemovalHelpersTest, PathsBeyondTheBufferAreNeverBuilt) {
   const std::string folder = "C:\\" + std::string(240, 'f');
   machine_.Files().WriteFile(folder + "\\short.x", "x");
   machine_.Files().WriteFile(folder + "\\" + std::string(30, 'n') + ".x", "x");
-  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, "*.x"), 1);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, "*.x", report_), 1);
   EXPECT_TRUE(machine_.Files().Exists(folder + "\\" + std::string(30, 'n') + ".x"));
   // A search path that does not fit is not even started.
-  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, std::string(30, 'n') + ".x"), 0);
+  EXPECT_EQ(DeleteFilesByPattern(platform_, folder, std::string(30, 'n') + ".x", report_), 0);
 }
 
 TEST_F(RemovalHelpersTest, RegistryTreeGoesDeepestFirst) {

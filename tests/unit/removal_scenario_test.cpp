@@ -118,16 +118,11 @@ TEST_F(RemovalScenarioTest, RemovalLeavesTheMachineAsItWasBeforeTheInstallation)
   LayDownTheProduct();
 
   machine_.GetUser().WillAnswer(BoxResult::Yes);
-  RunProgram(machine_, std::string(kFolder) + "\\PictvUnInst.exe");
-  ASSERT_EQ(machine_.Processes().size(), 2u);
   machine_.GetUser().WillAnswer(BoxResult::Ok);
+  EXPECT_EQ(RunProgram(machine_, std::string(kFolder) + "\\PictvUnInst.exe").exitCode, 0u);
+  ASSERT_EQ(machine_.Processes().size(), 3u);
   sim::Process& copy = *machine_.Processes().back();
-  std::optional<SetupProgram> program;
-  EXPECT_EQ(copy.Run([&](platform::Platform& platform) {
-    program.emplace(platform);
-    return program->Run();
-  }),
-            0u);
+  EXPECT_EQ(RunRemovalTail(machine_), 0u);
   ASSERT_EQ(machine_.GetUser().Boxes().size(), 2u);
   EXPECT_EQ(machine_.GetUser().Boxes()[1].text,
             "Pictavo 6 has been completely uninstalled from this computer.");

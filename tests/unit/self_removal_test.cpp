@@ -20,73 +20,66 @@ const sim::ExpectedBox kUninstalled{"Pictavo 6 has been completely uninstalled f
 
 class SelfRemovalTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    machine_.Files().WriteFile(kUninstaller, "the program");
-    machine_.Files().WriteFile(std::string(kFolder) + "Pictv6.exe", "product");
-    machine_.Files().WriteFile(std::string(kFolder) + "PictvUnInst.log",
-                               "File Copy: Pictv6.exe\r\nFile Copy: setup.exe>PictvUnInst.exe\r\n");
+  void SetUp() override { LayDownTheProduct(machine_); }
+
+  static void LayDownTheProduct(sim::Machine& machine) {
+    machine.Files().WriteFile(kUninstaller, "the program");
+    machine.Files().WriteFile(std::string(kFolder) + "Pictv6.exe", "product");
+    machine.Files().WriteFile(std::string(kFolder) + "PictvUnInst.log",
+                              "File Copy: Pictv6.exe\r\nFile Copy: setup.exe>PictvUnInst.exe\r\n");
   }
 
-  // The process the uninstaller started in its place.
-  sim::Process& Copy() { return *machine_.Processes().back(); }
-
-  ProgramRun RunCopy() {
-    std::optional<SetupProgram> program;
-    const unsigned code = Copy().Run([&](platform::Platform& platform) {
-      program.emplace(platform);
-      return program->Run();
-    });
-    return {code, program->Options()};
-  }
+  // The copy that removed the product while the uninstaller waited, and the one it started
+  // next, to take the uninstaller's file and folder away.
+  sim::Process& Removal() { return *machine_.Processes().at(1); }
+  sim::Process& Tail() { return *machine_.Processes().back(); }
 
   sim::Machine machine_;
 };
 
-TEST_F(SelfRemovalTest, UninstallerHandsOverToATemporaryCopyOfItself) {
+TEST_F(SelfRemovalTest, UninstallerEndsWithTheOutcomeOfTheCopyThatRemovedTheProduct) {
   machine_.GetUser().WillAnswer(kRemovalQuestion, BoxResult::Yes);
+  machine_.GetUser().WillAnswer(kUninstalled, BoxResult::Ok);
   ProgramRun run = RunProgram(machine_, kUninstaller);
   EXPECT_EQ(run.exitCode, 0u);
-  ASSERT_EQ(machine_.Processes().size(), 2u);
+  ASSERT_EQ(machine_.Processes().size(), 3u);
 
-  const std::string copy = Copy().Spec().modulePath;
-  const std::string temp = Copy().GetPlatform().files.GetTempPath();
+  const std::string copy = Removal().Spec().modulePath;
+  const std::string temp = Removal().GetPlatform().files.GetTempPath();
   EXPECT_EQ(copy.rfind(temp + "uni", 0), 0u) << copy;
   EXPECT_EQ(copy.substr(copy.size() - 4), ".tmp");
-  EXPECT_EQ(machine_.Files().ReadFile(copy), "the program");
-  EXPECT_EQ(Copy().CommandLine(), copy + " -delself \"" + kUninstaller + "\"");
-  EXPECT_EQ(Copy().GetPlatform().process.Arguments(),
-            (std::vector<std::string>{copy, "-delself", kUninstaller}));
-  EXPECT_TRUE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
-}
+  EXPECT_EQ(Removal().CommandLine(),
+            copy + " -delself \"" + kUninstaller + "\" -outcome -restartcode");
+  EXPECT_EQ(Removal().ExitCode(), 0u);
+  // By the time the uninstaller ends the product is gone; only its own file waits for it.
+  EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
+  EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "PictvUnInst.log"));
+  EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
+  EXPECT_TRUE(machine_.Files().DelayedOperations().empty());
 
-TEST_F(SelfRemovalTest, CopyRemovesTheProductAndSchedulesItsOwnDeletion) {
-  machine_.GetUser().WillAnswer(kRemovalQuestion, BoxResult::Yes);
-  RunProgram(machine_, kUninstaller);
-  machine_.GetUser().WillAnswer(kUninstalled, BoxResult::Ok);
-  const std::string copy = Copy().Spec().modulePath;
-
-  ProgramRun run = RunCopy();
-
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(Tail().Spec().modulePath, copy);
+  EXPECT_EQ(Tail().CommandLine(), copy + " -delself \"" + kUninstaller + "\" -s");
+  EXPECT_EQ(RunRemovalTail(machine_), 0u);
   // The uninstaller had gone already: nothing to wait for, and its file went at the first try.
-  EXPECT_EQ(Copy().SleptMilliseconds(), 0u);
-  EXPECT_EQ(Copy().WaitedMilliseconds(), 0u);
+  EXPECT_EQ(Tail().SleptMilliseconds(), 0u);
+  EXPECT_EQ(Tail().WaitedMilliseconds(), 0u);
   EXPECT_FALSE(machine_.Files().Exists(kUninstaller));
   EXPECT_FALSE(machine_.Files().Exists(kFolder));
   EXPECT_EQ(machine_.Files().DelayedOperations(),
             (std::vector<sim::DelayedOperation>{{copy, std::nullopt}}));
-  EXPECT_TRUE(machine_.Files().Exists(copy));
+  EXPECT_EQ(machine_.GetUser().Boxes().size(), 2u);
   machine_.Reboot();
   EXPECT_FALSE(machine_.Files().Exists(copy));
 }
 
 TEST_F(SelfRemovalTest, SilentUninstallPassesTheSwitchAndShowsNothing) {
   RunProgram(machine_, kUninstaller, {"-s"});
-  ASSERT_EQ(machine_.Processes().size(), 2u);
-  EXPECT_EQ(Copy().GetPlatform().process.Arguments().back(), "-s");
-  EXPECT_EQ(Copy().GetPlatform().process.Arguments().size(), 4u);
-  ProgramRun run = RunCopy();
-  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(machine_.Processes().size(), 3u);
+  EXPECT_EQ(Removal().GetPlatform().process.Arguments(),
+            (std::vector<std::string>{Removal().Spec().modulePath, "-delself", kUninstaller, "-s",
+                                      "-outcome", "-restartcode"}));
+  EXPECT_EQ(Tail().GetPlatform().process.Arguments().size(), 4u);
+  EXPECT_EQ(RunRemovalTail(machine_), 0u);
   EXPECT_TRUE(machine_.GetUser().Boxes().empty());
   EXPECT_FALSE(machine_.Files().Exists(kFolder));
 }
@@ -94,10 +87,51 @@ TEST_F(SelfRemovalTest, SilentUninstallPassesTheSwitchAndShowsNothing) {
 TEST_F(SelfRemovalTest, PathsWithBlanksArriveAsOneArgument) {
   // The uninstaller's folder has blanks; the temporary copy's does not, so only one is quoted.
   machine_.GetUser().WillAnswer(BoxResult::Yes);
+  machine_.GetUser().WillAnswer(BoxResult::Ok);
   RunProgram(machine_, kUninstaller);
-  const std::string commandLine = Copy().CommandLine();
-  EXPECT_EQ(commandLine.find('"'), commandLine.find(" -delself ") + 10);
-  EXPECT_EQ(Copy().GetPlatform().process.Arguments()[2], kUninstaller);
+  for (sim::Process* copy : {&Removal(), &Tail()}) {
+    const std::string commandLine = copy->CommandLine();
+    EXPECT_EQ(commandLine.find('"'), commandLine.find(" -delself ") + 10);
+    EXPECT_EQ(copy->GetPlatform().process.Arguments()[2], kUninstaller);
+  }
+}
+
+TEST_F(SelfRemovalTest, RemovalThatDidNotFinishKeepsTheUninstallerForAnotherTry) {
+  // The product's key cannot be deleted: the entry stays, so must the program it runs.
+  machine_.Registry().SetString(platform::kHkeyLocalMachine, "SOFTWARE\\Corvantis\\Pictavo 6",
+                                "Path", "C:\\Program Files\\Pictavo 6");
+  machine_.Registry().RefuseLocalMachineWrites(true);
+  ProgramRun run = RunProgram(machine_, kUninstaller, {"-s"});
+  EXPECT_EQ(run.exitCode, 1603u);
+  ASSERT_EQ(machine_.Processes().size(), 2u) << "no second copy";
+  EXPECT_EQ(Removal().ExitCode(), 1603u);
+  EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
+  EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
+  // The copy itself goes at the next start.
+  const std::string copy = Removal().Spec().modulePath;
+  EXPECT_TRUE(machine_.Files().Exists(copy));
+  machine_.Reboot();
+  EXPECT_FALSE(machine_.Files().Exists(copy));
+}
+
+TEST_F(SelfRemovalTest, FileInUseGoesWithItsFolderAtTheNextStart) {
+  for (const bool restartCode : {false, true}) {
+    SCOPED_TRACE(restartCode ? "-restartcode" : "plain");
+    sim::Machine machine;
+    LayDownTheProduct(machine);
+    machine.Files().SetInUse(std::string(kFolder) + "Pictv6.exe", sim::InUse::NotRenamable);
+    std::vector<std::string> arguments{"-s"};
+    if (restartCode) {
+      arguments.push_back("-RestartCode");
+    }
+    // Callers who did not ask for the restart code have always seen 0 here.
+    EXPECT_EQ(RunProgram(machine, kUninstaller, arguments).exitCode, restartCode ? 3010u : 0u);
+    EXPECT_EQ(RunRemovalTail(machine), 0u);
+    EXPECT_TRUE(machine.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
+    EXPECT_FALSE(machine.Files().Exists(kUninstaller));
+    machine.Reboot();
+    EXPECT_FALSE(machine.Files().Exists(kFolder));
+  }
 }
 
 TEST_F(SelfRemovalTest, DelselfWorksUnderAnyProgramNameWithoutTheQuestion) {
@@ -185,9 +219,9 @@ TEST_F(SelfRemovalTest, UninstallerThatDoesNotEndIsWaitedForTenSecondsAndThenLef
     platform.process.CreateProcess(
         "D:\\t\\uni1.tmp", "D:\\t\\uni1.tmp -delself \"" + std::string(kUninstaller) + "\" -s", "");
   });
-  RunCopy();
-  EXPECT_EQ(Copy().WaitedMilliseconds(), 10000u);
-  EXPECT_EQ(Copy().SleptMilliseconds(), 0u);
+  RunRemovalTail(machine_);
+  EXPECT_EQ(Tail().WaitedMilliseconds(), 10000u);
+  EXPECT_EQ(Tail().SleptMilliseconds(), 0u);
   EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
   EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
 }

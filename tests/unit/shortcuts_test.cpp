@@ -39,13 +39,14 @@ class ShortcutsTest : public ::testing::Test {
   }
 
   sim::Machine machine_;
+  RunReport report_;
   sim::Process& process_ = machine_.StartProcess({"D:\\Dist\\setup.exe", {}, {}});
   TestApp app_{process_.GetPlatform()};
   SetupOptions options_;
 };
 
 TEST_F(ShortcutsTest, GroupWithFourShortcutsAndTheirRecords) {
-  CreateProductShortcuts(app_, options_);
+  CreateProductShortcuts(app_, options_, report_);
   const std::string group = Folder(kHkeyCurrentUser, "Programs") + "\\Pictavo 6";
   EXPECT_EQ(AppendedRecords(), (std::vector<std::string>{
                                    "Made Dir: " + group, "Shell Link: " + group + "\\Pictavo 6.lnk",
@@ -65,7 +66,7 @@ TEST_F(ShortcutsTest, DesktopAndStartupShortcutsFollowTheChoices) {
   options_.DesktopIcon = true;
   options_.Autostart = true;
   options_.AllUsers = true;
-  CreateProductShortcuts(app_, options_);
+  CreateProductShortcuts(app_, options_, report_);
   const std::vector<std::string> records = AppendedRecords();
   ASSERT_EQ(records.size(), 7u);
   EXPECT_EQ(records[5],
@@ -83,7 +84,7 @@ TEST_F(ShortcutsTest, UnknownAllUsersProgramMenuTurnsTheRunIntoACurrentUserOne) 
     machine_.Registry().SetString(kHkeyLocalMachine, kShellFolders, "Common Programs", common);
     options_.AllUsers = true;
     options_.DesktopIcon = true;
-    CreateProductShortcuts(app_, options_);
+    CreateProductShortcuts(app_, options_, report_);
     EXPECT_FALSE(options_.AllUsers) << common;
     EXPECT_TRUE(machine_.Files().Exists(Folder(kHkeyCurrentUser, "Desktop") + "\\Pictavo 6.lnk"));
     EXPECT_TRUE(machine_.Files().Exists(Folder(kHkeyCurrentUser, "Programs") +
@@ -93,7 +94,7 @@ TEST_F(ShortcutsTest, UnknownAllUsersProgramMenuTurnsTheRunIntoACurrentUserOne) 
 
 TEST_F(ShortcutsTest, NestedGroupWithASlashAndATrailingBackslash) {
   options_.GroupName = " Corvantis/Pictavo 6\\ ";
-  CreateProductShortcuts(app_, options_);
+  CreateProductShortcuts(app_, options_, report_);
   EXPECT_EQ(options_.GroupName, "Corvantis\\Pictavo 6");
   const std::string group = Folder(kHkeyCurrentUser, "Programs") + "\\Corvantis\\Pictavo 6";
   EXPECT_EQ(AppendedRecords().front(), "Made Dir: " + group);
@@ -105,7 +106,7 @@ TEST_F(ShortcutsTest, GroupThatCannotBeCreatedStillGetsItsRecordButNoShortcuts) 
   options_.DesktopIcon = true;
   // The first level is a file, so no level below it can be made.
   machine_.Files().WriteFile(Folder(kHkeyCurrentUser, "Programs") + "\\Missing", "a file");
-  CreateProductShortcuts(app_, options_);
+  CreateProductShortcuts(app_, options_, report_);
   const std::vector<std::string> records = AppendedRecords();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].rfind("Made Dir: ", 0), 0u);
@@ -169,8 +170,8 @@ TEST_F(ShortcutsTest, ShortcutPathLimitCountsCharactersNotBytes) {
 }
 
 TEST_F(ShortcutsTest, ReinstallSavesOverTheOldShortcutsAndLogsThemAgain) {
-  CreateProductShortcuts(app_, options_);
-  CreateProductShortcuts(app_, options_);
+  CreateProductShortcuts(app_, options_, report_);
+  CreateProductShortcuts(app_, options_, report_);
   EXPECT_EQ(AppendedRecords().size(), 10u);
 }
 

@@ -25,6 +25,7 @@ class UninstallRunTest : public ::testing::Test {
   }
 
   sim::Machine machine_;
+  RunReport report_;
   platform::Platform& platform_ =
       machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
 };
@@ -148,7 +149,7 @@ TEST_F(UninstallRunTest, FixedNameShortcutsAndGroupsGoForAllUsersAndEveryUser) {
   const std::string otherGroup = ShellFolder(kHkeyCurrentUser, "Programs") + "\\My Group";
   files().WriteFile(otherGroup + "\\Pictavo 6.lnk", "lnk");
 
-  RemoveFixedShortcuts(platform_);
+  RemoveFixedShortcuts(platform_, report_);
 
   for (const std::string& shortcut : shortcuts) {
     EXPECT_FALSE(files().Exists(shortcut)) << shortcut;
@@ -165,7 +166,7 @@ TEST_F(UninstallRunTest, MissingOrOverlongShellFolderValuesAreSkipped) {
   files().WriteFile(desktop, "lnk");
   registry().SetString(kHkeyCurrentUser, kShellFolders, "Startup", "");
   registry().SetString(kHkeyCurrentUser, kShellFolders, "Programs", "C:\\" + std::string(600, 'p'));
-  RemoveFixedShortcuts(platform_);
+  RemoveFixedShortcuts(platform_, report_);
   EXPECT_FALSE(files().Exists(desktop));
 }
 
@@ -184,14 +185,14 @@ TEST_F(UninstallRunTest, RunRemovesTheLoggedInstallationAndCanRunAgain) {
   registry().SetString(kHkeyLocalMachine, kProductKey, "Path", "C:\\Program Files\\Pictavo 6");
   const std::vector<std::string> before = files().AllPaths();
 
-  RunUninstall(platform_, folder);
+  RunUninstall(platform_, folder, report_);
   EXPECT_FALSE(files().Exists(folder));
   EXPECT_FALSE(files().Exists(programs + "\\Pictavo 6"));
   EXPECT_TRUE(files().Exists(programs));
   EXPECT_FALSE(registry().KeyExists(kHkeyLocalMachine, kProductKey));
 
   const std::vector<std::string> after = files().AllPaths();
-  RunUninstall(platform_, folder);
+  RunUninstall(platform_, folder, report_);
   EXPECT_EQ(files().AllPaths(), after);
   EXPECT_NE(before, after);
 }
@@ -202,7 +203,7 @@ TEST_F(UninstallRunTest, UnloggedFilesAndTheOlderLogKeepTheFolder) {
   files().WriteFile(folder + "user-settings.ini", "x");
   files().WriteFile(folder + "install.log", "File Copy: Pictv6.exe\r\n");
   files().WriteFile(folder + "PictvUnInst.log", "File Copy: Pictv6.exe\r\n");
-  RunUninstall(platform_, folder);
+  RunUninstall(platform_, folder, report_);
   EXPECT_FALSE(files().Exists(folder + "Pictv6.exe"));
   EXPECT_FALSE(files().Exists(folder + "PictvUnInst.log"));
   EXPECT_TRUE(files().Exists(folder + "install.log"));

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <set>
 
 #include "platform/sim/user.h"
@@ -257,7 +258,7 @@ FileSystem::FileSystem() {
 
 FileSystem::~FileSystem() = default;
 
-FileSystem::Location FileSystem::Resolve(const std::string& path) const {
+FileSystem::Location FileSystem::Parse(const std::string& path) const {
   Location location;
   std::size_t start = 0;
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -311,8 +312,15 @@ FileSystem::Location FileSystem::Resolve(const std::string& path) const {
     }
   }
   location.valid = true;
-  Substitute(location);
-  SpellAliasesOut(location);
+  return location;
+}
+
+FileSystem::Location FileSystem::Resolve(const std::string& path) const {
+  Location location = Parse(path);
+  if (location.valid) {
+    Substitute(location);
+    SpellAliasesOut(location);
+  }
   return location;
 }
 
@@ -442,8 +450,13 @@ FileSystem::Node* FileSystem::FindParent(const Location& location) const {
 }
 
 std::uint32_t FileSystem::GetFileAttributes(const std::string& path) {
-  const Node* node = Find(Resolve(path));
-  return node ? node->Reported() : platform::kInvalidFileAttributes;
+  const Location location = Resolve(path);
+  const Node* node = Find(location);
+  if (!node) {
+    SetLastError(static_cast<unsigned>(MissingError(location)));
+    return platform::kInvalidFileAttributes;
+  }
+  return node->Reported();
 }
 
 std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
@@ -470,7 +483,8 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
     // "page.html" through "PAGE~1.HTM".
     if (MatchesWildcard(mask, child->name, leadByte_) ||
         (!child->shortName.empty() && MatchesWildcard(mask, child->shortName, leadByte_))) {
-      found.push_back({child->name, child->Reported()});
+      found.push_back(
+          {child->name, child->Reported(), child->folder ? 0 : std::uint64_t{child->bytes.size()}});
     }
   }
   return found;
@@ -479,13 +493,22 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
 bool FileSystem::CreateDirectory(const std::string& path) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
-  if (!parent || !IsValidName(location.components.back())) {
-    return false;
+  if (!parent) {
+    // A drive's root exists already.
+    return Fail(location.valid && location.components.empty() && Find(location)
+                    ? platform::kErrorAlreadyExists
+                    : MissingError(location));
+  }
+  if (!IsValidName(location.components.back())) {
+    return Fail(platform::kErrorInvalidName);
+  }
+  if (parent->children.count(Fold(location.components.back())) != 0) {
+    return Fail(platform::kErrorAlreadyExists);
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
   }
   auto& slot = parent->children[Fold(location.components.back())];
-  if (slot) {
-    return false;
-  }
   slot = NewNode(*parent, location.components.back());
   slot->folder = true;
   return true;
@@ -495,9 +518,24 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
-  if (!parent || !node || !node->folder || !node->children.empty() ||
-      IsCurrentFolderOfRunning(location, false)) {
-    return false;
+  if (!node) {
+    return Fail(MissingError(location));
+  }
+  if (!node->folder) {
+    return Fail(platform::kErrorDirectory);
+  }
+  if (!parent) {
+    return Fail(platform::kErrorAccessDenied);  // a drive's root
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  // The folder cannot be opened for deletion while a process stands in it, whatever it holds.
+  if (IsCurrentFolderOfRunning(location, false)) {
+    return Fail(platform::kErrorSharingViolation);
+  }
+  if (!node->children.empty()) {
+    return Fail(platform::kErrorDirNotEmpty);
   }
   parent->children.erase(Fold(location.components.back()));
   return true;
@@ -507,25 +545,45 @@ bool FileSystem::DeleteFile(const std::string& path) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
-  if (!parent || !node || node->folder || (node->attributes & platform::kAttributeReadOnly) ||
-      Busy(*node)) {
-    return false;
+  if (!parent || !node) {
+    return Fail(MissingError(location));
+  }
+  if (node->folder) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  if (node->attributes & platform::kAttributeReadOnly) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  // A file opened without delete sharing refuses the open for deletion; a running program's
+  // file opens, but its mapped image refuses to go.
+  if (node->inUse == InUse::NotRenamable) {
+    return Fail(platform::kErrorSharingViolation);
+  }
+  if (Busy(*node)) {
+    return Fail(platform::kErrorAccessDenied);
   }
   parent->children.erase(Fold(location.components.back()));
   return true;
 }
 
 std::unique_ptr<platform::TextFile> FileSystem::OpenTextFile(const std::string& path) {
-  const Node* node = Find(Resolve(path));
+  const Location location = Resolve(path);
+  const Node* node = Find(location);
   if (!node || node->folder) {
+    Fail(node ? platform::kErrorAccessDenied : MissingError(location));
     return nullptr;
   }
   return std::make_unique<SimTextFile>(node->bytes);
 }
 
 std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) {
-  const Node* node = Find(Resolve(path));
+  const Location location = Resolve(path);
+  const Node* node = Find(location);
   if (!node || node->folder) {
+    Fail(node ? platform::kErrorAccessDenied : MissingError(location));
     return std::nullopt;
   }
   return node->bytes;
@@ -534,24 +592,44 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) {
 bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator || !IsValidName(location.components.back())) {
-    return false;
+  if (!parent || location.trailingSeparator) {
+    return Fail(MissingError(location));
   }
-  auto& slot = parent->children[Fold(location.components.back())];
-  if (!slot) {
-    slot = NewNode(*parent, location.components.back());
-  } else if (slot->folder || (slot->attributes & platform::kAttributeReadOnly) || Busy(*slot)) {
-    return false;
+  if (!IsValidName(location.components.back())) {
+    return Fail(platform::kErrorInvalidName);
+  }
+  const auto existing = parent->children.find(Fold(location.components.back()));
+  Node* node = existing == parent->children.end() ? nullptr : existing->second.get();
+  if (node && node->folder) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  if (node && (node->attributes & platform::kAttributeReadOnly)) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (node && Busy(*node)) {
+    return Fail(platform::kErrorSharingViolation);
   }
   // fputs writes up to the first zero.
+  std::string written;
   for (char c : text.substr(0, text.find('\0'))) {
     if (c == '\n') {
-      slot->bytes += '\r';
+      written += '\r';
     }
-    slot->bytes += c;
+    written += c;
   }
-  slot->attributes |= platform::kAttributeArchive;
-  return true;
+  if (!node) {
+    auto& slot = parent->children[Fold(location.components.back())];
+    slot = NewNode(*parent, location.components.back());
+    node = slot.get();
+  }
+  node->attributes |= platform::kAttributeArchive;
+  // The file is open by now: what does not fit is lost when the stream is flushed.
+  const std::uint64_t room = Room(parent->drive, 0);
+  node->bytes += written.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, written.size())));
+  return written.size() <= room || Fail(platform::kErrorDiskFull);
 }
 
 void FileSystem::AddDrive(char letter) {
@@ -818,9 +896,13 @@ bool FileSystem::IsCurrentFolderOfRunning(const Location& location, bool orBelow
 }
 
 bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
-  Node* node = Find(Resolve(path));
+  const Location location = Resolve(path);
+  Node* node = Find(location);
   if (!node) {
-    return false;
+    return Fail(MissingError(location));
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
   }
   node->attributes =
       attributes & ~std::uint32_t{platform::kAttributeDirectory | platform::kAttributeNormal};
@@ -829,29 +911,63 @@ bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attrib
 
 bool FileSystem::CopyFile(const std::string& existing, const std::string& target,
                           bool failIfExists) {
-  const Node* source = Find(Resolve(existing));
-  if (!source || source->folder || source->inUse == InUse::NotRenamable) {
-    return false;
+  const Location from = Resolve(existing);
+  const Node* source = Find(from);
+  if (!source) {
+    return Fail(MissingError(from));
+  }
+  if (source->folder) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (source->inUse == InUse::NotRenamable) {
+    return Fail(platform::kErrorSharingViolation);
   }
   const Location location = Resolve(target);
   Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator || !IsValidName(location.components.back())) {
-    return false;
+  if (!parent || location.trailingSeparator) {
+    return Fail(MissingError(location));
   }
-  auto& slot = parent->children[Fold(location.components.back())];
-  if (slot) {
-    // Windows refuses to overwrite a read-only or hidden file (Wine overwrites both).
-    if (failIfExists || slot->folder || slot.get() == source ||
-        (slot->attributes & (platform::kAttributeReadOnly | platform::kAttributeHidden)) ||
-        Busy(*slot)) {
-      return false;
+  if (!IsValidName(location.components.back())) {
+    return Fail(platform::kErrorInvalidName);
+  }
+  const std::string key = Fold(location.components.back());
+  const auto existingTarget = parent->children.find(key);
+  Node* node = existingTarget == parent->children.end() ? nullptr : existingTarget->second.get();
+  if (node) {
+    if (failIfExists) {
+      return Fail(platform::kErrorFileExists);
     }
-  } else {
-    slot = NewNode(*parent, location.components.back());
+    if (node == source) {
+      return Fail(platform::kErrorSharingViolation);  // the copy's source is open already
+    }
+    // Windows refuses to overwrite a read-only or hidden file (Wine overwrites both).
+    if (node->folder ||
+        (node->attributes & (platform::kAttributeReadOnly | platform::kAttributeHidden))) {
+      return Fail(platform::kErrorAccessDenied);
+    }
   }
-  slot->bytes = source->bytes;
-  slot->attributes = source->attributes;
-  slot->version = source->version;
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  if (node && Busy(*node)) {
+    return Fail(platform::kErrorSharingViolation);
+  }
+  const std::uint64_t room = Room(parent->drive, node ? node->bytes.size() : 0);
+  if (!node) {
+    auto& slot = parent->children[key];
+    slot = NewNode(*parent, location.components.back());
+    node = slot.get();
+  }
+  node->attributes = source->attributes;
+  if (source->bytes.size() > room) {
+    // The target is made and filled until the drive is full, and stays so: no version
+    // resource can be read from what is left.
+    node->bytes = source->bytes.substr(0, static_cast<std::size_t>(room));
+    node->version.reset();
+    return Fail(platform::kErrorDiskFull);
+  }
+  node->bytes = source->bytes;
+  node->version = source->version;
   return true;
 }
 
@@ -860,25 +976,47 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
   const Location from = Resolve(existing);
   if (flags & platform::kMoveFileDelayUntilReboot) {
     const std::optional<Location> to = target ? std::optional(Resolve(*target)) : std::nullopt;
-    if (refuseDelayed_ || (delayedAllowed_ && !delayedAllowed_()) || !from.valid ||
-        (to && !to->valid)) {
-      return false;
+    if (!from.valid || (to && !to->valid)) {
+      return Fail(platform::kErrorPathNotFound);
+    }
+    // The operations wait in the machine's part of the registry.
+    if (refuseDelayed_ || (delayedAllowed_ && !delayedAllowed_())) {
+      return Fail(platform::kErrorAccessDenied);
     }
     delayed_.push_back({Full(from), to ? std::optional(Full(*to)) : std::nullopt,
                         (flags & platform::kMoveFileReplaceExisting) != 0});
     return true;
   }
   if (!target) {
-    return false;  // deleting this way waits for the system start only
+    return Fail(platform::kErrorInvalidParameter);  // deleting waits for the system start only
   }
   const Location to = Resolve(*target);
   Node* fromParent = FindParent(from);
   Node* node = Find(from);
+  if (!fromParent || !node) {
+    return Fail(fromParent || !from.valid || !from.components.empty()
+                    ? MissingError(from)
+                    : platform::kErrorAccessDenied);  // a drive's root
+  }
   Node* toParent = FindParent(to);
-  if (!fromParent || !node || !toParent || to.drive != from.drive ||
-      !IsValidName(to.components.back()) || node->inUse == InUse::NotRenamable ||
-      (node->folder && BusyTree(*node, from))) {
-    return false;
+  if (!toParent) {
+    return Fail(MissingError(to));
+  }
+  if (to.drive != from.drive) {
+    return Fail(platform::kErrorNotSameDevice);
+  }
+  if (!IsValidName(to.components.back())) {
+    return Fail(platform::kErrorInvalidName);
+  }
+  if (const long denied = DeniedError(from) ? DeniedError(from) : DeniedError(to)) {
+    return Fail(denied);
+  }
+  if (node->inUse == InUse::NotRenamable ||
+      (node->folder && IsCurrentFolderOfRunning(from, true))) {
+    return Fail(platform::kErrorSharingViolation);
+  }
+  if (node->folder && BusyTree(*node, from)) {
+    return Fail(platform::kErrorAccessDenied);
   }
   // A folder cannot move into its own tree.
   if (node->folder && to.components.size() > from.components.size()) {
@@ -887,7 +1025,7 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
       inside = Fold(from.components[i]) == Fold(to.components[i]);
     }
     if (inside) {
-      return false;
+      return Fail(platform::kErrorSharingViolation);
     }
   }
   const std::string fromKey = Fold(from.components.back());
@@ -899,9 +1037,12 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
       return true;
     }
     const Node& taken = *occupant->second;
-    if (!(flags & platform::kMoveFileReplaceExisting) || taken.folder || node->folder ||
-        (taken.attributes & platform::kAttributeReadOnly) || Busy(taken)) {
-      return false;
+    if (!(flags & platform::kMoveFileReplaceExisting)) {
+      return Fail(platform::kErrorAlreadyExists);
+    }
+    if (taken.folder || node->folder || (taken.attributes & platform::kAttributeReadOnly) ||
+        Busy(taken)) {
+      return Fail(platform::kErrorAccessDenied);
     }
   }
   std::unique_ptr<Node> moving = std::move(fromParent->children[fromKey]);
@@ -938,7 +1079,7 @@ bool FileSystem::SetCurrentDirectory(const std::string& path) {
   const Location location = Resolve(path);
   const Node* node = Find(location);
   if (!node || !node->folder) {
-    return false;
+    return Fail(node ? platform::kErrorDirectory : MissingError(location));
   }
   Context& context = contexts_[acting_];
   context.drive = location.drive;
@@ -951,8 +1092,14 @@ std::string FileSystem::GetTempPath() {
 }
 
 std::string FileSystem::GetTempFileName(const std::string& folder, const std::string& prefix) {
-  const Node* node = Find(Resolve(folder));
+  const Location location = Resolve(folder);
+  const Node* node = Find(location);
   if (!node || !node->folder) {
+    Fail(platform::kErrorDirectory);
+    return {};
+  }
+  if (const long denied = DeniedError(location)) {
+    Fail(denied);
     return {};
   }
   std::string base = folder;
@@ -970,6 +1117,7 @@ std::string FileSystem::GetTempFileName(const std::string& folder, const std::st
     const Location location = Resolve(path);
     Node* parent = FindParent(location);
     if (!parent) {
+      Fail(MissingError(location));
       return {};
     }
     auto& slot = parent->children[Fold(location.components.back())];
@@ -979,6 +1127,7 @@ std::string FileSystem::GetTempFileName(const std::string& folder, const std::st
       return path;
     }
   }
+  Fail(platform::kErrorFileExists);
   return {};
 }
 
@@ -1096,12 +1245,24 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
   const std::string path = IniPath(file);
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator || !IsValidName(location.components.back())) {
-    return false;
+  if (!parent || location.trailingSeparator) {
+    return Fail(MissingError(location));
+  }
+  if (!IsValidName(location.components.back())) {
+    return Fail(platform::kErrorInvalidName);
   }
   Node* node = Find(location);
-  if (node && (node->folder || (node->attributes & platform::kAttributeReadOnly) || Busy(*node))) {
-    return false;
+  if (node && node->folder) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  if (node && (node->attributes & platform::kAttributeReadOnly)) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (node && Busy(*node)) {
+    return Fail(platform::kErrorSharingViolation);
   }
   std::vector<std::string> body;
   for (std::size_t start = 0; start < lines.size();) {
@@ -1125,6 +1286,7 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
                text.begin() + static_cast<std::ptrdiff_t>(last));
     text.insert(text.begin() + static_cast<std::ptrdiff_t>(first), body.begin(), body.end());
   }
+  const std::uint64_t room = Room(parent->drive, node ? node->bytes.size() : 0);
   if (!node) {
     auto& slot = parent->children[Fold(location.components.back())];
     slot = NewNode(*parent, location.components.back());
@@ -1132,6 +1294,11 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
   }
   node->bytes = JoinLines(text);
   node->attributes |= platform::kAttributeArchive;
+  // The file is written anew from its start: a full drive cuts it.
+  if (node->bytes.size() > room) {
+    node->bytes.resize(static_cast<std::size_t>(room));
+    return Fail(platform::kErrorDiskFull);
+  }
   return true;
 }
 
@@ -1234,6 +1401,211 @@ void FileSystem::ReleaseEverything() {
   for (auto& [letter, root] : drives_) {
     release(*root);
   }
+}
+
+unsigned FileSystem::LastError() const {
+  const auto found = lastErrors_.find(acting_);
+  return found == lastErrors_.end() ? 0u : found->second;
+}
+
+void FileSystem::SetLastError(unsigned code) {
+  lastErrors_[acting_] = code;
+}
+
+bool FileSystem::Fail(long error) {
+  SetLastError(static_cast<unsigned>(error));
+  return false;
+}
+
+long FileSystem::MissingError(const Location& location) const {
+  if (!location.valid || drives_.count(location.drive) == 0) {
+    return platform::kErrorPathNotFound;
+  }
+  for (const std::string& component : location.components) {
+    if (!IsValidName(component)) {
+      return platform::kErrorInvalidName;
+    }
+  }
+  // "file.txt\" names a folder that is not there: the path, not the file, is missing.
+  Location plain = location;
+  plain.trailingSeparator = false;
+  if (location.trailingSeparator && Find(plain)) {
+    return platform::kErrorPathNotFound;
+  }
+  return FindParent(location) ? platform::kErrorFileNotFound : platform::kErrorPathNotFound;
+}
+
+long FileSystem::DeniedError(const Location& location) const {
+  if (!location.valid) {
+    return platform::kErrorSuccess;
+  }
+  for (const Denial& denial : denials_) {
+    if (denial.drive != location.drive || denial.components.size() > location.components.size()) {
+      continue;
+    }
+    bool inside = true;
+    for (std::size_t i = 0; i < denial.components.size() && inside; ++i) {
+      inside = denial.components[i] == Fold(location.components[i]);
+    }
+    if (inside) {
+      return denial.error;
+    }
+  }
+  return platform::kErrorSuccess;
+}
+
+void FileSystem::DenyChanges(const std::string& folder, long error) {
+  const Location location = Resolve(folder);
+  if (!location.valid) {
+    throw ScriptError("not a path on a drive: " + folder);
+  }
+  if (error == platform::kErrorSuccess) {
+    throw ScriptError("a denial needs an error code: " + folder);
+  }
+  AllowChanges(folder);
+  std::vector<std::string> components;
+  for (const std::string& component : location.components) {
+    components.push_back(Fold(component));
+  }
+  denials_.push_back({location.drive, std::move(components), error});
+}
+
+void FileSystem::AllowChanges(const std::string& folder) {
+  const Location location = Resolve(folder);
+  std::erase_if(denials_, [&](const Denial& denial) {
+    if (denial.drive != location.drive ||
+        denial.components.size() != location.components.size()) {
+      return false;
+    }
+    for (std::size_t i = 0; i < denial.components.size(); ++i) {
+      if (denial.components[i] != Fold(location.components[i])) {
+        return false;
+      }
+    }
+    return true;
+  });
+}
+
+void FileSystem::SetDriveCapacity(char drive, std::optional<std::uint64_t> bytes) {
+  if (!std::isalpha(static_cast<unsigned char>(drive))) {
+    throw ScriptError(std::string("not a drive letter: ") + drive);
+  }
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
+  if (bytes) {
+    capacities_[letter] = *bytes;
+  } else {
+    capacities_.erase(letter);
+  }
+}
+
+std::uint64_t FileSystem::UsedBytes(char drive) const {
+  const auto root =
+      drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(drive))));
+  if (root == drives_.end()) {
+    return 0;
+  }
+  const std::function<std::uint64_t(const Node&)> sum = [&](const Node& node) {
+    std::uint64_t bytes = node.bytes.size();
+    for (const auto& [folded, child] : node.children) {
+      if (child) {
+        bytes += sum(*child);
+      }
+    }
+    return bytes;
+  };
+  return sum(*root->second);
+}
+
+std::uint64_t FileSystem::Room(char drive, std::uint64_t freed) const {
+  const auto capacity = capacities_.find(drive);
+  if (capacity == capacities_.end()) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  const std::uint64_t used = UsedBytes(drive);
+  const std::uint64_t kept = used > freed ? used - freed : 0;
+  return kept >= capacity->second ? 0 : capacity->second - kept;
+}
+
+bool FileSystem::SaveFile(const std::string& path, const std::string& bytes) {
+  const Location location = Resolve(path);
+  Node* parent = FindParent(location);
+  if (!parent || location.trailingSeparator) {
+    return Fail(MissingError(location));
+  }
+  if (!IsValidName(location.components.back())) {
+    return Fail(platform::kErrorInvalidName);
+  }
+  const std::string key = Fold(location.components.back());
+  const auto existing = parent->children.find(key);
+  Node* node = existing == parent->children.end() ? nullptr : existing->second.get();
+  if (node && node->folder) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (const long denied = DeniedError(location)) {
+    return Fail(denied);
+  }
+  if (node && (node->attributes & platform::kAttributeReadOnly)) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  if (node && Busy(*node)) {
+    return Fail(platform::kErrorSharingViolation);
+  }
+  const std::uint64_t room = Room(parent->drive, node ? node->bytes.size() : 0);
+  if (!node) {
+    auto& slot = parent->children[key];
+    slot = NewNode(*parent, location.components.back());
+    node = slot.get();
+  }
+  node->attributes |= platform::kAttributeArchive;
+  node->version.reset();
+  node->bytes = bytes.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, bytes.size())));
+  return bytes.size() <= room || Fail(platform::kErrorDiskFull);
+}
+
+// GetFullPathNameA works on the text alone: no substituted drive is followed and no alias is
+// spelled out, as the disk is not looked at.
+std::string FileSystem::GetFullPathName(const std::string& path) {
+  // A network path keeps its server and share; "." and ".." act below them.
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    std::vector<std::string> components;
+    std::size_t start = 2;
+    for (const std::size_t separator : SeparatorPositions(path, leadByte_)) {
+      if (separator < start) {
+        continue;
+      }
+      components.push_back(path.substr(start, separator - start));
+      start = separator + 1;
+    }
+    const bool trailing = start == path.size();
+    if (!trailing) {
+      components.push_back(path.substr(start));
+    }
+    std::vector<std::string> full;
+    for (std::size_t i = 0; i < components.size(); ++i) {
+      const std::string& component = components[i];
+      if (i >= 2 && (component == "." || component.empty())) {
+        continue;
+      }
+      if (i >= 2 && component == "..") {
+        if (full.size() > 2) {
+          full.pop_back();
+        }
+        continue;
+      }
+      full.push_back(component);
+    }
+    std::string text = "\\";
+    for (std::size_t i = 0; i < full.size(); ++i) {
+      text += (i > 0 ? "\\" : "") + full[i];
+    }
+    return trailing && full.size() > 2 ? text + "\\" : text;
+  }
+  const Location location = Parse(path);
+  if (!location.valid) {
+    return {};
+  }
+  const std::string full = Full(location);
+  return location.trailingSeparator && !location.components.empty() ? full + "\\" : full;
 }
 
 std::vector<std::string> FileSystem::Snapshot() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/version.h"
 
@@ -54,6 +55,7 @@ class FileSystem final : public platform::FileSystem {
   bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                   std::uint32_t flags) override;
   bool SetCurrentDirectory(const std::string& path) override;
+  std::string GetFullPathName(const std::string& path) override;
   std::string GetTempPath() override;
   std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
   std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
@@ -100,6 +102,35 @@ class FileSystem final : public platform::FileSystem {
   // The same path with every name that has an 8.3 alias spelled by it (GetShortPathName); none
   // when nothing lies there.
   std::optional<std::string> ShortPath(const std::string& path) const;
+
+  // The error code of the caller's last failed call (see Acting: each process has its own, as
+  // each thread has on Windows); kErrorSuccess before any. A call that succeeds leaves it, as
+  // most Windows calls do. The machine's other facilities (shell links, process starts) set it
+  // too.
+  unsigned LastError() const;
+  void SetLastError(unsigned code);
+
+  // The most bytes the files on the drive may hold together (folders take none); none: no
+  // limit, the default. A CopyFile, AppendText, WritePrivateProfileSection or saved shell link
+  // that would pass it writes as much as fits, leaves that cut file in place and fails with
+  // kErrorDiskFull. The test's own WriteFile is not limited. The drive is the one that holds
+  // the files: a letter substituted for a folder counts against the drive of that folder.
+  void SetDriveCapacity(char drive, std::optional<std::uint64_t> bytes);
+  // What the files on the drive hold together, in bytes.
+  std::uint64_t UsedBytes(char drive) const;
+
+  // Nothing in or below the folder can be created, written, deleted, renamed or have its
+  // attributes changed, the folder itself included; those calls fail with `error`
+  // (kErrorWriteProtect for a read-only medium, kErrorAccessDenied for a folder without the
+  // right to write). Reading goes on as before. The denial stays with the path, not with what
+  // lies there. AllowChanges lifts the denial of exactly that folder.
+  void DenyChanges(const std::string& folder, long error = platform::kErrorAccessDenied);
+  void AllowChanges(const std::string& folder);
+
+  // As a program saves a file of its own (CreateFileA with CREATE_ALWAYS, WriteFile,
+  // CloseHandle): the file is made or replaced with `bytes`, under the rules of the program's
+  // calls. False with the last error set when it cannot be; a full drive leaves the file cut.
+  bool SaveFile(const std::string& path, const std::string& bytes);
 
   // Volumes make an 8.3 alias for every name that is not one, as NTFS does by default; a
   // volume without them (as NTFS can be set up) matches and finds by the long names only.
@@ -177,6 +208,7 @@ class FileSystem final : public platform::FileSystem {
     std::optional<std::uint64_t> program;  // the node held while running
   };
 
+  Location Parse(const std::string& path) const;
   Location Resolve(const std::string& path) const;
   void Substitute(Location& location) const;
   void SpellAliasesOut(Location& location) const;
@@ -193,6 +225,13 @@ class FileSystem final : public platform::FileSystem {
   Node* Find(const Location& location) const;
   Node* FindParent(const Location& location) const;
   Node& Lay(const std::string& path, bool folder);
+  // The error of a call that found nothing at the location.
+  long MissingError(const Location& location) const;
+  // The error a denial gives changes at the location; kErrorSuccess where changes are allowed.
+  long DeniedError(const Location& location) const;
+  // How many bytes may be written to the drive once `freed` bytes of it are given up.
+  std::uint64_t Room(char drive, std::uint64_t freed) const;
+  bool Fail(long error);
 
   std::map<char, std::unique_ptr<Node>> drives_;          // upper-case letters
   std::map<unsigned, Context> contexts_{{0, Context{}}};  // 0: outside any process
@@ -210,6 +249,14 @@ class FileSystem final : public platform::FileSystem {
   };
   std::map<char, SubstitutedFolder> substitutes_;
   std::set<char> withoutAliases_;
+  std::map<unsigned, unsigned> lastErrors_;  // by process, as acting_
+  std::map<char, std::uint64_t> capacities_;
+  struct Denial {
+    char drive;
+    std::vector<std::string> components;  // folded
+    long error;
+  };
+  std::vector<Denial> denials_;
 };
 
 // Answers from the version each simulated file carries.

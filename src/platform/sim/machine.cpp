@@ -81,31 +81,24 @@ class SimShellLink final : public platform::ShellLink {
     return Set(ShellLinkStep::SetWorkingDirectory, shortcut_.workingFolder, folder);
   }
 
+  // The folder must be there; the link file itself may be replaced unless it is a folder,
+  // read-only or in use. A failure leaves its HRESULT as the last error: the file system's
+  // error made one, or E_FAIL where the test made the step fail.
   bool Save(const std::string& path) override {
-    if (machine_.ShellLinkStepFails(ShellLinkStep::Save) || !FitsWidePath(path)) {
-      return false;
-    }
     sim::FileSystem& files = machine_.Files();
     const sim::FileSystem::Acting acting(files, processId_);
-    const std::string full = files.FullPath(path);
-    const std::size_t slash = full.find_last_of('\\');
-    if (slash == std::string::npos || slash + 1 == full.size()) {
+    if (machine_.ShellLinkStepFails(ShellLinkStep::Save)) {
+      files.SetLastError(platform::kHresultFail);
       return false;
     }
-    // The folder must be there; the link file itself may be replaced unless it is a folder or
-    // read-only.
-    const std::string folder = full.substr(0, slash == 2 ? 3 : slash);
-    const std::uint32_t folderAttributes = files.GetFileAttributes(folder);
-    if (folderAttributes == platform::kInvalidFileAttributes ||
-        !(folderAttributes & platform::kAttributeDirectory)) {
+    if (!FitsWidePath(path)) {
+      files.SetLastError(platform::HresultFromWin32(platform::kErrorInsufficientBuffer));
       return false;
     }
-    const std::uint32_t attributes = files.GetFileAttributes(full);
-    if (attributes != platform::kInvalidFileAttributes &&
-        (attributes & (platform::kAttributeDirectory | platform::kAttributeReadOnly))) {
+    if (!files.SaveFile(path, EncodeShortcut(shortcut_))) {
+      files.SetLastError(platform::HresultFromWin32(static_cast<long>(files.LastError())));
       return false;
     }
-    files.WriteFile(full, EncodeShortcut(shortcut_));
     return true;
   }
 
@@ -406,15 +399,14 @@ bool Process::ProcessFacility::CanLoadLibrary(const std::string& name) {
 // the shortest run of words up to a blank that names a program file. A name without an
 // extension gets ".exe"; a bare one is looked for beside the caller's program, in its current
 // folder, then in the system folders.
-bool Process::ProcessFacility::CreateProcess(const std::string& application,
-                                             const std::string& commandLine,
-                                             const std::string& workingFolder) {
-  Machine& machine = owner_.machine_;
+sim::Process* Process::StartChild(const std::string& application, const std::string& commandLine,
+                                  const std::string& workingFolder) {
+  Machine& machine = machine_;
   sim::FileSystem& files = machine.Files();
   std::string modulePath;
   std::string startFolder;
   {
-    const sim::FileSystem::Acting acting(files, owner_.id_);
+    const sim::FileSystem::Acting acting(files, id_);
     const auto isFile = [&](const std::string& path) {
       const std::uint32_t attributes = files.GetFileAttributes(path);
       return attributes != platform::kInvalidFileAttributes &&
@@ -428,7 +420,7 @@ bool Process::ProcessFacility::CreateProcess(const std::string& application,
       if (slash != std::string::npos || name.find(':') != std::string::npos) {
         return isFile(name) ? files.FullPath(name) : std::string();
       }
-      const std::string& program = owner_.spec_.modulePath;
+      const std::string& program = spec_.modulePath;
       const std::string windows = machine.System().GetWindowsDirectory();
       for (const std::string& folder :
            {program.substr(0, program.find_last_of("\\/") + 1), files.CurrentFolder() + "\\",
@@ -454,7 +446,8 @@ bool Process::ProcessFacility::CreateProcess(const std::string& application,
       }
     }
     if (modulePath.empty()) {
-      return false;
+      files.SetLastError(platform::kErrorFileNotFound);
+      return nullptr;
     }
     if (workingFolder.empty()) {
       startFolder = files.CurrentFolder();
@@ -462,7 +455,8 @@ bool Process::ProcessFacility::CreateProcess(const std::string& application,
       const std::uint32_t attributes = files.GetFileAttributes(workingFolder);
       if (attributes == platform::kInvalidFileAttributes ||
           !(attributes & platform::kAttributeDirectory)) {
-        return false;
+        files.SetLastError(platform::kErrorDirectory);
+        return nullptr;
       }
       startFolder = files.FullPath(workingFolder);
     }
@@ -472,15 +466,28 @@ bool Process::ProcessFacility::CreateProcess(const std::string& application,
                    {},
                    split.empty() ? std::string() : split.front(),
                    startFolder,
-                   owner_.spec_.environment};
+                   spec_.environment};
   if (!split.empty()) {
     spec.arguments.assign(split.begin() + 1, split.end());
   }
   sim::Process& child = machine.StartProcess(std::move(spec));
   child.commandLine_ = commandLine;
-  child.parentId_ = owner_.id_;
-  machine.created_.push_back({owner_.id_, commandLine, workingFolder, &child});
-  return true;
+  child.parentId_ = id_;
+  child.startedBeside_ = true;
+  machine.created_.push_back({id_, commandLine, workingFolder, &child});
+  return &child;
+}
+
+bool Process::ProcessFacility::CreateProcess(const std::string& application,
+                                             const std::string& commandLine,
+                                             const std::string& workingFolder) {
+  return owner_.StartChild(application, commandLine, workingFolder) != nullptr;
+}
+
+unsigned Process::ProcessFacility::LastError() {
+  sim::FileSystem& files = owner_.machine_.Files();
+  const sim::FileSystem::Acting acting(files, owner_.id_);
+  return files.LastError();
 }
 
 void Process::ProcessFacility::StartReplacingProcess(const std::string& program,
@@ -568,6 +575,10 @@ bool Process::FilesFacility::MoveFileEx(const std::string& existing,
 bool Process::FilesFacility::SetCurrentDirectory(const std::string& path) {
   SIM_AS_PROCESS;
   return Files().SetCurrentDirectory(path);
+}
+std::string Process::FilesFacility::GetFullPathName(const std::string& path) {
+  SIM_AS_PROCESS;
+  return Files().GetFullPathName(path);
 }
 std::string Process::FilesFacility::GetTempPath() {
   SIM_AS_PROCESS;

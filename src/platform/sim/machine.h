@@ -166,6 +166,7 @@ class Process {
     std::string ModuleFileName() override;
     std::vector<std::string> Arguments() override;
     void Sleep(unsigned milliseconds) override;
+    unsigned LastError() override;
     std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
     bool CanLoadLibrary(const std::string& name) override;
     bool CreateProcess(const std::string& application, const std::string& commandLine,
@@ -209,6 +210,7 @@ class Process {
     bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                     std::uint32_t flags) override;
     bool SetCurrentDirectory(const std::string& path) override;
+    std::string GetFullPathName(const std::string& path) override;
     std::string GetTempPath() override;
     std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
     std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
@@ -261,6 +263,9 @@ class Process {
     platform::KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
     bool TerminateProcess(platform::KernelHandle process, unsigned exitCode) override;
     bool WaitForProcessEnd(platform::KernelHandle process, unsigned milliseconds) override;
+    platform::KernelHandle StartProcess(const std::string& application,
+                                        const std::string& commandLine) override;
+    std::optional<unsigned> ProcessExitCode(platform::KernelHandle process) override;
 
    private:
     bool Live() const { return !owner_.ended_; }
@@ -286,6 +291,10 @@ class Process {
   void Finish(std::optional<unsigned> exitCode);
   // Unwinds the process's own code, as ExitProcess does.
   [[noreturn]] void Unwind(unsigned exitCode);
+  // CreateProcessA on this process's behalf: the new process, recorded in CreatedProcesses;
+  // nullptr with the last error set when there is no program or no such folder.
+  Process* StartChild(const std::string& application, const std::string& commandLine,
+                      const std::string& workingFolder);
 
   Machine& machine_;
   unsigned id_;
@@ -297,6 +306,7 @@ class Process {
   bool ended_ = false;
   bool inOwnCode_ = false;  // inside Run's main or Launch's startUp
   bool refusesOpening_ = false;
+  bool startedBeside_ = false;  // by another process's CreateProcess or StartProcess
   unsigned parentId_ = 0;  // the process that started it; 0 for the test's own starts
   unsigned long long slept_ = 0;
   unsigned long long waited_ = 0;
@@ -361,8 +371,14 @@ class Machine {
   // fail, as on a machine without a program for it; a failed call leaves nothing here.
   const std::vector<std::string>& OpenedFiles() const { return opened_; }
   void FailShellOpen(bool fail) { failShellOpen_ = fail; }
-  // Every program started with CreateProcess, in order.
+  // Every program started with CreateProcess or StartProcess, in order.
   const std::vector<CreatedProcess>& CreatedProcesses() const { return created_; }
+  // The program that processes started by other processes (CreateProcess, StartProcess) run,
+  // as Windows would have run them meanwhile: when a process waits for the end of one that has
+  // not run yet (WaitForProcessEnd, any time limit), the machine runs it with `main` to its end
+  // inside that wait, which then sees it ended. None (the default): such a process runs only
+  // when the test runs it, and a wait without a time limit for it is a ScriptError.
+  void SetProgram(std::function<int(platform::Platform&)> main) { program_ = std::move(main); }
 
   // A user's profile folder, e.g. C:\Users\User; throws sim::ScriptError for an unknown user.
   std::string ProfileFolder(const std::string& sid) const;
@@ -421,6 +437,9 @@ class Machine {
   void ReleaseKernelObjects(Process& process);
   void ClearKernelObjects();
   Process* FindProcess(unsigned id);
+  // A new handle of `owner`'s to the process object of `target`.
+  platform::KernelHandle OpenProcessObject(const Process& owner, Process& target,
+                                           std::uint32_t access);
 
   std::map<std::string, std::string> profiles_;  // by SID; before the registry, which fills it
   std::vector<ShellNotification> notifications_;
@@ -430,6 +449,7 @@ class Machine {
   std::vector<std::string> opened_;
   std::vector<CreatedProcess> created_;
   bool failShellOpen_ = false;
+  std::function<int(platform::Platform&)> program_;
   User user_;
   sim::FileSystem files_;
   sim::FileVersions versions_{files_};

@@ -16,8 +16,11 @@ using platform::KernelHandle;
 using platform::kNoHandle;
 using platform::WindowHandle;
 
-// WaitForSingleObject's INFINITE.
-constexpr unsigned kInfinite = 0xFFFFFFFF;
+using platform::kInfinite;
+// The rights to read a process's exit code: PROCESS_QUERY_INFORMATION and
+// PROCESS_QUERY_LIMITED_INFORMATION.
+constexpr std::uint32_t kQueryInformation = 0x0400;
+constexpr std::uint32_t kQueryLimitedInformation = 0x1000;
 // The most a region may commit: the simulated paging file's limit, far above what the program
 // asks for, so that a wrong size fails as a commit beyond the limit does instead of exhausting
 // the test's memory.
@@ -452,6 +455,19 @@ unsigned Process::SessionFacility::CurrentProcessId() {
   return owner_.id_;
 }
 
+KernelHandle Machine::OpenProcessObject(const sim::Process& owner, sim::Process& target,
+                                        std::uint32_t access) {
+  KernelObjects& kernel = Objects();
+  auto found = kernel.processObjects.find(&target);
+  if (found == kernel.processObjects.end()) {
+    const std::uint64_t object = kernel.nextObject++;
+    kernel.objects[object].kind = KernelObjects::Kind::Process;
+    kernel.objects[object].process = &target;
+    found = kernel.processObjects.emplace(&target, object).first;
+  }
+  return kernel.Open(owner, found->second, access);
+}
+
 KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t access) {
   if (!Live()) {
     return kNoHandle;
@@ -461,19 +477,14 @@ KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t ac
   if (!target || (target != &owner_ && target->refusesOpening_)) {
     return kNoHandle;
   }
-  Machine::KernelObjects& kernel = machine.Objects();
-  auto found = kernel.processObjects.find(target);
-  if (found == kernel.processObjects.end()) {
-    const std::uint64_t object = kernel.nextObject++;
-    kernel.objects[object].kind = Machine::KernelObjects::Kind::Process;
-    kernel.objects[object].process = target;
-    found = kernel.processObjects.emplace(target, object).first;
-  }
-  return kernel.Open(owner_, found->second, access);
+  return machine.OpenProcessObject(owner_, *target, access);
 }
 
+// As on Windows, the parent's handle can read its exit code besides what the caller asked for:
+// its start time is read through it.
 KernelHandle Process::SessionFacility::OpenParentProcess(std::uint32_t access) {
-  return owner_.parentId_ == 0 ? kNoHandle : OpenProcess(owner_.parentId_, access);
+  return owner_.parentId_ == 0 ? kNoHandle
+                               : OpenProcess(owner_.parentId_, access | kQueryLimitedInformation);
 }
 
 bool Process::SessionFacility::TerminateProcess(KernelHandle process, unsigned exitCode) {
@@ -508,7 +519,16 @@ bool Process::SessionFacility::WaitForProcessEnd(KernelHandle process, unsigned 
   if (!object || !(access & platform::kSynchronize)) {
     return false;
   }
-  const sim::Process& target = *object->process;
+  sim::Process& target = *object->process;
+  // A process another one started has been running on its own meanwhile on Windows: with a
+  // program for it, it runs now, to its end.
+  if (machine.program_ && target.startedBeside_ && !target.started_ && !target.ended_) {
+    const std::function<int(platform::Platform&)> program = machine.program_;
+    target.Run(program);
+    if (!Live()) {
+      return false;  // the child ended the waiter meanwhile
+    }
+  }
   if (target.ended_) {
     machine.waits_.push_back({owner_.id_, target.id_, milliseconds, true});
     return true;
@@ -521,6 +541,34 @@ bool Process::SessionFacility::WaitForProcessEnd(KernelHandle process, unsigned 
   machine.waits_.push_back({owner_.id_, target.id_, milliseconds, false});
   owner_.waited_ += milliseconds;
   return false;
+}
+
+KernelHandle Process::SessionFacility::StartProcess(const std::string& application,
+                                                    const std::string& commandLine) {
+  if (!Live()) {
+    return kNoHandle;
+  }
+  sim::Process* child = owner_.StartChild(application, commandLine, {});
+  if (!child) {
+    return kNoHandle;
+  }
+  return owner_.machine_.OpenProcessObject(owner_, *child,
+                                           platform::kSynchronize | kQueryInformation);
+}
+
+std::optional<unsigned> Process::SessionFacility::ProcessExitCode(KernelHandle process) {
+  if (!Live()) {
+    return std::nullopt;
+  }
+  std::uint32_t access = 0;
+  Machine::KernelObjects::Object* object = owner_.machine_.Objects().Find(
+      owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  // ERROR_ACCESS_DENIED without a right to query the process.
+  if (!object || !(access & (kQueryInformation | kQueryLimitedInformation)) ||
+      !object->process->ended_) {
+    return std::nullopt;
+  }
+  return object->process->exitCode_;
 }
 
 }  // namespace sim

@@ -8,6 +8,7 @@
 #undef CopyFile
 #undef MoveFileEx
 #undef SetCurrentDirectory
+#undef GetFullPathName
 #undef GetTempPath
 #undef GetTempFileName
 #undef GetPrivateProfileSection
@@ -68,7 +69,8 @@ std::vector<FoundFile> Win32FileSystem::FindFiles(const std::string& pattern) {
     return found;
   }
   do {
-    found.push_back(FoundFile{data.cFileName, data.dwFileAttributes});
+    found.push_back(FoundFile{data.cFileName, data.dwFileAttributes,
+                              (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
   } while (::FindNextFileA(search, &data));
   ::FindClose(search);
   return found;
@@ -106,6 +108,23 @@ bool Win32FileSystem::MoveFileEx(const std::string& existing,
 
 bool Win32FileSystem::SetCurrentDirectory(const std::string& path) {
   return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string Win32FileSystem::GetFullPathName(const std::string& path) {
+  std::string full(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) {
+      return {};
+    }
+    // A result no shorter than the buffer is the size needed, terminating zero included.
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
 }
 
 std::string Win32FileSystem::GetTempPath() {

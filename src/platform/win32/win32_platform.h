@@ -17,6 +17,7 @@ class Win32Process final : public Process {
   std::string ModuleFileName() override;
   std::vector<std::string> Arguments() override;
   void Sleep(unsigned milliseconds) override;
+  unsigned LastError() override;
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   bool CanLoadLibrary(const std::string& name) override;
   bool CreateProcess(const std::string& application, const std::string& commandLine,
@@ -62,6 +63,7 @@ class Win32FileSystem final : public FileSystem {
   bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                   std::uint32_t flags) override;
   bool SetCurrentDirectory(const std::string& path) override;
+  std::string GetFullPathName(const std::string& path) override;
   std::string GetTempPath() override;
   std::string GetTempFileName(const std::string& folder, const std::string& prefix) override;
   std::size_t GetPrivateProfileSection(const std::string& section, std::size_t capacity,
@@ -196,6 +198,9 @@ class Win32Session final : public Session {
   KernelHandle OpenProcess(unsigned id, std::uint32_t access) override;
   bool TerminateProcess(KernelHandle process, unsigned exitCode) override;
   bool WaitForProcessEnd(KernelHandle process, unsigned milliseconds) override;
+  KernelHandle StartProcess(const std::string& application,
+                            const std::string& commandLine) override;
+  std::optional<unsigned> ProcessExitCode(KernelHandle process) override;
 };
 
 // Every facility of this process, in one object that lives as long as the program runs.

@@ -62,6 +62,10 @@ void Win32Process::Sleep(unsigned milliseconds) {
   ::Sleep(milliseconds);
 }
 
+unsigned Win32Process::LastError() {
+  return ::GetLastError();
+}
+
 std::optional<std::string> Win32Process::GetEnvironmentVariable(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   if (value == nullptr) {

@@ -207,4 +207,30 @@ bool Win32Session::WaitForProcessEnd(KernelHandle process, unsigned milliseconds
          ::WaitForSingleObject(Handle(process), milliseconds) == WAIT_OBJECT_0;
 }
 
+KernelHandle Win32Session::StartProcess(const std::string& application,
+                                        const std::string& commandLine) {
+  // CreateProcessA may write into the command line, so it gets a copy of its own.
+  std::string line = commandLine;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    return kNoHandle;
+  }
+  ::CloseHandle(started.hThread);
+  return reinterpret_cast<KernelHandle>(started.hProcess);
+}
+
+// A process that really ended with STILL_ACTIVE (259) as its code cannot be told from one that
+// runs: it reads as running until the handle is waited for, which the callers do first.
+std::optional<unsigned> Win32Session::ProcessExitCode(KernelHandle process) {
+  DWORD code = 0;
+  if (!IsRealHandle(process) || !::GetExitCodeProcess(Handle(process), &code) ||
+      code == STILL_ACTIVE) {
+    return std::nullopt;
+  }
+  return code;
+}
+
 }  // namespace platform::win32

@@ -39,16 +39,23 @@ class Win32ShellLink final : public ShellLink {
   bool SetWorkingDirectory(const std::string& folder) override {
     return SUCCEEDED(link_->SetWorkingDirectory(folder.c_str()));
   }
+  // A failure leaves its HRESULT as the thread's last error, set after the painting, which
+  // may change it.
   bool Save(const std::string& path) override {
     WCHAR wide[MAX_PATH];
     // -1 converts the terminator too, so a path that does not fit with it fails here.
     if (::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
+      ::SetLastError(HresultFromWin32(static_cast<long>(::GetLastError())));
       return false;
     }
     KeepBusyWindowsPainting();
-    const bool saved = SUCCEEDED(file_->Save(wide, TRUE));
+    const HRESULT result = file_->Save(wide, TRUE);
     KeepBusyWindowsPainting();
-    return saved;
+    if (FAILED(result)) {
+      ::SetLastError(static_cast<DWORD>(result));
+      return false;
+    }
+    return true;
   }
 
  private:
