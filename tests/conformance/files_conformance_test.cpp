@@ -161,11 +161,11 @@ TEST_F(FilesConformance, SearchGivesTheSizeOfFilesAndNoneForFolders) {
     sizes[entry.name] = entry.size;
   }
   EXPECT_EQ(sizes, (std::map<std::string, std::uint64_t>{{".", 0},
-                                                          {"..", 0},
-                                                          {"big.bin", 70000},
-                                                          {"empty.txt", 0},
-                                                          {"five.txt", 7},
-                                                          {"folder", 0}}));
+                                                         {"..", 0},
+                                                         {"big.bin", 70000},
+                                                         {"empty.txt", 0},
+                                                         {"five.txt", 7},
+                                                         {"folder", 0}}));
   const std::vector<platform::FoundFile> one = files_.FindFiles(Path("folder\\inner.txt"));
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one[0].size, 5u);

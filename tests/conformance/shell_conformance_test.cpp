@@ -168,9 +168,9 @@ TEST_F(ShellLinkConformance, FailedSaveLeavesItsResultAsTheLastError) {
   };
   // HRESULTs made of ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER; each
   // differs from the one before, so that each is the call's own.
-  for (const Case& c : {Case{Path("Missing\\Pictavo 6.lnk"), 0x80070003u},
-                        Case{Path("Taken.lnk"), 0x80070005u}, Case{tooLong, 0x8007007Au},
-                        Case{Path("Missing\\Other.lnk"), 0x80070003u}}) {
+  for (const Case& c :
+       {Case{Path("Missing\\Pictavo 6.lnk"), 0x80070003u}, Case{Path("Taken.lnk"), 0x80070005u},
+        Case{tooLong, 0x8007007Au}, Case{Path("Missing\\Other.lnk"), 0x80070003u}}) {
     EXPECT_FALSE(link->Save(c.path)) << c.path;
     EXPECT_EQ(platform_.process.LastError(), c.result) << c.path;
   }

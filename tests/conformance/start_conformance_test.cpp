@@ -59,8 +59,7 @@ TEST_F(StartConformance, StartedProcessIsWaitedForAndGivesItsExitCode) {
 TEST_F(StartConformance, RunningProcessHasNoExitCodeYet) {
   platform::Session& session = platform_.session;
   // The application name decides; the probe lingers far longer than the next call takes.
-  const platform::KernelHandle process =
-      session.StartProcess(Program(), ProbeCommandLine(3, 2000));
+  const platform::KernelHandle process = session.StartProcess(Program(), ProbeCommandLine(3, 2000));
   ASSERT_NE(process, platform::kNoHandle);
   EXPECT_EQ(session.ProcessExitCode(process), std::nullopt);
   EXPECT_TRUE(session.WaitForProcessEnd(process, platform::kInfinite));

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/sim/machine.h"
 
@@ -169,6 +173,229 @@ TEST_F(SimFilesTest, DriveRootsCannotBeRemovedAndHaveNoDotEntries) {
   EXPECT_FALSE(files_.CreateDirectory("C:\\"));
   EXPECT_TRUE(Names("C:\\").empty());
   EXPECT_FALSE(files_.CreateDirectory("C:\\bad?name"));
+}
+
+TEST_F(SimFilesTest, FullDriveCutsWhatIsWrittenAndFailsWithDiskFull) {
+  using Call = std::function<bool(platform::FileSystem&)>;
+  const Call copy = [](platform::FileSystem& f) {
+    return f.CopyFile("D:\\src.bin", "D:\\copy.bin", false);
+  };
+  const Call append = [](platform::FileSystem& f) { return f.AppendText("D:\\old.txt", "ab\ncd"); };
+  const Call section = [](platform::FileSystem& f) {
+    return f.WritePrivateProfileSection("s", std::string("k=v\0", 4), "D:\\old.txt");
+  };
+  struct Case {
+    const char* scene;
+    std::uint64_t capacity;  // of D:, which holds 14 bytes before the call
+    Call call;
+    bool succeeds;
+    const char* file;  // the file the call writes, and what it holds afterwards
+    std::string contents;
+  };
+  const std::vector<Case> cases = {
+      {"a copy that fits exactly", 24, copy, true, "D:\\copy.bin", "0123456789"},
+      {"a copy one byte too big", 23, copy, false, "D:\\copy.bin", "012345678"},
+      {"a copy onto a full drive", 14, copy, false, "D:\\copy.bin", ""},
+      // The replaced file's own bytes are free again.
+      {"a copy over a file", 20,
+       [](platform::FileSystem& f) { return f.CopyFile("D:\\src.bin", "D:\\old.txt", false); },
+       true, "D:\\old.txt", "0123456789"},
+      {"a copy to another drive", 14,
+       [](platform::FileSystem& f) { return f.CopyFile("D:\\src.bin", "C:\\copy.bin", false); },
+       true, "C:\\copy.bin", "0123456789"},
+      // A line feed takes two bytes on the disk.
+      {"an append that fits", 20, append, true, "D:\\old.txt", "abcdab\r\ncd"},
+      {"an append cut", 18, append, false, "D:\\old.txt", "abcdab\r\n"},
+      {"an append to a new file on a full drive", 14,
+       [](platform::FileSystem& f) { return f.AppendText("D:\\new.txt", "x"); }, false,
+       "D:\\new.txt", ""},
+      // The file is written anew with its other lines: 16 bytes in place of 4.
+      {"a section that fits", 26, section, true, "D:\\old.txt", "abcd\r\n[s]\r\nk=v\r\n"},
+      {"a section cut", 20, section, false, "D:\\old.txt", "abcd\r\n[s]\r"},
+  };
+  for (const Case& c : cases) {
+    sim::FileSystem files;
+    files.WriteFile("D:\\src.bin", "0123456789");
+    files.WriteFile("D:\\old.txt", "abcd");
+    files.SetDriveCapacity('d', c.capacity);
+    ASSERT_EQ(files.UsedBytes('D'), 14u) << c.scene;
+    EXPECT_EQ(c.call(files), c.succeeds) << c.scene;
+    EXPECT_EQ(files.ReadFile(c.file), c.contents) << c.scene;
+    EXPECT_LE(files.UsedBytes('D'), c.capacity) << c.scene;
+    if (!c.succeeds) {
+      EXPECT_EQ(files.LastError(), static_cast<unsigned>(platform::kErrorDiskFull)) << c.scene;
+      EXPECT_EQ(files.UsedBytes('D'), c.capacity) << c.scene << ": as much as fits is written";
+    }
+  }
+}
+
+TEST_F(SimFilesTest, FullDriveStillTakesFoldersAndCutsNoVersionOrFileIntoIt) {
+  files_.WriteFile("D:\\Setup\\Pictv6.exe", "MZ program");
+  files_.SetFileVersion("D:\\Setup\\Pictv6.exe", platform::FixedFileVersion{0x00060001, 0});
+  files_.SetDriveCapacity('D', 12);
+  EXPECT_TRUE(files_.CreateDirectory("D:\\Empty"));
+  EXPECT_TRUE(files_.CopyFile("D:\\Setup\\Pictv6.exe", "C:\\Pictv6.exe", false));
+  EXPECT_TRUE(files_.FileVersion("C:\\Pictv6.exe"));
+  // A cut program file has no version to read: 4 bytes fit beside the first copy.
+  files_.SetDriveCapacity('C', 14);
+  EXPECT_FALSE(files_.CopyFile("D:\\Setup\\Pictv6.exe", "C:\\Cut.exe", false));
+  EXPECT_EQ(files_.ReadFile("C:\\Cut.exe"), "MZ p");
+  EXPECT_EQ(files_.FileVersion("C:\\Cut.exe"), std::nullopt);
+  // The test lays down what it likes; the program then finds the drive full.
+  files_.WriteFile("D:\\big.bin", std::string(100, 'b'));
+  EXPECT_FALSE(files_.AppendText("D:\\log.txt", "x"));
+  files_.SetDriveCapacity('D', std::nullopt);
+  EXPECT_TRUE(files_.AppendText("D:\\log.txt", "x"));
+  EXPECT_THROW(files_.SetDriveCapacity('1', 0), sim::ScriptError);
+}
+
+TEST_F(SimFilesTest, DeniedFolderRefusesEveryChangeInOrBelowItAndStillReads) {
+  files_.WriteFile("C:\\Media\\file.txt", "media");
+  files_.WriteFile("C:\\Media\\sub\\inner.txt", "inner");
+  files_.CreateFolders("C:\\Media\\empty");
+  files_.WriteFile("C:\\MediaPlus\\beside.txt", "beside");
+  files_.WriteFile("C:\\Free\\source.txt", "source");
+  files_.DenyChanges("c:\\media\\", platform::kErrorWriteProtect);
+  const std::vector<std::string> before = files_.AllPaths();
+  const std::string section("a=b\0", 4);
+
+  struct Case {
+    const char* call;
+    std::function<bool()> succeeds;
+    long error;  // kErrorSuccess: the call succeeds
+  };
+  const std::vector<Case> cases = {
+      {"CreateDirectory in it", [&] { return files_.CreateDirectory("C:\\Media\\new"); }, 19},
+      {"RemoveDirectory in it", [&] { return files_.RemoveDirectory("C:\\Media\\empty"); }, 19},
+      {"RemoveDirectory of itself", [&] { return files_.RemoveDirectory("C:\\Media"); }, 19},
+      {"MoveFileEx of itself", [&] { return files_.MoveFileEx("C:\\Media", "C:\\Moved", 0); }, 19},
+      {"MoveFileEx out of it",
+       [&] { return files_.MoveFileEx("C:\\Media\\file.txt", "C:\\Free\\file.txt", 0); }, 19},
+      {"MoveFileEx into it",
+       [&] { return files_.MoveFileEx("C:\\Free\\source.txt", "C:\\Media\\source.txt", 0); }, 19},
+      {"DeleteFile in it, spelled in other letters",
+       [&] { return files_.DeleteFile("C:\\MEDIA\\File.txt"); }, 19},
+      {"CopyFile into it",
+       [&] { return files_.CopyFile("C:\\Free\\source.txt", "C:\\Media\\copy.txt", false); }, 19},
+      {"SetFileAttributes in it",
+       [&] { return files_.SetFileAttributes("C:\\Media\\file.txt", kAttributeHidden); }, 19},
+      {"AppendText below it",
+       [&] { return files_.AppendText("C:\\Media\\sub\\inner.txt", "more"); }, 19},
+      {"WritePrivateProfileSection in it",
+       [&] { return files_.WritePrivateProfileSection("s", section, "C:\\Media\\x.ini"); }, 19},
+      {"GetTempFileName in it", [&] { return !files_.GetTempFileName("C:\\Media", "uni").empty(); },
+       19},
+      // What is missing or taken is found first.
+      {"DeleteFile of a missing file", [&] { return files_.DeleteFile("C:\\Media\\gone"); }, 2},
+      {"CreateDirectory of an existing folder",
+       [&] { return files_.CreateDirectory("C:\\Media\\sub"); }, 183},
+      // Reading goes on, and what lies beside it is free.
+      {"CopyFile out of it",
+       [&] { return files_.CopyFile("C:\\Media\\file.txt", "C:\\Free\\copy.txt", false); }, 0},
+      {"ReadWholeFile in it",
+       [&] { return files_.ReadWholeFile("C:\\Media\\file.txt") == "media"; }, 0},
+      {"AppendText in a folder whose name begins alike",
+       [&] { return files_.AppendText("C:\\MediaPlus\\beside.txt", "!"); }, 0},
+  };
+  for (const Case& c : cases) {
+    files_.SetLastError(0);
+    EXPECT_EQ(c.succeeds(), c.error == platform::kErrorSuccess) << c.call;
+    EXPECT_EQ(files_.LastError(), static_cast<unsigned>(c.error)) << c.call;
+  }
+  std::vector<std::string> after = files_.AllPaths();
+  std::erase(after, "C:\\Free\\copy.txt");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(files_.ReadFile("C:\\Media\\sub\\inner.txt"), "inner");
+
+  // Denied again with the default error, then allowed.
+  files_.DenyChanges("C:\\Media");
+  EXPECT_FALSE(files_.DeleteFile("C:\\Media\\file.txt"));
+  EXPECT_EQ(files_.LastError(), static_cast<unsigned>(platform::kErrorAccessDenied));
+  files_.AllowChanges("C:\\MEDIA");
+  EXPECT_TRUE(files_.DeleteFile("C:\\Media\\file.txt"));
+}
+
+TEST_F(SimFilesTest, DeniedDriveIsAReadOnlyMedium) {
+  files_.WriteFile("E:\\Setup\\setup.exe", "MZ");
+  files_.DenyChanges("E:\\", platform::kErrorWriteProtect);
+  EXPECT_FALSE(files_.CreateDirectory("E:\\New"));
+  EXPECT_EQ(files_.LastError(), 19u);
+  EXPECT_FALSE(files_.SetFileAttributes("E:\\Setup", kAttributeHidden));
+  EXPECT_TRUE(files_.CopyFile("E:\\Setup\\setup.exe", "C:\\setup.exe", false));
+  // An allowance of a folder below lifts nothing: only the denied folder's own.
+  files_.AllowChanges("E:\\Setup");
+  EXPECT_FALSE(files_.DeleteFile("E:\\Setup\\setup.exe"));
+  files_.AllowChanges("E:\\");
+  EXPECT_TRUE(files_.DeleteFile("E:\\Setup\\setup.exe"));
+  EXPECT_THROW(files_.DenyChanges("", platform::kErrorWriteProtect), sim::ScriptError);
+}
+
+TEST_F(SimFilesTest, FailuresLeaveWindowsCodesWhereWineDiffers) {
+  files_.WriteFile("C:\\readonly.txt", "keep");
+  files_.SetAttributes("C:\\readonly.txt", kAttributeReadOnly);
+  files_.WriteFile("C:\\hidden.txt", "h");
+  files_.SetAttributes("C:\\hidden.txt", kAttributeHidden);
+  files_.WriteFile("C:\\file.txt", "new");
+  files_.WriteFile("D:\\other.txt", "d");
+  struct Case {
+    const char* call;
+    std::function<bool()> fails;
+    long error;
+  };
+  const std::vector<Case> cases = {
+      {"MoveFileEx replacing a read-only file",
+       [&] {
+         return !files_.MoveFileEx("C:\\file.txt", "C:\\readonly.txt",
+                                   platform::kMoveFileReplaceExisting);
+       },
+       5},
+      {"AppendText to a read-only file",
+       [&] { return !files_.AppendText("C:\\readonly.txt", "x"); }, 5},
+      {"CopyFile onto a hidden file",
+       [&] { return !files_.CopyFile("C:\\file.txt", "C:\\hidden.txt", false); }, 5},
+      {"GetFileAttributes on a drive that is not there",
+       [&] { return files_.GetFileAttributes("Q:\\x") == kInvalidFileAttributes; }, 3},
+      {"MoveFileEx to another drive",
+       [&] { return !files_.MoveFileEx("C:\\file.txt", "D:\\file.txt", 0); }, 17},
+      {"MoveFileEx without a target and without waiting for the restart",
+       [&] { return !files_.MoveFileEx("C:\\file.txt", std::nullopt, 0); }, 87},
+      {"GetFileAttributes of a name with a wildcard",
+       [&] { return files_.GetFileAttributes("C:\\a?b") == kInvalidFileAttributes; }, 123},
+      {"CreateDirectory of a name with a wildcard",
+       [&] { return !files_.CreateDirectory("C:\\a*b"); }, 123},
+  };
+  for (const Case& c : cases) {
+    files_.SetLastError(0);
+    EXPECT_TRUE(c.fails()) << c.call;
+    EXPECT_EQ(files_.LastError(), static_cast<unsigned>(c.error)) << c.call;
+  }
+  EXPECT_EQ(files_.ReadFile("C:\\readonly.txt"), "keep");
+}
+
+TEST_F(SimFilesTest, FullPathNamesComeFromTheTextAlone) {
+  files_.CreateFolders("C:\\Long Folder Name");
+  files_.SubstituteDrive('S', "C:\\Long Folder Name");
+  files_.SetCurrentFolder("C:\\Long Folder Name");
+  struct Case {
+    const char* path;
+    const char* full;
+  };
+  const Case cases[] = {
+      // Neither a substituted drive nor an alias is followed.
+      {"S:\\x", "S:\\x"},
+      {"LONGFO~1\\x", "C:\\Long Folder Name\\LONGFO~1\\x"},
+      {"C:", "C:\\Long Folder Name"},
+      {"\\", "C:\\"},
+      {"E:x", "E:\\x"},
+      {"C:\\a\\.\\b\\..\\c.", "C:\\a\\c"},
+      // A network path keeps its server and share.
+      {"\\\\server\\share\\a\\..\\b", "\\\\server\\share\\b"},
+      {"//server/share/dir/", "\\\\server\\share\\dir\\"},
+      {"\\\\server\\share\\..\\..\\x", "\\\\server\\share\\x"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(files_.GetFullPathName(c.path), c.full) << c.path;
+  }
 }
 
 TEST(SimWildcardTest, MatchesAsFindFirstFileDoes) {

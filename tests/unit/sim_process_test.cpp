@@ -280,3 +280,185 @@ TEST_F(SimProcessTest, WithoutAdministratorRightsNothingWaitsForTheNextStart) {
 }
 
 }  // namespace
+
+namespace {
+
+using platform::KernelHandle;
+using platform::kInfinite;
+using platform::kNoHandle;
+
+constexpr char kChild[] = "C:\\Program Files\\App\\child.exe";
+
+// A process started by another and not run yet runs inside a wait for it, with the machine's
+// program, as Windows would have run it meanwhile.
+class SimProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.Files().WriteFile(kProgram, "MZ");
+    machine_.Files().WriteFile(kChild, "MZ");
+  }
+  // The children's program: records its arguments and its current folder, ends with 42.
+  void SetChildProgram() {
+    machine_.SetProgram([this](platform::Platform& platform) {
+      ++runs_;
+      arguments_ = platform.process.Arguments();
+      folder_ = platform.files.GetFullPathName(".");
+      return 42;
+    });
+  }
+  sim::Machine machine_;
+  int runs_ = 0;
+  std::vector<std::string> arguments_;
+  std::string folder_;
+};
+
+TEST(SimProgramWaitTest, WaitRunsTheChildOnlyWhereWindowsWouldHaveRunItMeanwhile) {
+  enum class Start { CreateProcess, StartProcess, ByTheTest };
+  struct Case {
+    const char* scene;
+    bool program;
+    Start start;
+    unsigned milliseconds;
+    bool ended;  // what the wait answers, and whether the child ran
+  };
+  const Case cases[] = {
+      {"CreateProcess, no time limit", true, Start::CreateProcess, kInfinite, true},
+      {"CreateProcess, no time at all", true, Start::CreateProcess, 0, true},
+      {"StartProcess, a time limit", true, Start::StartProcess, 500, true},
+      {"StartProcess, no program", false, Start::StartProcess, 500, false},
+      {"a process the test made", true, Start::ByTheTest, 500, false},
+  };
+  for (const Case& c : cases) {
+    sim::Machine machine;
+    machine.Files().WriteFile(kProgram, "MZ");
+    machine.Files().WriteFile(kChild, "MZ");
+    int runs = 0;
+    if (c.program) {
+      machine.SetProgram([&](platform::Platform& platform) {
+        ++runs;
+        platform.files.DeleteFile("missing.txt");  // its own failure, not its waiter's
+        return 42;
+      });
+    }
+    sim::Process& parent = machine.StartProcess({kProgram, {}, {}});
+    unsigned childId = 0;
+    parent.Run([&](platform::Platform& platform) {
+      platform::Session& session = platform.session;
+      KernelHandle handle = kNoHandle;
+      if (c.start == Start::StartProcess) {
+        handle = session.StartProcess({}, "child.exe -x");
+        childId = machine.CreatedProcesses().back().process->Id();
+      } else {
+        if (c.start == Start::CreateProcess) {
+          EXPECT_TRUE(platform.process.CreateProcess({}, "child.exe -x", ""));
+          childId = machine.CreatedProcesses().back().process->Id();
+        } else {
+          childId = machine.StartProcess({kChild, {"-x"}, {}}).Id();
+        }
+        handle = session.OpenProcess(childId, platform::kSynchronize);
+      }
+      EXPECT_NE(handle, kNoHandle) << c.scene;
+      EXPECT_EQ(session.WaitForProcessEnd(handle, c.milliseconds), c.ended) << c.scene;
+      EXPECT_EQ(platform.process.LastError(), 0u) << c.scene;
+      return 0;
+    });
+    EXPECT_EQ(runs, c.ended ? 1 : 0) << c.scene;
+    EXPECT_EQ(machine.ProcessWaits(),
+              (std::vector<sim::ProcessWait>{{parent.Id(), childId, c.milliseconds, c.ended}}))
+        << c.scene;
+    EXPECT_EQ(parent.WaitedMilliseconds(), c.ended ? 0u : c.milliseconds) << c.scene;
+  }
+}
+
+TEST_F(SimProgramTest, StartedChildRunsInTheCallersFolderAndGivesItsExitCode) {
+  SetChildProgram();
+  machine_.Files().CreateFolders("C:\\Work");
+  sim::Process& parent = machine_.StartProcess({kProgram, {}, {}});
+  parent.Run([&](platform::Platform& platform) {
+    platform::Session& session = platform.session;
+    EXPECT_TRUE(platform.files.SetCurrentDirectory("C:\\Work"));
+    // The program is looked for as CreateProcessA looks for it: beside the caller's program.
+    const KernelHandle child = session.StartProcess({}, "child -x \"a b\"");
+    EXPECT_NE(child, kNoHandle);
+    EXPECT_EQ(session.ProcessExitCode(child), std::nullopt);
+    EXPECT_EQ(runs_, 0);
+    // The handle may wait and read, not end the process.
+    EXPECT_FALSE(session.TerminateProcess(child, 1));
+    EXPECT_TRUE(session.WaitForProcessEnd(child, kInfinite));
+    EXPECT_EQ(session.ProcessExitCode(child), 42u);
+    // Waiting again runs nothing again.
+    EXPECT_TRUE(session.WaitForProcessEnd(child, kInfinite));
+    EXPECT_EQ(runs_, 1);
+    EXPECT_TRUE(session.CloseHandle(child));
+    EXPECT_EQ(session.ProcessExitCode(child), std::nullopt);
+    return 0;
+  });
+  EXPECT_EQ(arguments_, (std::vector<std::string>{"child", "-x", "a b"}));
+  EXPECT_EQ(folder_, "C:\\Work");
+  ASSERT_EQ(machine_.CreatedProcesses().size(), 1u);
+  const sim::CreatedProcess& created = machine_.CreatedProcesses()[0];
+  EXPECT_EQ(created.parentId, parent.Id());
+  EXPECT_EQ(created.commandLine, "child -x \"a b\"");
+  EXPECT_EQ(created.workingFolder, "");
+  EXPECT_EQ(created.process->Spec().modulePath, kChild);
+  EXPECT_EQ(created.process->ExitCode(), 42u);
+}
+
+TEST_F(SimProgramTest, ChildrenRunInsideTheirParentsWaitAndMayWaitThemselves) {
+  std::vector<std::string> order;
+  machine_.SetProgram([&](platform::Platform& platform) {
+    const std::vector<std::string> arguments = platform.process.Arguments();
+    order.push_back("start " + arguments.back());
+    int code = 0;
+    if (arguments.back() == "outer") {
+      const KernelHandle inner = platform.session.StartProcess(kChild, "child inner");
+      EXPECT_TRUE(platform.session.WaitForProcessEnd(inner, kInfinite));
+      code = static_cast<int>(platform.session.ProcessExitCode(inner).value_or(0)) + 1;
+    } else {
+      platform.process.ExitProcess(7);
+    }
+    order.push_back("end " + arguments.back());
+    return code;
+  });
+  machine_.StartProcess({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
+    const KernelHandle outer = platform.session.StartProcess(kChild, "child outer");
+    EXPECT_TRUE(platform.session.WaitForProcessEnd(outer, 10));
+    EXPECT_EQ(platform.session.ProcessExitCode(outer), 8u);
+    return 0;
+  });
+  EXPECT_EQ(order, (std::vector<std::string>{"start outer", "start inner", "end outer"}));
+}
+
+TEST_F(SimProgramTest, WithoutAProgramAnEndlessWaitIsAScriptErrorAndAMissingProgramNoStart) {
+  machine_.StartProcess({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
+    platform::Session& session = platform.session;
+    EXPECT_EQ(session.StartProcess({}, "missing.exe"), kNoHandle);
+    EXPECT_EQ(platform.process.LastError(), static_cast<unsigned>(platform::kErrorFileNotFound));
+    EXPECT_EQ(session.StartProcess("C:\\Program Files\\App", "App"), kNoHandle);
+    const KernelHandle child = session.StartProcess(kChild, "child");
+    EXPECT_NE(child, kNoHandle);
+    EXPECT_THROW(session.WaitForProcessEnd(child, kInfinite), sim::ScriptError);
+    EXPECT_FALSE(session.WaitForProcessEnd(child, 0));
+    // Its own run, by the test, ends it as any other.
+    machine_.CreatedProcesses().back().process->Run([](platform::Platform&) { return 5; });
+    EXPECT_TRUE(session.WaitForProcessEnd(child, kInfinite));
+    EXPECT_EQ(session.ProcessExitCode(child), 5u);
+    return 0;
+  });
+  EXPECT_EQ(machine_.CreatedProcesses().size(), 1u);
+}
+
+TEST_F(SimProgramTest, EachProcessKeepsItsOwnLastError) {
+  sim::FileSystem& files = machine_.Files();
+  platform::Platform& first = machine_.StartProcess({kProgram, {}, {}}).GetPlatform();
+  platform::Platform& second = machine_.StartProcess({kProgram, {}, {}}).GetPlatform();
+  EXPECT_EQ(first.process.LastError(), 0u);
+  EXPECT_FALSE(first.files.DeleteFile("C:\\missing.txt"));
+  EXPECT_FALSE(second.files.CreateDirectory("C:\\Program Files"));
+  EXPECT_TRUE(first.files.CreateDirectory("C:\\New"));
+  EXPECT_EQ(first.process.LastError(), static_cast<unsigned>(platform::kErrorFileNotFound));
+  EXPECT_EQ(second.process.LastError(), static_cast<unsigned>(platform::kErrorAlreadyExists));
+  EXPECT_EQ(files.LastError(), 0u);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/sim/machine.h"
 
@@ -124,6 +125,47 @@ TEST_F(SimShellTest, ReadOnlyLinkIsNotReplaced) {
   EXPECT_FALSE(link->Save(path));
   ASSERT_TRUE(machine_.ReadShortcut(path));
   EXPECT_EQ(machine_.ReadShortcut(path)->description, "first");
+}
+
+TEST_F(SimShellTest, FailedSaveLeavesAnHresultAsTheProcesssLastError) {
+  const std::string desktop = "C:\\Users\\Public\\Desktop";
+  files_.CreateFolders(desktop + "\\Locked");
+  files_.DenyChanges(desktop + "\\Locked");
+  files_.CreateFolders("D:\\Links");
+  files_.SetDriveCapacity('D', 10);
+  sim::Process& process = Start();
+  platform::Platform& platform = process.GetPlatform();
+  auto link = platform.shell.CreateShellLink();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(link->SetPath("C:\\Program Files\\Pictavo 6\\Pictv6.exe"));
+
+  struct Case {
+    const char* scene;
+    std::string path;
+    unsigned result;
+  };
+  const std::vector<Case> cases = {
+      {"a missing folder", desktop + "\\Missing\\P.lnk", 0x80070003},
+      {"a denied folder", desktop + "\\Locked\\P.lnk", 0x80070005},
+      {"a full drive", "D:\\Links\\P.lnk", 0x80070070},
+      {"a path too long", desktop + "\\" + std::string(260, 'x') + ".lnk", 0x8007007A},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(link->Save(c.path)) << c.scene;
+    EXPECT_EQ(platform.process.LastError(), c.result) << c.scene;
+  }
+  // The full drive keeps what fitted of the link; the test's own side saw no error.
+  EXPECT_EQ(files_.ReadFile("D:\\Links\\P.lnk")->size(), 10u);
+  EXPECT_EQ(machine_.ReadShortcut("D:\\Links\\P.lnk"), std::nullopt);
+  EXPECT_EQ(files_.LastError(), 0u);
+
+  machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+  EXPECT_FALSE(link->Save(desktop + "\\P.lnk"));
+  EXPECT_EQ(platform.process.LastError(), platform::kHresultFail);
+  machine_.FailShellLinkStep(sim::ShellLinkStep::Save, false);
+  EXPECT_TRUE(link->Save(desktop + "\\P.lnk"));
+  // Success leaves the last failure's code, as Windows does.
+  EXPECT_EQ(platform.process.LastError(), platform::kHresultFail);
 }
 
 TEST_F(SimShellTest, OnlySavedLinksReadBack) {

@@ -628,7 +628,8 @@ bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   node->attributes |= platform::kAttributeArchive;
   // The file is open by now: what does not fit is lost when the stream is flushed.
   const std::uint64_t room = Room(parent->drive, 0);
-  node->bytes += written.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, written.size())));
+  node->bytes +=
+      written.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, written.size())));
   return written.size() <= room || Fail(platform::kErrorDiskFull);
 }
 
@@ -1008,7 +1009,11 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
   if (!IsValidName(to.components.back())) {
     return Fail(platform::kErrorInvalidName);
   }
-  if (const long denied = DeniedError(from) ? DeniedError(from) : DeniedError(to)) {
+  // Renaming changes both folders: the one the name leaves and the one it goes to.
+  if (const long denied = DeniedError(from)) {
+    return Fail(denied);
+  }
+  if (const long denied = DeniedError(to)) {
     return Fail(denied);
   }
   if (node->inUse == InUse::NotRenamable ||
@@ -1473,8 +1478,7 @@ void FileSystem::DenyChanges(const std::string& folder, long error) {
 void FileSystem::AllowChanges(const std::string& folder) {
   const Location location = Resolve(folder);
   std::erase_if(denials_, [&](const Denial& denial) {
-    if (denial.drive != location.drive ||
-        denial.components.size() != location.components.size()) {
+    if (denial.drive != location.drive || denial.components.size() != location.components.size()) {
       return false;
     }
     for (std::size_t i = 0; i < denial.components.size(); ++i) {
@@ -1558,7 +1562,8 @@ bool FileSystem::SaveFile(const std::string& path, const std::string& bytes) {
   }
   node->attributes |= platform::kAttributeArchive;
   node->version.reset();
-  node->bytes = bytes.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, bytes.size())));
+  node->bytes =
+      bytes.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, bytes.size())));
   return bytes.size() <= room || Fail(platform::kErrorDiskFull);
 }
 
@@ -1594,7 +1599,7 @@ std::string FileSystem::GetFullPathName(const std::string& path) {
       }
       full.push_back(component);
     }
-    std::string text = "\\";
+    std::string text = "\\\\";
     for (std::size_t i = 0; i < full.size(); ++i) {
       text += (i > 0 ? "\\" : "") + full[i];
     }

@@ -307,7 +307,7 @@ class Process {
   bool inOwnCode_ = false;  // inside Run's main or Launch's startUp
   bool refusesOpening_ = false;
   bool startedBeside_ = false;  // by another process's CreateProcess or StartProcess
-  unsigned parentId_ = 0;  // the process that started it; 0 for the test's own starts
+  unsigned parentId_ = 0;       // the process that started it; 0 for the test's own starts
   unsigned long long slept_ = 0;
   unsigned long long waited_ = 0;
   Process* successor_ = nullptr;
