@@ -4,6 +4,7 @@
 #include "app/perform_install.h"
 #include "app/setup_app.h"
 #include "engine/distribution.h"
+#include "engine/format_text.h"
 #include "engine/paths.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
@@ -20,13 +21,12 @@ constexpr std::size_t kUrlLineBuffer = 260;
 void LogOptions(const platform::RunLog& log, const SetupOptions& options) {
   const auto yesNo = [](bool flag) { return flag ? "yes" : "no"; };
   const FileVersion& version = options.NewVersion;
-  log.Write("Options: folder \"" + options.InstallFolder + "\", source \"" +
-            options.SourceFolder + "\", group \"" + options.GroupName + "\", all users " +
-            yesNo(options.AllUsers) + ", desktop " + yesNo(options.DesktopIcon) + ", autostart " +
-            yesNo(options.Autostart) + ", silent " + yesNo(options.Silent) + ", new " +
-            yesNo(options.NewInstall) + ", version " + std::to_string(version.major) + "." +
-            std::to_string(version.minor) + "." + std::to_string(version.build) + "." +
-            std::to_string(version.revision));
+  log.Write(FormatText(
+      "Options: folder \"%s\", source \"%s\", group \"%s\", all users %s, desktop %s, "
+      "autostart %s, silent %s, new %s, version %d.%d.%d.%d",
+      {options.InstallFolder, options.SourceFolder, options.GroupName, yesNo(options.AllUsers),
+       yesNo(options.DesktopIcon), yesNo(options.Autostart), yesNo(options.Silent),
+       yesNo(options.NewInstall), version.major, version.minor, version.build, version.revision}));
 }
 
 // The vendor's page for this installation, opened in the browser.

@@ -18,8 +18,8 @@ namespace exit_code {
 
 inline constexpr unsigned kComplete = 0;
 inline constexpr unsigned kDamagedDistribution = 1;
-inline constexpr unsigned kCancelled = 1602;    // ERROR_INSTALL_USEREXIT
-inline constexpr unsigned kNotComplete = 1603;  // ERROR_INSTALL_FAILURE
+inline constexpr unsigned kCancelled = 1602;      // ERROR_INSTALL_USEREXIT
+inline constexpr unsigned kNotComplete = 1603;    // ERROR_INSTALL_FAILURE
 inline constexpr unsigned kRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
 }  // namespace exit_code

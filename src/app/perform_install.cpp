@@ -35,8 +35,7 @@ bool UninstallerInPlace(platform::Platform& platform, const SetupOptions& option
       return true;
     }
   }
-  return size ==
-         FileSize(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
+  return size == FileSize(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
 }
 
 // Takes a new installation's files away again, by the manifest's records; the install folder
@@ -71,8 +70,7 @@ void PerformInstall(platform::Application& app, SetupOptions& options, const Wow
   report.Step("installed log");
   const bool logWhole = CreateInstalledLog(platform, options);
   if (!logWhole) {
-    report.NotDone(Shortfall::InstalledLog,
-                   options.InstallFolder + "\\" + distribution::kManifest);
+    report.NotDone(Shortfall::InstalledLog, options.InstallFolder + "\\" + distribution::kManifest);
   }
   const bool uninstallerWhole = UninstallerInPlace(platform, options, report);
   if (!uninstallerWhole) {

@@ -20,8 +20,7 @@ std::string CommandLineText(const std::vector<std::string>& arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     text += ' ';
-    text += argument.find_first_of(" \t") == std::string::npos ? argument
-                                                                : "\"" + argument + "\"";
+    text += argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
   }
   return text;
 }

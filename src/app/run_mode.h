@@ -19,8 +19,7 @@ bool HasSwitch(const std::vector<std::string>& arguments, const char* name);
 
 // The argument after the first `name` (letter case ignored); none when `name` is missing or
 // the last argument.
-std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments,
-                                       const char* name);
+std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments, const char* name);
 
 // "-s" as a whole argument anywhere after the program name, letter case ignored.
 bool HasSilentSwitch(const std::vector<std::string>& arguments);

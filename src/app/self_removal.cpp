@@ -95,9 +95,8 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
   }
   // Deployment tools and scripts wait for this process: it ends with the removal's outcome.
   platform.session.WaitForProcessEnd(copyProcess, platform::kInfinite);
-  const Outcome outcome =
-      OutcomeOfExitCode(platform.session.ProcessExitCode(copyProcess).value_or(
-          exit_code::kNotComplete));
+  const Outcome outcome = OutcomeOfExitCode(
+      platform.session.ProcessExitCode(copyProcess).value_or(exit_code::kNotComplete));
   platform.session.CloseHandle(copyProcess);
 
   RunReport& report = app.Report();
@@ -119,8 +118,7 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
     platform.session.CloseHandle(tailProcess);
     return outcome;
   }
-  for (const std::string& path :
-       {own, installFolder.substr(0, installFolder.size() - 1), copy}) {
+  for (const std::string& path : {own, installFolder.substr(0, installFolder.size() - 1), copy}) {
     DeleteAtNextStart(platform.files, path, report);
   }
   return report.Complete() ? Outcome::CompleteAfterRestart : Outcome::NotComplete;

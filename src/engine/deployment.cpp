@@ -100,8 +100,6 @@ bool TargetStaysInside(const std::string& spec) {
   return StaysInsideFolder(rename ? rename->targetName : spec);
 }
 
-
-
 // Whether the system can load the library that an "ind" record would otherwise install. The
 // distribution's own copy is hidden meanwhile, so that only a copy the system has counts.
 bool SystemHasLibrary(platform::Platform& platform, const SetupOptions& options,
@@ -174,14 +172,15 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
   if (sameFolder && targetExists && !files.DeleteFile(targetPath)) {
     return CopyResult::Copied;
   }
+  // No target in the way: the copy above was this very copy, and what refused it refuses again.
   if (!targetExists) {
-    return copied(CopyOver(files, sourcePath, targetPath));
+    return CopyResult::Failed;
   }
 
   const std::uint32_t targetAttributes = files.GetFileAttributes(targetPath);
-  files.SetFileAttributes(targetPath,
-                          targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly |
-                                                            platform::kAttributeHidden});
+  files.SetFileAttributes(
+      targetPath,
+      targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly | platform::kAttributeHidden});
   if (files.DeleteFile(targetPath)) {
     return copied(CopyOver(files, sourcePath, targetPath));
   }
@@ -314,8 +313,7 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
     if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
       Report(DeployFile(platform, rename->fileName, options.SourceFolder, options.InstallFolder,
                         rename->targetName, std::nullopt),
-             CompleteFolder(platform.system, options.InstallFolder) + rename->targetName,
-             report);
+             CompleteFolder(platform.system, options.InstallFolder) + rename->targetName, report);
     } else {
       CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report);
     }
@@ -372,10 +370,9 @@ bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
   platform::FileSystem& files = platform.files;
   const std::string log = options.InstallFolder + "\\" + distribution::kManifest;
   RunReport copy;
-  const bool copied =
-      CopyPattern(platform, distribution::kManifest, options.InstallFolder, options.SourceFolder,
-                  copy) == 1 &&
-      copy.Complete();
+  const bool copied = CopyPattern(platform, distribution::kManifest, options.InstallFolder,
+                                  options.SourceFolder, copy) == 1 &&
+                      copy.Complete();
   // The group's and the shortcuts' records are appended next. A manifest from read-only media
   // passes that attribute on to its copy, which would refuse them silently.
   const std::uint32_t attributes = files.GetFileAttributes(log);
@@ -400,8 +397,7 @@ bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
   return AppendLogLine(files, log, "") && whole;
 }
 
-void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options,
-                     RunReport& report) {
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options, RunReport& report) {
   const std::string folder = ParentFolder(
       platform.system, platform.process.GetEnvironmentVariable(distribution::kArchiveVariable));
   if (folder.empty()) {

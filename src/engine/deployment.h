@@ -44,5 +44,4 @@ bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& option
 
 // The preset files from the folder of the self-extracting archive that started the setup, if
 // one did; a missing preset file is simply not copied.
-void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options,
-                     RunReport& report);
+void CopyPresetFiles(platform::Platform& platform, const SetupOptions& options, RunReport& report);

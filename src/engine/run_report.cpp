@@ -6,13 +6,20 @@ namespace {
 
 const char* NotDoneWord(Shortfall what) {
   switch (what) {
-    case Shortfall::File: return "copy";
-    case Shortfall::Folder: return "folder";
-    case Shortfall::Shortcut: return "shortcut";
-    case Shortfall::RegistryValue: return "registry";
-    case Shortfall::InstalledLog: return "installed log";
-    case Shortfall::Uninstaller: return "uninstaller";
-    case Shortfall::Removal: return "remove";
+    case Shortfall::File:
+      return "copy";
+    case Shortfall::Folder:
+      return "folder";
+    case Shortfall::Shortcut:
+      return "shortcut";
+    case Shortfall::RegistryValue:
+      return "registry";
+    case Shortfall::InstalledLog:
+      return "installed log";
+    case Shortfall::Uninstaller:
+      return "uninstaller";
+    case Shortfall::Removal:
+      return "remove";
   }
   return "";
 }

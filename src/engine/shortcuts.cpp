@@ -60,8 +60,7 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
   return kShortcutSaved;
 }
 
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options,
-                            RunReport& report) {
+void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
   std::string programs;
   if (options.AllUsers) {
@@ -88,9 +87,9 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options,
     }
   }
   const std::string groupFolder = programs + "\\" + group;
-  const bool groupMade = platform.files.CreateDirectory(groupFolder) ||
-                         platform.files.GetFileAttributes(groupFolder) !=
-                             platform::kInvalidFileAttributes;
+  const bool groupMade =
+      platform.files.CreateDirectory(groupFolder) ||
+      platform.files.GetFileAttributes(groupFolder) != platform::kInvalidFileAttributes;
   if (!groupMade) {
     report.NotDone(Shortfall::Folder, groupFolder);
   }

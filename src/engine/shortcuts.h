@@ -25,5 +25,4 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
 // each saved one recorded in the installed log. Normalises GroupName, and clears AllUsers when
 // the all-users program menu is unknown. Tells the report of a group folder not made and of
 // every shortcut not saved.
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options,
-                            RunReport& report);
+void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report);

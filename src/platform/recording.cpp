@@ -1,7 +1,5 @@
 #include "platform/recording.h"
 
-#include <cstdio>
-
 #include "platform/errors.h"
 
 namespace platform {
@@ -19,9 +17,19 @@ bool IsMissing(unsigned error) {
 }  // namespace
 
 std::string ErrorText(unsigned code) {
-  char text[32];
-  std::snprintf(text, sizeof text, code >= 0x80000000u ? "error 0x%08X" : "error %u", code);
-  return text;
+  // By hand: the runtime's formatted printing would double the program's size.
+  std::string digits;
+  if (code >= 0x80000000u) {
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      digits += "0123456789ABCDEF"[(code >> shift) & 0xF];
+    }
+    return "error 0x" + digits;
+  }
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + code % 10));
+    code /= 10;
+  } while (code != 0);
+  return "error " + digits;
 }
 
 // Every failure is told by the caller, right after the call, before anything else can change
@@ -56,10 +64,11 @@ class RecordingPlatform::Files final : public FileSystem {
   }
   bool CopyFile(const std::string& existing, const std::string& target,
                 bool failIfExists) override {
-    return Unless(inner_.CopyFile(existing, target, failIfExists), "CopyFileA",
-                  Quoted(existing) + " -> " + Quoted(target),
-                  [failIfExists](unsigned error) { return failIfExists && error == kErrorFileExists; },
-                  false);
+    return Unless(
+        inner_.CopyFile(existing, target, failIfExists), "CopyFileA",
+        Quoted(existing) + " -> " + Quoted(target),
+        [failIfExists](unsigned error) { return failIfExists && error == kErrorFileExists; },
+        false);
   }
   bool MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                   std::uint32_t flags) override {
@@ -94,8 +103,7 @@ class RecordingPlatform::Files final : public FileSystem {
     if (written) {
       // The entry just added is the last of the section, behind the others.
       const std::size_t end = lines.find_last_not_of('\0');
-      const std::size_t start =
-          end == std::string::npos ? end : lines.find_last_of('\0', end);
+      const std::size_t start = end == std::string::npos ? end : lines.find_last_of('\0', end);
       if (end != std::string::npos) {
         log_.Write("At next start (" + file + "): " +
                    lines.substr(start == std::string::npos ? 0 : start + 1,
@@ -198,10 +206,18 @@ class RecordingPlatform::Keys final : public Registry {
   std::string Name(RegistryKey key, const std::string& subKey) const {
     std::string name;
     switch (key) {
-      case kHkeyClassesRoot: name = "HKEY_CLASSES_ROOT"; break;
-      case kHkeyCurrentUser: name = "HKEY_CURRENT_USER"; break;
-      case kHkeyLocalMachine: name = "HKEY_LOCAL_MACHINE"; break;
-      case kHkeyUsers: name = "HKEY_USERS"; break;
+      case kHkeyClassesRoot:
+        name = "HKEY_CLASSES_ROOT";
+        break;
+      case kHkeyCurrentUser:
+        name = "HKEY_CURRENT_USER";
+        break;
+      case kHkeyLocalMachine:
+        name = "HKEY_LOCAL_MACHINE";
+        break;
+      case kHkeyUsers:
+        name = "HKEY_USERS";
+        break;
       default: {
         const auto found = names_.find(key);
         name = found != names_.end() ? found->second : "(key)";
@@ -210,8 +226,8 @@ class RecordingPlatform::Keys final : public Registry {
     return subKey.empty() ? name : name + "\\" + subKey;
   }
   void Write(const char* call, const std::string& name, long status) const {
-    log_.Write(std::string("Failed: ") + call + " \"" + name + "\": " +
-               ErrorText(static_cast<unsigned>(status)));
+    log_.Write(std::string("Failed: ") + call + " \"" + name +
+               "\": " + ErrorText(static_cast<unsigned>(status)));
   }
 
   Registry& inner_;
@@ -258,8 +274,8 @@ class RecordingPlatform::ShellCalls final : public Shell {
     bool Save(const std::string& path) override {
       const bool saved = inner_->Save(path);
       if (!saved) {
-        log_.Write("Failed: IPersistFile::Save \"" + path + "\": " +
-                   ErrorText(process_.LastError()));
+        log_.Write("Failed: IPersistFile::Save \"" + path +
+                   "\": " + ErrorText(process_.LastError()));
       }
       return saved;
     }
@@ -291,8 +307,8 @@ class RecordingPlatform::Processes final : public Process {
                      const std::string& workingFolder) override {
     const bool started = inner_.CreateProcess(application, commandLine, workingFolder);
     if (!started) {
-      log_.Write("Failed: CreateProcessA \"" + commandLine + "\": " +
-                 ErrorText(inner_.LastError()));
+      log_.Write("Failed: CreateProcessA \"" + commandLine +
+                 "\": " + ErrorText(inner_.LastError()));
     }
     return started;
   }
@@ -323,20 +339,15 @@ class RecordingPlatform::SessionCalls final : public Session {
                                   bool& alreadyExisted) override {
     return inner_.CreateSharedMemory(name, size, alreadyExisted);
   }
-  std::uint8_t* MapView(KernelHandle region, std::uint32_t offset,
-                        std::uint32_t length) override {
+  std::uint8_t* MapView(KernelHandle region, std::uint32_t offset, std::uint32_t length) override {
     return inner_.MapView(region, offset, length);
   }
   bool UnmapView(std::uint8_t* view) override { return inner_.UnmapView(view); }
   bool CloseHandle(KernelHandle handle) override { return inner_.CloseHandle(handle); }
   std::vector<WindowHandle> TopLevelWindows() override { return inner_.TopLevelWindows(); }
-  unsigned WindowProcessId(WindowHandle window) override {
-    return inner_.WindowProcessId(window);
-  }
+  unsigned WindowProcessId(WindowHandle window) override { return inner_.WindowProcessId(window); }
   WindowHandle WindowOwner(WindowHandle window) override { return inner_.WindowOwner(window); }
-  std::uint32_t WindowExStyle(WindowHandle window) override {
-    return inner_.WindowExStyle(window);
-  }
+  std::uint32_t WindowExStyle(WindowHandle window) override { return inner_.WindowExStyle(window); }
   std::string WindowTitle(WindowHandle window, std::size_t capacity) override {
     return inner_.WindowTitle(window, capacity);
   }
@@ -361,8 +372,8 @@ class RecordingPlatform::SessionCalls final : public Session {
                             const std::string& commandLine) override {
     const KernelHandle started = inner_.StartProcess(application, commandLine);
     if (started == kNoHandle) {
-      log_.Write("Failed: CreateProcessA \"" + commandLine + "\": " +
-                 ErrorText(process_.LastError()));
+      log_.Write("Failed: CreateProcessA \"" + commandLine +
+                 "\": " + ErrorText(process_.LastError()));
     }
     return started;
   }
@@ -382,7 +393,7 @@ RecordingPlatform::RecordingPlatform(Platform& inner, const RunLog& log)
       shell_(std::make_unique<ShellCalls>(inner.shell, inner.process, log)),
       process_(std::make_unique<Processes>(inner.process, log)),
       session_(std::make_unique<SessionCalls>(inner.session, inner.process, log)),
-      platform_{*process_, inner.ui,     *files_,      *registry_, inner.versions,
+      platform_{*process_,    inner.ui, *files_,       *registry_, inner.versions,
                 inner.system, *shell_,  inner.dialogs, *session_} {}
 
 RecordingPlatform::~RecordingPlatform() = default;

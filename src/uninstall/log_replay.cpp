@@ -131,7 +131,8 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     // Attributes stay as they are: a read-only shortcut is not deleted.
     if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument) &&
-        LiesBelow(record->argument, shortcutPlaces) && !platform.files.DeleteFile(record->argument) &&
+        LiesBelow(record->argument, shortcutPlaces) &&
+        !platform.files.DeleteFile(record->argument) &&
         platform.files.GetFileAttributes(record->argument) != platform::kInvalidFileAttributes) {
       report.NotDone(Shortfall::Shortcut, record->argument);
     }

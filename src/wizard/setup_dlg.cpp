@@ -170,14 +170,14 @@ void CSetupDlg::ShowOutcome(const RunReport& report) {
   if (!report.Complete()) {
     headline = app.LoadString(catalogue::kNotInstalledCompletely);
     const int files = report.Count(Shortfall::File);
-    hint = files > 0 ? FormatText(app.LoadString(catalogue::kFilesNotCopied),
-                                  {files, options_.InstallFolder})
-                     : FormatText(app.LoadString(catalogue::kOtherShortfalls),
-                                  {report.Count(Shortfall::Folder) +
-                                   report.Count(Shortfall::Shortcut) +
-                                   report.Count(Shortfall::RegistryValue) +
-                                   report.Count(Shortfall::InstalledLog) +
-                                   report.Count(Shortfall::Uninstaller)});
+    hint = files > 0
+               ? FormatText(app.LoadString(catalogue::kFilesNotCopied),
+                            {files, options_.InstallFolder})
+               : FormatText(app.LoadString(catalogue::kOtherShortfalls),
+                            {report.Count(Shortfall::Folder) + report.Count(Shortfall::Shortcut) +
+                             report.Count(Shortfall::RegistryValue) +
+                             report.Count(Shortfall::InstalledLog) +
+                             report.Count(Shortfall::Uninstaller)});
     hint += ' ';
     hint += report.LogPath().empty()
                 ? app.LoadString(catalogue::kRunAgainWithLog)

@@ -40,7 +40,8 @@ class DeploymentTest : public ::testing::Test {
 
   void Deploy(const std::string& manifest) {
     files().WriteFile(Src("PictvUnInst.log"), manifest);
-    DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_);
+    DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
+                   report_);
   }
 
   sim::Machine machine_;
@@ -215,7 +216,8 @@ TEST_F(DeploymentTest, RecordsMatchWhatTheVolumeMatches) {
     machine.Files().WriteFile(
         Src("PictvUnInst.log"),
         "File Copy: *.htm\r\nFile Copy: notes.txt. \r\nMake Dir: Extras.\r\n");
-    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"), report_);
+    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"),
+                   report_);
     std::vector<std::string> installed;
     for (const std::string& path : machine.Files().AllPaths()) {
       if (path.rfind(Dst(""), 0) == 0 && path.size() > Dst("").size()) {
@@ -335,7 +337,8 @@ TEST_F(DeploymentTest, ManifestRecordsAreDeployedInLineOrder) {
 
 TEST_F(DeploymentTest, MissingManifestDeploysNothing) {
   files().WriteFile(Src("Pictv6.exe"), "x");
-  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_);
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
+                 report_);
   EXPECT_FALSE(files().Exists(kInstall));
 }
 

@@ -135,8 +135,8 @@ TEST_F(InstallRunTest, DamagedDistributionShowsMessageEighteenAndTheHomePageUnle
       const std::size_t boxes = machine.GetUser().Boxes().size();
       const std::size_t opened = machine.OpenedFiles().size();
       // A silent run has nobody to answer a box or read a page: its code tells.
-      ProgramRun run = RunProgram(machine, kSetup, silent ? std::vector<std::string>{"-s"}
-                                                          : std::vector<std::string>{});
+      ProgramRun run = RunProgram(
+          machine, kSetup, silent ? std::vector<std::string>{"-s"} : std::vector<std::string>{});
       EXPECT_EQ(run.exitCode, 1u) << missing;
       EXPECT_FALSE(machine.Files().Exists(kDefaultFolder)) << missing;
       EXPECT_EQ(machine.GetUser().Boxes().size() - boxes, silent ? 0u : 1u) << missing;
