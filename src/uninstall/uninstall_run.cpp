@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <string_view>
 
 #include "engine/distribution.h"
@@ -111,7 +110,7 @@ void RemoveHoldingFoldersAtNextStart(platform::Platform& platform, const std::st
   if (root.size() <= 2) {
     return;
   }
-  std::set<std::string> folders;
+  std::vector<std::string> deepestFirst;
   for (const std::string& path : report.ScheduledPaths()) {
     if (path.size() <= installFolder.size() ||
         !EqualsIgnoringCase(std::string_view(path).substr(0, installFolder.size()),
@@ -119,14 +118,15 @@ void RemoveHoldingFoldersAtNextStart(platform::Platform& platform, const std::st
       continue;
     }
     for (std::string folder = ParentFolder(platform.system, path);
-         folder.size() >= root.size() && !folders.count(folder);
+         folder.size() >= root.size() &&
+         std::find(deepestFirst.begin(), deepestFirst.end(), folder) == deepestFirst.end();
          folder = ParentFolder(platform.system, folder)) {
-      folders.insert(folder);
+      deepestFirst.insert(
+          std::find_if(deepestFirst.begin(), deepestFirst.end(),
+                       [&](const std::string& other) { return other.size() < folder.size(); }),
+          folder);
     }
   }
-  std::vector<std::string> deepestFirst(folders.begin(), folders.end());
-  std::sort(deepestFirst.begin(), deepestFirst.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
   for (const std::string& folder : deepestFirst) {
     if (platform.files.GetFileAttributes(folder) != platform::kInvalidFileAttributes) {
       DeleteAtNextStart(platform.files, folder, report);

@@ -104,6 +104,8 @@ TEST_F(ErrorConformance, FailedFileCallsLeaveTheSystemsCode) {
        [&] { return !files_.MoveFileEx(Path("file.txt"), Path("other.txt"), 0); }, 183},
       {"MoveFileEx of a missing file",
        [&] { return !files_.MoveFileEx(Path("missing.txt"), Path("moved.txt"), 0); }, 2},
+      {"MoveFileEx of a folder into itself",
+       [&] { return !files_.MoveFileEx(Path("full"), Path("full\\moved"), 0); }, 87},
       {"MoveFileEx into a missing folder",
        [&] { return !files_.MoveFileEx(Path("file.txt"), Path("gone\\moved.txt"), 0); }, 3},
       {"SetFileAttributes of a missing file",

@@ -77,6 +77,16 @@ class WindowsProcess {
   std::optional<int> exitCode_;
 };
 
+// The exit code of a run that the user ended, by Cancel in the wizard or No to one of its
+// questions, as Windows gives it (ERROR_INSTALL_USEREXIT).
+inline constexpr int kExitCancelled = 1602;
+
+// What the host sees of a Windows exit code through WaitForExit: its low 8 bits, so that 1602
+// arrives as 66. Expectations state the Windows code and compare through this.
+constexpr int LowByte(int windowsCode) {
+  return windowsCode & 0xFF;
+}
+
 // Holds the Windows file `windowsPath` open for `milliseconds`, sharing anything but its
 // deletion, as a program using it would (uiauto hold). Returns once the file is held, with the
 // holder running in `folder`, which also takes its marker; nullptr when it never was.

@@ -1,6 +1,7 @@
 // Installation from end to end: the sample distribution that the build assembles, installed
 // silently by its setup.exe, updated by a newer copy while the product runs, refused when the
-// distribution is damaged, and removed again by the uninstaller the installation put in place.
+// distribution is damaged (silently without a word, otherwise with a box and the vendor's home
+// page), and removed again by the uninstaller the installation put in place.
 
 #include <algorithm>
 #include <fstream>
@@ -21,11 +22,27 @@ constexpr char kDamaged[] =
     "from http://www.corvantis.example and re-try the setup.";
 constexpr int kOk = 1;
 
+// What the shell's "open" of an http address runs; the tests put a recorder there.
+constexpr char kHttpCommandKey[] = R"(HKEY_CLASSES_ROOT\http\shell\open\command)";
+constexpr char kVendorSite[] = "http://www.corvantis.example";
+
 // The stand-in product of the build carries 6.30.2.0; the update brings another version.
 constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(2, 0),
                                             pe::VersionMS(6, 30), pe::VersionLS(2, 0)};
 constexpr pe::FixedVersion kUpdateVersion = {pe::VersionMS(6, 31), pe::VersionLS(4, 0),
                                              pe::VersionMS(6, 31), pe::VersionLS(4, 0)};
+
+// A text as a .reg file writes it between quotes.
+std::string RegQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
 
 bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
@@ -87,6 +104,12 @@ class InstallTest : public WineTest {
       EXPECT_TRUE(
           ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
           << "the product's keys stay behind";
+    }
+    if (recorderSet_) {
+      EXPECT_TRUE(ImportRegistry(
+          "Windows Registry Editor Version 5.00\n\n[" + std::string(kHttpCommandKey) +
+          "]\n@=" + (httpBefore_ ? RegQuoted(*httpBefore_) : std::string("-")) + "\n"))
+          << "the stand-in browser stays registered";
     }
     WineTest::TearDown();
   }
@@ -192,14 +215,73 @@ class InstallTest : public WineTest {
     }
   }
 
-  // The damaged distribution's box: answered, then the exit code of the run.
+  // From here on the shell opens an http address with the build's recorder instead of a
+  // browser; the recorder appends each address to a file of the test's own.
+  void RecordOpenedAddresses() {
+    const fs::path recorder = bench().setupExe.parent_path() / "urlrecorder.exe";
+    ASSERT_TRUE(fs::exists(recorder)) << recorder << " is missing: build the win32 preset";
+    opened_ = folder() / "opened addresses.txt";
+    httpBefore_ = RegValue(kHttpCommandKey, "");
+    recorderSet_ = true;
+    ASSERT_TRUE(ImportRegistry("Windows Registry Editor Version 5.00\n\n[" +
+                               std::string(kHttpCommandKey) + "]\n@=" +
+                               RegQuoted(RegQuoted(WindowsPath(recorder)) + " " +
+                                         RegQuoted(WindowsPath(opened_)) + " \"%1\"") +
+                               "\n"));
+    ASSERT_NE(RegValue(kHttpCommandKey, ""), httpBefore_) << "the stand-in browser is not in place";
+  }
+
+  std::vector<std::string> OpenedAddresses() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadAll(opened_));
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+      }
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  // The titles and texts of the windows `program` shows, for a failure message.
+  static std::string WindowsShownBy(const std::string& program) {
+    std::string shown;
+    for (const UiRecord& window :
+         OfKind(Uiauto({"list", "--image", program, "--visible"}).records, "window")) {
+      shown += "\n  \"" + window.Get("title") + "\"";
+      for (const UiRecord& message :
+           OfKind(Uiauto({"describe", "--hwnd", window.Get("hwnd")}).records, "message")) {
+        shown += " " + message.Get("text");
+      }
+    }
+    return shown;
+  }
+
+  // A damaged distribution ends the run with code 1 before anything is installed. A silent run
+  // has nobody to read a box or a web page: it ends at once and shows nothing. Started by a
+  // user, the run explains itself in a box and, once that is answered, opens the vendor's home
+  // page for a new download.
   void ExpectRefusedAsDamaged(const fs::path& distFolder) {
-    setup_ = std::make_unique<WindowsProcess>(WindowsPath(distFolder / "setup.exe"),
-                                              std::vector<std::string>{"-s"}, distFolder);
+    ASSERT_NO_FATAL_FAILURE(RecordOpenedAddresses());
+    const std::string program = WindowsPath(distFolder / "setup.exe");
+    setup_ = std::make_unique<WindowsProcess>(program, std::vector<std::string>{"-s"}, distFolder);
     ASSERT_TRUE(setup_->started());
-    const UiResult box =
-        Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "20000"}, 40s);
-    ASSERT_EQ(box.exitCode, 0) << "no message box appeared in the silent run\n" << box.err;
+    // A box would hold the run until someone answered it: a run that ends by itself showed none.
+    std::optional<int> code = setup_->WaitForExit(20s);
+    ASSERT_TRUE(code.has_value()) << "the silent run still waits, showing:"
+                                  << WindowsShownBy(program);
+    EXPECT_EQ(*code, 1);
+    ExpectNothingInstalled();
+    // The shell starts the browser on its own; it gets the time it takes to record an address.
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(OpenedAddresses(), std::vector<std::string>{}) << "the silent run opened a page";
+
+    setup_ = std::make_unique<WindowsProcess>(program, std::vector<std::string>{}, distFolder);
+    ASSERT_TRUE(setup_->started());
+    const UiResult box = Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--image",
+                                 program, "--timeout", "20000"},
+                                40s);
+    ASSERT_EQ(box.exitCode, 0) << "no message box appeared in the interactive run\n" << box.err;
     const std::vector<UiRecord> messages = OfKind(box.records, "message");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].Get("text"), kDamaged);
@@ -215,16 +297,24 @@ class InstallTest : public WineTest {
     EXPECT_EQ(buttons, std::vector<std::string>{"1:OK"});
     // Until the box is answered, the run has not gone any further.
     ExpectNothingInstalled();
+    EXPECT_EQ(OpenedAddresses(), std::vector<std::string>{}) << "a page opened before the answer";
 
     const std::vector<UiRecord> windows = OfKind(box.records, "window");
     ASSERT_EQ(windows.size(), 1u);
     const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
                                      std::to_string(kOk), "--wait-close", "10000"});
     ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
-    const std::optional<int> code = setup_->WaitForExit(30s);
+    code = setup_->WaitForExit(30s);
     ASSERT_TRUE(code.has_value()) << "the setup still runs after the box was answered";
     EXPECT_EQ(*code, 1);
     ExpectNothingInstalled();
+    // Recorded once, and only by this run: a page the silent run opened late would show too.
+    std::vector<std::string> opened;
+    for (int attempt = 0; attempt < 100 && opened.empty(); ++attempt) {
+      std::this_thread::sleep_for(100ms);
+      opened = OpenedAddresses();
+    }
+    EXPECT_EQ(opened, std::vector<std::string>{kVendorSite});
   }
 
   fs::path dist_;
@@ -241,6 +331,9 @@ class InstallTest : public WineTest {
   bool touched_ = false;
   std::unique_ptr<WindowsProcess> setup_;
   std::unique_ptr<WindowsProcess> product_;
+  fs::path opened_;
+  bool recorderSet_ = false;
+  std::optional<std::string> httpBefore_;
 };
 
 TEST_F(InstallTest, SilentFirstInstallationLaysDownFilesLogShortcutsAndRegistration) {
@@ -371,15 +464,18 @@ TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) 
   setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
                                             std::vector<std::string>{"-s"}, install_);
   ASSERT_TRUE(setup_->started());
-  const std::optional<int> handedOver = setup_->WaitForExit(15s);
-  ASSERT_TRUE(handedOver.has_value()) << "the silent uninstaller waits for something";
-  EXPECT_EQ(*handedOver, 0);
+  // The uninstaller waits for the removal, which its temporary copy does, and ends with its
+  // outcome.
+  const std::optional<int> removed = setup_->WaitForExit(30s);
+  ASSERT_TRUE(removed.has_value()) << "the silent uninstaller waits for something";
+  EXPECT_EQ(*removed, 0);
 
   const std::vector<std::string> copies =
       NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_);
   ASSERT_EQ(copies.size(), 1u) << "not one temporary copy in the temp folder";
   const std::string copy = copies[0];
-  // The copy ends by itself when it shows nothing; its process is looked up while it runs.
+  // Started once more, the copy takes the uninstaller's file and the folder away once the
+  // uninstaller has ended, and ends by itself when it shows nothing.
   bool ended = false;
   for (int attempt = 0; attempt < 200 && !ended; ++attempt) {
     ended = OfKind(Uiauto({"procs", "--image", copy}).records, "process").empty();
@@ -488,14 +584,20 @@ TEST_F(InstallTest, ReadOnlyMediaPlantedProgramShortNamesAndAHeldUninstaller) {
   }
   EXPECT_EQ(ReadAll(install_ / "Pictv6.exe"), program);
 
-  // The uninstaller's file stays held for three seconds, past the end of the uninstaller that
-  // hands over: the copy must keep trying it.
+  // The uninstaller's file stays held for eight seconds, past the end of the uninstaller, which
+  // returns once the product is removed: the copy that takes that file away afterwards must
+  // keep trying it.
   const std::unique_ptr<WindowsProcess> hold =
-      HoldFile(installWin_ + "\\PictvUnInst.exe", 3000, folder());
+      HoldFile(installWin_ + "\\PictvUnInst.exe", 8000, folder());
   ASSERT_TRUE(hold) << "the uninstaller's file is not held";
   setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
                                             std::vector<std::string>{"-s"}, install_);
-  ASSERT_TRUE(setup_->WaitForExit(30s).has_value()) << "the uninstaller did not hand over";
+  const std::optional<int> uninstalled = setup_->WaitForExit(30s);
+  ASSERT_TRUE(uninstalled.has_value()) << "the uninstaller did not end";
+  // Its own file, spared by the removal, is no shortfall of it.
+  EXPECT_EQ(*uninstalled, 0);
+  EXPECT_FALSE(hold->WaitForExit(0ms).has_value())
+      << "the file was let go before the uninstaller ended: nothing had to be tried again";
   EXPECT_EQ(hold->WaitForExit(20s), 0);
   bool removed = false;
   for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
@@ -537,7 +639,9 @@ TEST_F(InstallTest, DoubleByteInstallFolderInCodePage932) {
 
   setup_ = std::make_unique<WindowsProcess>(folderWin + "\\PictvUnInst.exe",
                                             std::vector<std::string>{"-s"}, chosen.path);
-  ASSERT_TRUE(setup_->WaitForExit(30s).has_value()) << "the uninstaller did not hand over";
+  const std::optional<int> uninstalled = setup_->WaitForExit(30s);
+  ASSERT_TRUE(uninstalled.has_value()) << "the uninstaller did not end";
+  EXPECT_EQ(*uninstalled, 0) << "the removal did not complete";
   bool removed = false;
   for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
     removed = !fs::exists(chosen.path);

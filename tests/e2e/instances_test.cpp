@@ -318,7 +318,8 @@ TEST_F(InstancesTest, QuestionAnsweredNoLeavesTheProductsRunningAndTheInstallati
     EXPECT_EQ(aborted.buttons, std::vector<std::string>{"1:OK"});
     EXPECT_EQ(aborted.pid, question.pid);
     Answer(aborted, kOk);
-    EXPECT_EQ(SetupExit(), std::optional<int>(0));
+    // No is a refusal, told by 1602 (the host sees its low byte).
+    EXPECT_EQ(SetupExit(), std::optional<int>(LowByte(kExitCancelled)));
     setups.push_back(question.pid);
 
     // Each product heard of the setup's start and of its end, and nothing else from it.
@@ -391,7 +392,8 @@ TEST_F(InstancesTest, YesClosesEveryProductButNotTheProgramThatAStaleEntryNames)
   box = WaitForBox();
   EXPECT_EQ(box.message, kCancelQuestion);
   Answer(box, kYes);
-  EXPECT_EQ(SetupExit(), std::optional<int>(0));
+  // Cancelled: 1602, of which the host sees the low byte.
+  EXPECT_EQ(SetupExit(), std::optional<int>(LowByte(kExitCancelled)));
   EXPECT_FALSE(notepad_->WaitForExit(0ms).has_value()) << "the unrelated program was ended";
 }
 
@@ -432,13 +434,17 @@ TEST_F(InstancesTest, SilentRemovalClosesTheRunningProductAndRemovesEverythingAt
   setup_ = std::make_unique<WindowsProcess>(installWin_ + "\\PictvUnInst.exe",
                                             std::vector<std::string>{"-s"}, install_);
   ASSERT_TRUE(setup_->started());
+  // The uninstaller returns once its temporary copy has removed the product, and with that
+  // removal's outcome.
   EXPECT_EQ(SetupExit(), std::optional<int>(0));
+  EXPECT_FALSE(fs::exists(install_ / "Pictv6.exe")) << "the product program stays at the return";
   // The uninstaller itself closes the product, before it hands over to its temporary copy.
   ASSERT_NO_FATAL_FAILURE(ExpectClosedBySetup(product));
 
   const std::vector<std::string> copies =
       NewNames(FilesMatching(TempFolder(), "uni*.tmp"), tempBefore_);
   ASSERT_EQ(copies.size(), 1u) << "not one temporary copy in the temp folder";
+  // Its second start takes the uninstaller's file and the folder away, and then ends.
   EXPECT_TRUE(Eventually(
       [&] {
         return OfKind(Uiauto({"procs", "--image", copies[0]}).records, "process").empty();

@@ -1,10 +1,11 @@
 // Removal from end to end: an installed product as the installer leaves it, the uninstaller
-// started from the product folder, the hand-over to a temporary copy of itself, and a machine
-// on which afterwards nothing of the product is left but that copy, which the next system
-// start deletes.
+// started from the product folder, the hand-over to a temporary copy of itself that the
+// uninstaller waits for, and a machine on which afterwards nothing of the product is left but
+// that copy, which the next system start deletes.
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <sstream>
@@ -69,6 +70,18 @@ std::string RegRemoveProduct() {
     reg += "\n[-" + key + "]\n";
   }
   return reg;
+}
+
+// Waits until `done` holds, up to `timeout`; whether it did.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
 }
 
 enum class AssociationRoot { kUserFileExts, kClassesRoot };
@@ -200,22 +213,21 @@ class RemovalTest : public WineTest {
     return added.size() == 1 ? added[0] : std::string();
   }
 
-  // The copy's process id, looked up while it runs.
-  std::optional<long long> CopyProcess(const std::string& image) const {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      const UiResult procs = Uiauto({"procs", "--image", image});
-      for (const UiRecord& process : OfKind(procs.records, "process")) {
-        if (process.Number("pid")) {
-          return process.Number("pid");
-        }
-      }
-      std::this_thread::sleep_for(100ms);
-    }
-    return std::nullopt;
+  // The uninstaller's own file and the folder that holds it go a moment after the uninstaller
+  // has ended, taken away by the copy started once more; whether they did within ten seconds.
+  bool UninstallerAndFolderGo() const {
+    return Eventually([&] { return !fs::exists(install_); }, 10s);
   }
 
-  void ExpectProductGone() {
-    EXPECT_FALSE(fs::exists(install_)) << "the product folder stays";
+  // Everything of the product but the uninstaller's own file and the folder that holds it,
+  // which the removal leaves while the uninstaller runs.
+  void ExpectProductGoneButTheUninstaller() {
+    std::vector<std::string> left;
+    for (const auto& [path, what] : SnapshotFolder(install_)) {
+      left.push_back(path);
+    }
+    EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"PictvUnInst.exe"})
+        << "the product folder holds more than the uninstaller: " << testing::PrintToString(left);
     EXPECT_FALSE(fs::exists(groupLink_)) << "the group shortcut stays";
     EXPECT_FALSE(fs::exists(group_)) << "the program group stays";
     EXPECT_FALSE(fs::exists(desktopLink_)) << "the desktop shortcut stays";
@@ -230,9 +242,21 @@ class RemovalTest : public WineTest {
     EXPECT_FALSE(RegValue(AssociationKey(), "PictvOld").has_value()) << "PictvOld stays";
   }
 
-  // What is left is the copy's own file, recorded for deletion at the next system start.
+  void ExpectProductGone() {
+    ExpectProductGoneButTheUninstaller();
+    EXPECT_FALSE(fs::exists(install_)) << "the product folder stays";
+  }
+
+  // What is left is the copy's own file, recorded for deletion at the next system start. The
+  // copy's second start, which took the uninstaller's file away, ends by itself first.
   void ExpectOnlyTheCopyLeftUntilRestart(const std::string& copy) {
     ASSERT_FALSE(copy.empty());
+    EXPECT_TRUE(Eventually(
+        [&] {
+          return OfKind(Uiauto({"procs", "--image", copy}).records, "process").empty();
+        },
+        20s))
+        << "the temporary copy still runs";
     EXPECT_TRUE(fs::exists(TempFolder() / copy)) << "the copy's file went before the restart";
     const Output restart = RunHost({"wineboot", "-r"}, 60s);
     ASSERT_EQ(restart.exitCode, 0) << restart.err;
@@ -269,9 +293,6 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
       Uiauto({"press", "--title", kCaption, "--class", "#32770", "--image", uninstallerPath, "--id",
               std::to_string(kYes), "--timeout", "20000", "--wait-close", "10000"});
   ASSERT_EQ(question.exitCode, 0) << "no removal question was answered\n" << question.err;
-  const std::optional<int> handedOver = uninstaller_->WaitForExit(15s);
-  ASSERT_TRUE(handedOver.has_value()) << "the uninstaller still runs after the hand-over";
-  EXPECT_EQ(*handedOver, 0);
 
   const UiResult done =
       Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--timeout", "30000"}, 40s);
@@ -295,8 +316,11 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
   const std::vector<UiRecord> icons = OfKind(done.records, "icon");
   ASSERT_EQ(icons.size(), 1u);
   EXPECT_EQ(icons[0].Get("name"), "warning");
-  // By the time the box shows, the run is over: everything but the copy is already gone.
-  ExpectProductGone();
+  // By the time the box shows, the removal is over: everything but the copy and the
+  // uninstaller, which waits for the copy to end, is already gone.
+  EXPECT_FALSE(uninstaller_->WaitForExit(0ms).has_value())
+      << "the uninstaller ended before the removal's box was answered";
+  ExpectProductGoneButTheUninstaller();
 
   const std::optional<long long> pid = windows[0].Number("pid");
   ASSERT_TRUE(pid.has_value());
@@ -314,36 +338,34 @@ TEST_F(RemovalTest, YesHandsOverToATemporaryCopyThatRemovesEverythingAndSaysSo) 
   const std::vector<UiRecord> codes = OfKind(exit.records, "exit");
   ASSERT_EQ(codes.size(), 1u);
   EXPECT_EQ(codes[0].Number("code"), 0) << codes[0].Get("code_hex");
+  // The uninstaller ends once the copy has, with the removal's outcome; its own file and the
+  // folder follow.
+  const std::optional<int> uninstalled = uninstaller_->WaitForExit(15s);
+  ASSERT_TRUE(uninstalled.has_value()) << "the uninstaller still runs after the removal";
+  EXPECT_EQ(*uninstalled, 0);
+  EXPECT_TRUE(UninstallerAndFolderGo()) << "the uninstaller's file or the folder stays";
+  ExpectProductGone();
 
   ExpectOnlyTheCopyLeftUntilRestart(copy);
 }
 
 TEST_F(RemovalTest, SilentRemovalAsksNothingAndLeavesTheSameMachine) {
   ASSERT_NO_FATAL_FAILURE(LayDown(AssociationRoot::kClassesRoot));
-  // A silent copy is done in a moment once the uninstaller has ended, too soon to be seen and
-  // asked for its exit code. The uninstaller's file, held for a few seconds, keeps it trying.
-  const std::unique_ptr<WindowsProcess> hold =
-      HoldFile(std::string(kInstallFolder) + "\\PictvUnInst.exe", 5000, folder());
-  ASSERT_TRUE(hold) << "the uninstaller's file is not held";
   StartUninstaller({"-s"});
-  const std::optional<int> handedOver = uninstaller_->WaitForExit(15s);
-  ASSERT_TRUE(handedOver.has_value()) << "the silent uninstaller waits for something";
-  EXPECT_EQ(*handedOver, 0);
+  // The uninstaller waits for its temporary copy and ends with the removal's outcome; it ends
+  // by itself only if the copy shows nothing, since an unanswered box would hold both.
+  const std::optional<int> uninstalled = uninstaller_->WaitForExit(30s);
+  ASSERT_TRUE(uninstalled.has_value()) << "the silent uninstaller waits for something";
+  EXPECT_EQ(*uninstalled, 0);
+  // It returns once the product is gone; only its own file and the folder follow later.
+  ExpectProductGoneButTheUninstaller();
 
   const std::string copy = TempCopy();
   ASSERT_FALSE(copy.empty()) << "no single temporary copy in the temp folder";
-  // It ends by itself only if it shows nothing, since an unanswered box would hold it.
-  const std::optional<long long> pid = CopyProcess(copy);
-  ASSERT_TRUE(pid.has_value()) << "the copy " << copy << " was not seen running";
-  const UiResult exit =
-      Uiauto({"wait-exit", "--pid", std::to_string(*pid), "--timeout", "20000"}, 40s);
-  ASSERT_EQ(exit.exitCode, 0) << "the silent copy did not end by itself\n" << exit.err;
-  const std::vector<UiRecord> codes = OfKind(exit.records, "exit");
-  ASSERT_EQ(codes.size(), 1u);
-  EXPECT_EQ(codes[0].Number("code"), 0);
   const UiResult boxes = Uiauto({"list", "--title", kCaption});
   EXPECT_TRUE(OfKind(boxes.records, "window").empty()) << "a box of the program is showing";
 
+  EXPECT_TRUE(UninstallerAndFolderGo()) << "the uninstaller's file or the folder stays";
   ExpectProductGone();
   ExpectOnlyTheCopyLeftUntilRestart(copy);
 }

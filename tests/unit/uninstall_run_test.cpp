@@ -210,4 +210,43 @@ TEST_F(UninstallRunTest, UnloggedFilesAndTheOlderLogKeepTheFolder) {
   EXPECT_TRUE(files().Exists(folder + "user-settings.ini"));
 }
 
+TEST_F(UninstallRunTest, FilesInUseGoAtTheNextStartWithTheirFoldersDeepestFirst) {
+  const std::string folder = "C:\\Program Files\\Pictavo 6\\";
+  files().WriteFile(folder + "Pictv6.exe", "x");
+  files().WriteFile(folder + "Samples\\one.dat", "x");
+  files().WriteFile(folder + "PictvUnInst.log",
+                    "File Copy: Pictv6.exe\r\nMake Dir: Samples\r\nFile Copy: Samples\\*.dat\r\n");
+  files().SetInUse(folder + "Samples\\one.dat", sim::InUse::NotRenamable);
+
+  RunUninstall(platform_, folder, report_);
+
+  EXPECT_TRUE(report_.Complete());
+  EXPECT_TRUE(report_.NeedsRestart());
+  EXPECT_FALSE(files().Exists(folder + "Pictv6.exe"));
+  // The start deletes in the order of the calls: a folder goes only once it is empty.
+  EXPECT_EQ(files().DelayedOperations(), (std::vector<sim::DelayedOperation>{
+                                             {folder + "Samples\\one.dat", std::nullopt},
+                                             {folder + "Samples", std::nullopt},
+                                             {folder.substr(0, folder.size() - 1), std::nullopt}}));
+  machine_.Reboot();
+  EXPECT_FALSE(files().Exists(folder));
+}
+
+TEST_F(UninstallRunTest, WhatCanGoNeitherNowNorAtTheNextStartIsAShortfall) {
+  const std::string folder = "C:\\Program Files\\Pictavo 6\\";
+  files().WriteFile(folder + "Pictv6.exe", "x");
+  files().WriteFile(folder + "PictvUnInst.log", "File Copy: Pictv6.exe\r\n");
+  files().SetInUse(folder + "Pictv6.exe", sim::InUse::NotRenamable);
+  files().RefuseDelayedOperations(true);
+  files().DenyChanges("C:\\WINDOWS");  // nor in WININIT.INI
+  registry().SetString(kHkeyLocalMachine, kProductKey, "Path", "C:\\Program Files\\Pictavo 6");
+  registry().RefuseLocalMachineWrites(true);
+
+  RunUninstall(platform_, folder, report_);
+
+  EXPECT_FALSE(report_.Complete());
+  EXPECT_EQ(report_.Count(Shortfall::Removal), 1);  // the file; its folder stays with it
+  EXPECT_EQ(report_.Count(Shortfall::RegistryValue), 1);
+}
+
 }  // namespace

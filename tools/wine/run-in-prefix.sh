@@ -93,6 +93,12 @@ fi
 for tool in wine wineserver wineboot flock; do
   command -v $tool >/dev/null || missing "$tool is not installed (scripts/install-tools.sh)"
 done
+# Wine's loader for 32-bit programs is itself a 32-bit program: a kernel built or booted without
+# IA-32 emulation refuses it ("Exec format error"), and then nothing here can run setup.exe.
+if ! wine_version=$(wine --version 2>&1); then
+  missing "wine cannot start: ${wine_version##*: }; this machine runs no 32-bit programs" \
+    "(see dmesg for IA-32 emulation), so the 32-bit setup.exe cannot be tested on it"
+fi
 if [ "$mode" = wine ] && [[ "$1" == */* ]] && [ ! -f "$1" ]; then
   missing "$1 does not exist (build the win32 preset first)"
 fi
@@ -104,7 +110,7 @@ if ! flock -w "${PICTAVO_WINE_LOCK_TIMEOUT:-1800}" 9; then
   exit 1
 fi
 
-stamp="format=$prefix_format arch=$arch $(wine --version)"
+stamp="format=$prefix_format arch=$arch $wine_version"
 
 create_prefix() {
   echo "run-in-prefix: creating the Wine prefix $prefix ($arch)" >&2

@@ -524,9 +524,6 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
   if (!node->folder) {
     return Fail(platform::kErrorDirectory);
   }
-  if (!parent) {
-    return Fail(platform::kErrorAccessDenied);  // a drive's root
-  }
   if (const long denied = DeniedError(location)) {
     return Fail(denied);
   }
@@ -536,6 +533,9 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
   }
   if (!node->children.empty()) {
     return Fail(platform::kErrorDirNotEmpty);
+  }
+  if (!parent) {
+    return Fail(platform::kErrorAccessDenied);  // a drive's root
   }
   parent->children.erase(Fold(location.components.back()));
   return true;
@@ -997,7 +997,7 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
   if (!fromParent || !node) {
     return Fail(fromParent || !from.valid || !from.components.empty()
                     ? MissingError(from)
-                    : platform::kErrorAccessDenied);  // a drive's root
+                    : platform::kErrorInvalidParameter);  // a drive's root
   }
   Node* toParent = FindParent(to);
   if (!toParent) {
@@ -1030,7 +1030,7 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
       inside = Fold(from.components[i]) == Fold(to.components[i]);
     }
     if (inside) {
-      return Fail(platform::kErrorSharingViolation);
+      return Fail(platform::kErrorInvalidParameter);
     }
   }
   const std::string fromKey = Fold(from.components.back());
