@@ -41,6 +41,7 @@ class RunReport {
   // for the removal: failing to delete it now is neither a shortfall nor scheduled.
   void Spare(const std::string& path) { spared_ = path; }
   bool IsSpared(const std::string& path) const;
+  bool SparesAFile() const { return !spared_.empty(); }
 
   bool Complete() const { return total_ == 0; }
   bool NeedsRestart() const { return !atNextStart_.empty(); }

@@ -37,7 +37,7 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
 // A file that would not go: held by a program, it goes at the next start; gone meanwhile, or a
 // folder, it needs nothing.
 void LeftBehind(platform::FileSystem& files, const std::string& path, RunReport& report) {
-  if (!report.IsSpared(path) && IsFile(files, path)) {
+  if (IsFile(files, path)) {
     DeleteAtNextStart(files, path, report);
   }
 }
@@ -67,6 +67,9 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
   // there, and only a refused one asks for the attributes. Neither byte of a wildcard can be
   // the second byte of a double-byte character.
   if (pattern.find_first_of("*?") == std::string::npos) {
+    if (report.IsSpared(search)) {
+      return 0;
+    }
     if (files.DeleteFile(search)) {
       return 1;
     }
@@ -83,7 +86,7 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
   for (const platform::FoundFile& found : files.FindFiles(search)) {
     const std::string path = prefix + found.name;
     // A path that would not fit the buffer is never built, so it is never touched.
-    if (path.size() >= kPathCapacity) {
+    if (path.size() >= kPathCapacity || report.IsSpared(path)) {
       continue;
     }
     // The search gave the attributes already: only a read-only or hidden file needs them set.

@@ -251,7 +251,9 @@ void RunUninstall(platform::Platform& platform, const std::string& installFolder
   report.Step("install folder");
   // The process may stand in the folder; it must leave before the folder can go.
   platform.files.SetCurrentDirectory("\\");
-  if (!platform.files.RemoveDirectory(installFolder)) {
+  // A spared uninstaller still lies in the folder: the process that deletes it removes the
+  // folder after it, unless something in it waits for the next start.
+  if (report.SparesAFile() || !platform.files.RemoveDirectory(installFolder)) {
     RemoveHoldingFoldersAtNextStart(platform, installFolder, report);
   }
 
