@@ -185,4 +185,14 @@ TEST_F(OutcomesTest, WizardSaysWhatFailedAndWhereTheLogIs) {
   EXPECT_TRUE(M().OpenedFiles().empty()) << "no vendor page for a failed installation";
 }
 
+TEST_F(OutcomesTest, LogNameIsTakenFromTheStartFolderAndALogThatCannotBeWrittenStopsNothing) {
+  // Relative to the folder the run starts in, although the installation moves to its own.
+  EXPECT_EQ(RunProgram(M(), kSetup, {"-LOG", "setup.log", "-s"}).exitCode, 0u);
+  const std::string log = M().Files().ReadFile(std::string(kDist) + "\\setup.log").value_or("");
+  EXPECT_NE(log.find("Outcome: complete, exit code 0\r\n"), std::string::npos) << log;
+
+  EXPECT_EQ(RunProgram(M(), kSetup, {"-s", "-log", "Q:\\nowhere\\setup.log"}).exitCode, 0u);
+  EXPECT_TRUE(M().Files().Exists(std::string(kDefaultFolder) + "\\Pictv6.exe"));
+}
+
 }  // namespace
