@@ -42,11 +42,12 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
   if (!path.empty() && path.back() == '"') {
     path.pop_back();
   }
-  // Neither failure stops the shortcut from being saved.
-  if (!link->SetPath(path)) {
+  // Neither failure stops the shortcut from being saved. A silent run has nobody to confirm a
+  // box, and a deployment tool would wait for ever: its log names the failed call instead.
+  if (!link->SetPath(path) && !options.Silent) {
     app.MessageBox("SetPath failed!", {platform::Buttons::Ok});
   }
-  if (!link->SetDescription("")) {
+  if (!link->SetDescription("") && !options.Silent) {
     app.MessageBox("SetDescription failed!", {platform::Buttons::Ok});
   }
   if (workingFolder) {

@@ -264,9 +264,11 @@ class RecordingPlatform::ShellCalls final : public Shell {
    public:
     Link(std::unique_ptr<ShellLink> inner, Process& process, const RunLog& log)
         : inner_(std::move(inner)), process_(process), log_(log) {}
-    bool SetPath(const std::string& target) override { return inner_->SetPath(target); }
+    bool SetPath(const std::string& target) override {
+      return Told(inner_->SetPath(target), "IShellLinkA::SetPath", target);
+    }
     bool SetDescription(const std::string& description) override {
-      return inner_->SetDescription(description);
+      return Told(inner_->SetDescription(description), "IShellLinkA::SetDescription", description);
     }
     bool SetWorkingDirectory(const std::string& folder) override {
       return inner_->SetWorkingDirectory(folder);
@@ -281,6 +283,14 @@ class RecordingPlatform::ShellCalls final : public Shell {
     }
 
    private:
+    // The link's calls answer with an HRESULT the interface does not pass on.
+    bool Told(bool succeeded, const char* call, const std::string& text) {
+      if (!succeeded) {
+        log_.Write(std::string("Failed: ") + call + " \"" + text + "\"");
+      }
+      return succeeded;
+    }
+
     std::unique_ptr<ShellLink> inner_;
     Process& process_;
     const RunLog& log_;

@@ -88,6 +88,16 @@ TEST_F(RecordingTest, FailedChangesAreWrittenAndFailuresThatLeaveThingsAsAskedAr
          p.registry.CloseKey(key);
        },
        {"Failed: RegSetValueExA \"HKEY_CURRENT_USER\\Software\\Y\" \"v\": error 5"}},
+      {"shell link refused",
+       [this](platform::Platform& p) {
+         machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath);
+         machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+         std::unique_ptr<platform::ShellLink> link = p.shell.CreateShellLink();
+         link->SetPath("C:\\P\\x.exe");
+         link->Save("C:\\Data\\x.lnk");
+       },
+       {"Failed: IShellLinkA::SetPath \"C:\\P\\x.exe\"",
+        "Failed: IPersistFile::Save \"C:\\Data\\x.lnk\": error 0x80004005"}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LinesOf(c.call), c.lines) << c.name;

@@ -113,7 +113,7 @@ TEST_F(ShortcutsTest, GroupThatCannotBeCreatedStillGetsItsRecordButNoShortcuts) 
   EXPECT_EQ(records[1], "Shell Link: " + Folder(kHkeyCurrentUser, "Desktop") + "\\Pictavo 6.lnk");
 }
 
-TEST_F(ShortcutsTest, SetPathAndSetDescriptionFailuresAreShownButTheShortcutIsSaved) {
+TEST_F(ShortcutsTest, SetPathAndSetDescriptionFailuresAreShownUnlessSilentAndTheShortcutIsSaved) {
   machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath);
   machine_.FailShellLinkStep(sim::ShellLinkStep::SetDescription);
   const sim::ExpectedBox setPath{
@@ -127,6 +127,14 @@ TEST_F(ShortcutsTest, SetPathAndSetDescriptionFailuresAreShownButTheShortcutIsSa
             kShortcutSaved);
   EXPECT_TRUE(machine_.Files().Exists(shortcut));
   EXPECT_EQ(AppendedRecords(), (std::vector<std::string>{"Shell Link: " + shortcut}));
+
+  // A silent run waits for nobody: no box, the shortcut all the same.
+  options_.Silent = true;
+  const std::string second = Folder(kHkeyCurrentUser, "Desktop") + "\\Second.lnk";
+  EXPECT_EQ(CreateShellLink(app_, options_, "C:\\P\\Pictv6.exe", second, std::nullopt),
+            kShortcutSaved);
+  EXPECT_EQ(machine_.GetUser().Boxes().size(), 2u);
+  EXPECT_TRUE(machine_.Files().Exists(second));
 }
 
 TEST_F(ShortcutsTest, UnsavedShortcutsGetNoRecordAndNoMessage) {
