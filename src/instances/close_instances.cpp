@@ -56,9 +56,8 @@ bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
 
 CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
                                   bool installMode) {
-  if (instances.CountInstances() - 1 <= 0) {
-    return CloseResult::Continue;
-  }
+  // Decided by the listed ids other than this process's own, not by the count less one: a
+  // product that made the list just before this process joined resets it and drops this entry.
   platform::Platform& platform = app.GetPlatform();
   platform::Session& session = platform.session;
   const unsigned ownId = session.CurrentProcessId();
@@ -83,21 +82,24 @@ CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager
     if (id == ownId) {
       continue;
     }
-    const platform::WindowHandle window = instances.FindMainWindow(id);
-    if (window == platform::kNoWindow) {
-      continue;
-    }
-    session.PostMessage(window, platform::kMessageClose, kSetupCloseCode, 0);
-    platform.process.Sleep(kPauseAfterCloseRequest);
+    // Opened before anything is asked of it: while this handle is open the id cannot pass to
+    // another program, so the process confirmed, waited for and ended below is the product.
     const platform::KernelHandle process =
         session.OpenProcess(id, platform::kProcessTerminate | platform::kSynchronize);
     if (process == platform::kNoHandle) {
       continue;
     }
-    session.TerminateProcess(process, 0);
-    // Until it has ended its files stay in use, and the installation would have to leave them
-    // for the next start, or the removal leave them behind.
-    session.WaitForProcessEnd(process, kEndWait);
+    const platform::WindowHandle window = instances.FindMainWindow(id);
+    if (window != platform::kNoWindow) {
+      session.PostMessage(window, platform::kMessageClose, kSetupCloseCode, 0);
+      // The pause after the request, cut short when the program closes by itself.
+      if (!session.WaitForProcessEnd(process, kPauseAfterCloseRequest)) {
+        session.TerminateProcess(process, 0);
+        // Until it has ended its files stay in use, and the installation would have to leave
+        // them for the next start, or the removal leave them behind.
+        session.WaitForProcessEnd(process, kEndWait);
+      }
+    }
     session.CloseHandle(process);
   }
   return CloseResult::Continue;

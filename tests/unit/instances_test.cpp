@@ -337,21 +337,64 @@ TEST_F(InstancesTest, EachConfirmedOtherGetsTheRequestThePauseAndTheEndButNoUnre
   EXPECT_EQ(requests[0].toProcess, reacts.Id());
   EXPECT_EQ(requests[1].toProcess, ignores.Id());
   EXPECT_EQ(requests[2].toProcess, secondSetup.Id());
-  EXPECT_EQ(setup_->SleptMilliseconds(), 30u);
-  // The one that closed itself had ended before it could be opened; the others are ended with
-  // code 0 and waited for.
+  // The pause after each request waits for the program's end: the one that closed itself needs
+  // nothing more; the others are ended with code 0 and waited for.
+  EXPECT_EQ(setup_->SleptMilliseconds(), 0u);
   const std::vector<sim::Termination> ended = machine_.Terminations();
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0], (sim::Termination{setup_->Id(), ignores.Id(), 0}));
   EXPECT_EQ(ended[1], (sim::Termination{setup_->Id(), secondSetup.Id(), 0}));
-  ASSERT_EQ(machine_.ProcessWaits().size(), 2u) << "one wait for each ended process";
-  for (const sim::ProcessWait& wait : machine_.ProcessWaits()) {
-    EXPECT_TRUE(wait.ended);
-    EXPECT_EQ(wait.milliseconds, 5000u);
-  }
+  const unsigned setup = setup_->Id();
+  EXPECT_EQ(machine_.ProcessWaits(),
+            (std::vector<sim::ProcessWait>{{setup, reacts.Id(), 10, true},
+                                           {setup, ignores.Id(), 10, false},
+                                           {setup, ignores.Id(), 5000, true},
+                                           {setup, secondSetup.Id(), 10, false},
+                                           {setup, secondSetup.Id(), 5000, true}}));
   EXPECT_TRUE(reacts.process->Ended() && ignores.process->Ended() && secondSetup.process->Ended());
   EXPECT_FALSE(unrelated.Ended());
   EXPECT_FALSE(windowless.process->Ended());
+}
+
+TEST_F(InstancesTest, AProgramThatTakesTheIdOfAProductThatClosedItselfIsNeverEnded) {
+  Program& product = Launch("Pictavo 6", false);
+  const unsigned id = product.Id();
+  sim::Process* newcomer = nullptr;
+  machine_.SetMessageHandler(product.window, [&](const sim::PostedMessage& message) {
+    if (message.message != kMessageClose) {
+      return;
+    }
+    product.process->DestroyWindow(product.window);
+    product.instances.reset();
+    product.process->End(0);
+    // Windows gives a free id to the next program that starts: free unless a handle holds the
+    // ended process.
+    try {
+      newcomer = &machine_.StartProcess({"C:\\Windows\\notepad.exe", {}, {}, {}, {}, id});
+      newcomer->Launch([](platform::Platform&) {});
+    } catch (const sim::ScriptError&) {
+      newcomer = nullptr;
+    }
+  });
+  EXPECT_EQ(Close(true, {"-install", "-s"}), CloseResult::Continue);
+  EXPECT_EQ(newcomer, nullptr) << "the setup's handle keeps the id";
+  EXPECT_TRUE(machine_.Terminations().empty());
+}
+
+TEST_F(InstancesTest, AProductThatResetTheListJustAfterTheSetupJoinedIsStillClosed) {
+  Program& product = Launch();
+  setup_ = &machine_.StartProcess({kSetup, {"-install", "-s"}, {}});
+  CloseResult result = CloseResult::End;
+  setup_->Run([&](platform::Platform& platform) {
+    COXInstanceManager instances(platform);
+    // The product made the region an instant before this process joined, and reset it after.
+    instances.UnregisterProcess(platform.session.CurrentProcessId());
+    TestApp app(platform);
+    result = CloseRunningInstances(app, instances, true);
+    return 0;
+  });
+  EXPECT_EQ(result, CloseResult::Continue);
+  EXPECT_TRUE(product.process->Ended());
 }
 
 TEST_F(InstancesTest, OnlyCrashedEntriesLeftMeansNothingIsAsked) {
