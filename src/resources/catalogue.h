@@ -38,6 +38,7 @@ enum Text : unsigned {
   kRunAgainWithLog = 204,
   kInstalledAfterRestart = 205,
   kNotRemovedCompletely = 206,
+  kAgreementMissing = 207,
   kAppTitle = 57344,  // the application title: caption of every service box
 };
 

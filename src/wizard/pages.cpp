@@ -1,12 +1,8 @@
 #include "wizard/pages.h"
 
+#include "engine/distribution.h"
 #include "engine/format_text.h"
-
-namespace {
-
-constexpr char kAgreementFile[] = "agreement.txt";
-
-}  // namespace
+#include "resources/catalogue.h"
 
 std::string VersionText(const std::string& format, const FileVersion& version) {
   const std::string extra =
@@ -27,10 +23,16 @@ void CAgreementDlg::DoDataExchange(platform::DataExchange& exchange) {
 
 bool CAgreementDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  // Read by its bare name: the install run leaves the current folder where the user started
-  // the setup. The control shows a C string, so a zero byte ends the text.
-  const std::optional<std::string> bytes = App().GetPlatform().files.ReadWholeFile(kAgreementFile);
+  // From the distribution: started by its full path from another folder, the setup would
+  // otherwise show whatever agreement lies there. The control shows a C string, so a zero
+  // byte ends the text.
+  const std::optional<std::string> bytes = App().GetPlatform().files.ReadWholeFile(
+      options_.SourceFolder + "\\" + distribution::kAgreement);
   text_ = bytes ? bytes->substr(0, bytes->find('\0')) : std::string();
+  found_ = !text_.empty();
+  if (!found_) {
+    text_ = FormatText(App().LoadString(catalogue::kAgreementMissing), {options_.SourceFolder});
+  }
   UpdateData(false);
   const platform::WindowHandle edit = Item(layout::kAgreementText);
   Dialogs().SetEditSelection(edit, 0, 0);

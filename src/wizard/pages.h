@@ -20,18 +20,25 @@ class CIntoDlg : public platform::CDialog {
   const SetupOptions& options_;
 };
 
-// The agreement page: "agreement.txt" of the current folder, shown from its beginning. It
+// The agreement page: "agreement.txt" of the distribution folder, shown from its beginning. It
 // places and shows itself; the frame's Yes button accepts.
 class CAgreementDlg : public platform::CDialog {
  public:
-  explicit CAgreementDlg(platform::Application& app) : CDialog(app, layout::kAgreementPage) {}
+  CAgreementDlg(platform::Application& app, const SetupOptions& options)
+      : CDialog(app, layout::kAgreementPage), options_(options) {}
+
+  // Whether there is an agreement to accept: without one the page says that it is missing,
+  // and the frame does not let the user accept it.
+  bool HasAgreement() const { return found_; }
 
  protected:
   bool OnInitDialog() override;
   void DoDataExchange(platform::DataExchange& exchange) override;
 
  private:
+  const SetupOptions& options_;
   std::string text_;
+  bool found_ = false;
 };
 
 // The ready page, which the frame turns into the closing page after the installation.

@@ -41,6 +41,10 @@ bool CSetupDlg::OnInitDialog() {
 }
 
 void CSetupDlg::OnOK() {
+  // Enter reaches here too while the Yes button is disabled.
+  if (position_ == kAgreement && !agreementFound_) {
+    return;
+  }
   Next();
 }
 
@@ -94,10 +98,16 @@ bool CSetupDlg::Next() {
       SetLabels(app.LoadString(catalogue::kYes), app.LoadString(catalogue::kNo));
       Dialogs().Show(backButton_, true);
       Dialogs().Show(sidePicture_, false);
-      page_ = std::make_unique<CAgreementDlg>(app);
-      page_->Create(Handle());
-      Dialogs().SetText(Handle(), app.LoadString(catalogue::kAgreementTitle));
-      return true;
+      {
+        auto agreement = std::make_unique<CAgreementDlg>(app, options_);
+        agreement->Create(Handle());
+        // An agreement that is not there cannot be accepted.
+        agreementFound_ = agreement->HasAgreement();
+        Dialogs().Enable(nextButton_, agreementFound_);
+        page_ = std::move(agreement);
+        Dialogs().SetText(Handle(), app.LoadString(catalogue::kAgreementTitle));
+        return true;
+      }
     case kFolder:
       page_ = std::make_unique<CFolderDlg>(app, options_);
       page_->Create(Handle());

@@ -47,6 +47,7 @@ class CSetupDlg : public platform::CDialog {
   platform::WindowHandle backButton_ = platform::kNoWindow;
   platform::WindowHandle nextButton_ = platform::kNoWindow;
   int position_ = -1;
+  bool agreementFound_ = false;
   std::unique_ptr<platform::CDialog> page_;
   std::string savedCaption_;
   std::string savedNextLabel_;

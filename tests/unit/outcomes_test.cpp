@@ -31,7 +31,7 @@ class OutcomesTest : public ::testing::Test {
     sim::FileSystem& files = M().Files();
     const std::string dist = kDist;
     files.WriteFile(kSetup, std::string(4000, 's'));
-    for (const char* name : {"readme.txt", "Pictv6Man.chm", "Samples\\one.pvs"}) {
+    for (const char* name : {"readme.txt", "Pictv6Man.chm", "agreement.txt", "Samples\\one.pvs"}) {
       files.WriteFile(dist + "\\" + name, std::string(200, 'p'));
     }
     files.WriteFile(dist + "\\Pictv6.exe", std::string(1000, 'x'));

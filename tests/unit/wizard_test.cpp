@@ -463,14 +463,30 @@ TEST_F(WizardTest, ARunOverAnInstallationStartsWithTheStoredChoicesAndOpensThePa
   }
 }
 
-TEST_F(WizardTest, WelcomeLineShowsBetaForARevisionAndAMissingAgreementLeavesAnEmptyBox) {
+TEST_F(WizardTest, WelcomeLineShowsBetaForARevisionAndAMissingAgreementCannotBeAccepted) {
   SetDistributionVersion(0x00060005, 0x00070003);
   M().Files().Remove(std::string(kDist) + "\\agreement.txt");
   User().Press(layout::kNext);
+  User().PressKey(Key::Enter);  // Yes is disabled: Enter does not accept either
   CancelWizard();
-  Run();
+  EXPECT_EQ(Run().exitCode, 1602u);
   EXPECT_EQ(TextAt(0, layout::kVersionText).substr(0, 27), "Pictavo ver. 6.05.07 Beta 3");
-  EXPECT_EQ(TextAt(1, layout::kAgreementText), "");
+  EXPECT_EQ(TextAt(1, layout::kAgreementText),
+            "The license agreement (agreement.txt) is missing from the setup folder D:\\Dist. "
+            "Pictavo cannot be installed without it.");
+  const sim::SeenDialog& agreement = User().Dialogs().at(1);
+  EXPECT_FALSE(agreement.frame.Control(layout::kNext)->enabled);
+  EXPECT_EQ(PageAt(2).layout, layout::kAgreementPage) << "the page stays";
+}
+
+TEST_F(WizardTest, AgreementComesFromTheDistributionWhereverTheSetupIsStartedFrom) {
+  M().Files().WriteFile("E:\\Elsewhere\\agreement.txt", "an agreement of something else");
+  User().Press(layout::kNext);
+  CancelWizard();
+  sim::Process& setup = M().StartProcess({kSetup, {}, {}, "E:\\Elsewhere"});
+  SetSetupProgram(M());
+  setup.Run([](platform::Platform& platform) { return SetupProgram(platform).Run(); });
+  EXPECT_EQ(TextAt(1, layout::kAgreementText), kAgreement);
 }
 
 TEST(CountFolderEntriesTest, CountsFilesAndFoldersHiddenOnesTooButNotTheDots) {
