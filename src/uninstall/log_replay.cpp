@@ -1,5 +1,6 @@
 #include "uninstall/log_replay.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -88,6 +89,15 @@ bool HoldsShellFolder(const std::string& folder, const std::vector<std::string>&
   return false;
 }
 
+// Whether `folder` is one of the shell folders under another spelling: a final dot, a short
+// name, a substituted drive. Windows resolves them all to the same folder.
+bool IsShellFolder(platform::FileSystem& files, const std::string& folder,
+                   const std::vector<platform::FileIdentity>& shellFolders) {
+  const std::optional<platform::FileIdentity> identity = files.GetFileIdentity(folder);
+  return identity &&
+         std::find(shellFolders.begin(), shellFolders.end(), *identity) != shellFolders.end();
+}
+
 // Whether `path` lies below one of the folders, without climbing back out of it.
 bool LiesBelow(const std::string& path, const std::vector<std::string>& folders) {
   const std::string lowered = LowerCase(path);
@@ -140,6 +150,13 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
   const std::vector<std::string> programMenus = ShellFolders(platform, {"Programs"});
   const std::vector<std::string> shellFolders =
       ShellFolders(platform, {"Start Menu", "Programs", "Startup", "Desktop"});
+  std::vector<platform::FileIdentity> shellIdentities;
+  for (const std::string& folder : shellFolders) {
+    if (const std::optional<platform::FileIdentity> identity =
+            platform.files.GetFileIdentity(folder)) {
+      shellIdentities.push_back(*identity);
+    }
+  }
   log.Rewind();
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
@@ -149,6 +166,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
     }
     std::string folder = record->argument;
     while (!folder.empty() && !IsBareDrive(folder) && !HoldsShellFolder(folder, shellFolders) &&
+           !IsShellFolder(platform.files, folder, shellIdentities) &&
            platform.files.RemoveDirectory(folder)) {
       folder = ParentFolder(platform.system, folder);
     }

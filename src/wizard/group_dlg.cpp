@@ -1,5 +1,7 @@
 #include "wizard/group_dlg.h"
 
+#include <vector>
+
 #include "engine/helpers.h"
 #include "engine/paths.h"
 #include "engine/text.h"
@@ -49,6 +51,39 @@ std::string LastComponentLowerCase(platform::System& system, const std::string& 
   return LowerCase(path.substr(start));
 }
 
+std::string GroupAsUsed(platform::System& system, const std::string& name) {
+  std::string text = name;
+  NormalizeFolderText(system, text);
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  const auto take = [&](std::size_t end) {
+    std::string part = text.substr(start, end - start);
+    if (part == "..") {
+      parts.empty() ? parts.push_back(part) : parts.pop_back();
+      return;
+    }
+    // Windows drops a name's final dots and blanks: "Startup." is the folder Startup.
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+      part.pop_back();
+    }
+    if (!part.empty()) {
+      parts.push_back(part);
+    }
+  };
+  ForEachCharacter(system, text, [&](std::size_t i) {
+    if (text[i] == '\\') {
+      take(i);
+      start = i + 1;
+    }
+  });
+  take(text.size());
+  std::string used;
+  for (const std::string& part : parts) {
+    used += (used.empty() ? "" : "\\") + part;
+  }
+  return used;
+}
+
 void CGroupDlg::DoDataExchange(platform::DataExchange& exchange) {
   exchange.Control(layout::kGroupName, nameBox_);
   exchange.Check(layout::kAutostart, autostart_);
@@ -76,7 +111,9 @@ bool CGroupDlg::DestroyWindow() {
                      {platform::Buttons::Ok, platform::Icon::Warning});
     return false;
   }
-  const std::string name = LowerCase(groupName_);
+  // Judged as the shortcuts will use it, not as typed: "Startup.", ".\\Startup" and
+  // "Startup\\." are the Startup folder, and a name of dots alone is the program list itself.
+  const std::string name = LowerCase(GroupAsUsed(platform.system, groupName_));
   const std::string userStartup = LastComponentLowerCase(
       platform.system, ReadRegistryString(platform.registry, platform::kHkeyCurrentUser,
                                           kShellFoldersKey, kUserStartup));
@@ -85,7 +122,8 @@ bool CGroupDlg::DestroyWindow() {
                                           kShellFoldersKey, kCommonStartup));
   // The group is a folder below the program list: a name that is absolute, names a drive or
   // climbs out with ".." would put the shortcuts, and later their removal, somewhere else.
-  if (name == userStartup || name == commonStartup || !StaysInsideFolder(groupName_)) {
+  if (name.empty() || name == userStartup || name == commonStartup ||
+      !StaysInsideFolder(groupName_) || !StaysInsideFolder(name)) {
     App().MessageBox(catalogue::kGroupIsStartup, {platform::Buttons::Ok, platform::Icon::Warning});
     return false;
   }

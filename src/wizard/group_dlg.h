@@ -34,3 +34,9 @@ std::string TrimSpaces(platform::System& system, const std::string& text);
 
 // The last component of a path in lower case; the whole text when it has no backslash.
 std::string LastComponentLowerCase(platform::System& system, const std::string& path);
+
+// The group as the shortcuts will use it: slashes made backslashes and the ends trimmed as the
+// engine does, each name without its final dots and blanks as Windows takes it, "." steps
+// dropped and ".." steps resolved (one that climbs out of the group stays). Empty for the
+// program list itself.
+std::string GroupAsUsed(platform::System& system, const std::string& name);

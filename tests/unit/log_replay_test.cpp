@@ -176,7 +176,9 @@ TEST_F(LogReplayTest, FolderRecordsNeverRemoveFoldersOutsideTheirPlace) {
   machine_.Files().Remove("C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
   machine_.Files().CreateFolders(
       "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group");
-  Log("Made Dir: " + desktop + "\r\nMade Dir: " + startup +
+  // The startup folder under other spellings too: a final dot, a blank, a "." step.
+  Log("Made Dir: " + desktop + "\r\nMade Dir: " + startup + ".\r\nMade Dir: " + startup +
+      " \r\nMade Dir: " + startup + "\\.\r\nMade Dir: " + startup +
       "\r\nMade Dir: C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Group\r\n"
       "Make Dir: ..\\Outside\r\nMake Dir: C:\\Elsewhere\r\n");
   ReplayShellRecords(platform_, kLog, report_);

@@ -268,6 +268,17 @@ TEST_F(WizardTest, GroupPageRefusesShortStartupAndOutsideNamesByNextAndByBack) {
       {"..\\Desktop", kStartupName.c_str(), nullptr},
       {"C:\\Temp", kStartupName.c_str(), nullptr},
       {"\\Tools", kStartupName.c_str(), nullptr},
+      // The name as the shortcuts will use it: these are all the Startup folder ...
+      {"Startup\\", kStartupName.c_str(), nullptr},
+      {"Startup/", kStartupName.c_str(), nullptr},
+      {"Startup.", kStartupName.c_str(), nullptr},
+      {".\\Startup", kStartupName.c_str(), nullptr},
+      {"Startup\\.", kStartupName.c_str(), nullptr},
+      {"Tools\\..\\Startup", kStartupName.c_str(), nullptr},
+      // ... and these the program list itself, or above it.
+      {"...", kStartupName.c_str(), nullptr},
+      {". .\\.", kStartupName.c_str(), nullptr},
+      {"Tools\\..\\..\\x", kStartupName.c_str(), nullptr},
       {"  abc  ", nullptr, "abc"},
       {"Startup Tools", nullptr, "Startup Tools"},
       {"Tools\\Capture", nullptr, "Tools\\Capture"},
