@@ -21,6 +21,8 @@ unsigned ExitCodeOf(Outcome outcome, bool restartCode) {
       return exit_code::kCancelled;
     case Outcome::DamagedDistribution:
       return exit_code::kDamagedDistribution;
+    case Outcome::AnotherSetupRunning:
+      return exit_code::kAnotherSetupRunning;
   }
   return exit_code::kNotComplete;
 }
@@ -55,6 +57,9 @@ std::string OutcomeLine(Outcome outcome, unsigned exitCode) {
       break;
     case Outcome::DamagedDistribution:
       words = "damaged distribution";
+      break;
+    case Outcome::AnotherSetupRunning:
+      words = "another setup is running";
       break;
   }
   return FormatText("Outcome: %s, exit code %d", {words, static_cast<int>(exitCode)});

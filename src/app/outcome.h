@@ -12,15 +12,17 @@ enum class Outcome {
   NotComplete,           // something the run had to do failed
   Cancelled,             // the user cancelled, or said No to a question
   DamagedDistribution,
+  AnotherSetupRunning,  // another setup was installing or removing the product: nothing done
 };
 
 namespace exit_code {
 
 inline constexpr unsigned kComplete = 0;
 inline constexpr unsigned kDamagedDistribution = 1;
-inline constexpr unsigned kCancelled = 1602;      // ERROR_INSTALL_USEREXIT
-inline constexpr unsigned kNotComplete = 1603;    // ERROR_INSTALL_FAILURE
-inline constexpr unsigned kRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
+inline constexpr unsigned kCancelled = 1602;            // ERROR_INSTALL_USEREXIT
+inline constexpr unsigned kNotComplete = 1603;          // ERROR_INSTALL_FAILURE
+inline constexpr unsigned kAnotherSetupRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
+inline constexpr unsigned kRestartNeeded = 3010;        // ERROR_SUCCESS_REBOOT_REQUIRED
 
 }  // namespace exit_code
 

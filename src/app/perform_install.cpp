@@ -7,6 +7,7 @@
 #include "engine/registration.h"
 #include "engine/shortcuts.h"
 #include "engine/text.h"
+#include "instances/close_instances.h"
 #include "uninstall/log_replay.h"
 #include "uninstall/removal_helpers.h"
 
@@ -55,6 +56,8 @@ void RemoveThisRunsFiles(platform::Platform& platform, const SetupOptions& optio
 void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
                     RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
+  // From here on another setup must not close this one: it would leave a half installation.
+  const BusySetup busy(platform.session);
   const std::string manifest = options.SourceFolder + "\\" + distribution::kManifest;
   const bool folderExisted = PathExists(platform.files, options.InstallFolder);
 

@@ -6,6 +6,7 @@
 #include "engine/paths.h"
 #include "engine/reboot_operations.h"
 #include "engine/text.h"
+#include "instances/close_instances.h"
 #include "resources/catalogue.h"
 #include "uninstall/removal_helpers.h"
 #include "uninstall/uninstall_run.h"
@@ -63,6 +64,8 @@ void ShowRemovalOutcome(CSetupApp& app, Outcome outcome) {
 
 Outcome HandOverToTempCopy(CSetupApp& app) {
   platform::Platform& platform = app.GetPlatform();
+  // Until the removal has ended another setup must not close this one, nor install meanwhile.
+  const BusySetup busy(platform.session);
   const platform::RunLog& log = app.Log();
   const std::string tempFolder = platform.files.GetTempPath();
   const std::string copy = tempFolder.empty() || tempFolder.size() >= kPathCapacity

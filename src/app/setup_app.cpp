@@ -41,9 +41,22 @@ bool CSetupApp::InitInstance() {
     }
   }
 
-  if (CloseRunningInstances(*this, instances_, mode == RunMode::Install) == CloseResult::End) {
-    Conclude(Outcome::Cancelled);
-    return false;
+  switch (CloseRunningInstances(*this, instances_, mode == RunMode::Install)) {
+    case CloseResult::Continue:
+      break;
+    case CloseResult::End:
+      Conclude(Outcome::Cancelled);
+      return false;
+    case CloseResult::Busy:
+      log_.Write("Not done: another setup is installing or removing Pictavo 6");
+      if (!options_.Silent) {
+        platform.ui.MessageBox(
+            platform::kNoWindow, platform.ui.LoadString(catalogue::kAnotherSetupRunning),
+            platform.ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity),
+            {platform::Buttons::Ok, platform::Icon::Information});
+      }
+      Conclude(Outcome::AnotherSetupRunning);
+      return false;
   }
   const Outcome outcome = mode == RunMode::Install ? InstallRun(*this) : HandOverToTempCopy(*this);
   Conclude(outcome);

@@ -7,6 +7,9 @@
 namespace {
 
 constexpr unsigned kPauseAfterCloseRequest = 10;
+// A named region of the session, for its existence alone.
+constexpr char kBusyMark[] = "Corvantis.Pictavo6.SetupBusy";
+constexpr std::uint32_t kBusyMarkSize = 4;
 // How long a terminated program may take to let go of its files.
 constexpr unsigned kEndWait = 5000;
 
@@ -54,11 +57,35 @@ bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
   return false;
 }
 
+BusySetup::BusySetup(platform::Session& session) : session_(session) {
+  bool existed = false;
+  mark_ = session.CreateSharedMemory(kBusyMark, kBusyMarkSize, existed);
+}
+
+BusySetup::~BusySetup() {
+  if (mark_ != platform::kNoHandle) {
+    session_.CloseHandle(mark_);
+  }
+}
+
+bool AnotherSetupIsBusy(platform::Session& session) {
+  bool existed = false;
+  const platform::KernelHandle mark = session.CreateSharedMemory(kBusyMark, kBusyMarkSize, existed);
+  if (mark != platform::kNoHandle) {
+    session.CloseHandle(mark);
+  }
+  return existed;
+}
+
 CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
                                   bool installMode) {
+  platform::Platform& platform = app.GetPlatform();
+  // Ending a setup that installs or removes would leave the product half written.
+  if (AnotherSetupIsBusy(platform.session)) {
+    return CloseResult::Busy;
+  }
   // Decided by the listed ids other than this process's own, not by the count less one: a
   // product that made the list just before this process joined resets it and drops this entry.
-  platform::Platform& platform = app.GetPlatform();
   platform::Session& session = platform.session;
   const unsigned ownId = session.CurrentProcessId();
   std::vector<std::uint32_t> listed;

@@ -7,7 +7,9 @@
 #include "instances/instance_manager.h"
 #include "platform/framework.h"
 
-enum class CloseResult { Continue, End };
+// End: the user declined. Busy: another setup is installing or removing the product right now;
+// nothing was asked or closed.
+enum class CloseResult { Continue, End, Busy };
 
 // The first parameter of the close request (WM_CLOSE) that the product's programs know as the
 // setup's.
@@ -15,9 +17,28 @@ inline constexpr unsigned kSetupCloseCode = 1001;
 
 // In install mode asks whether the other running programs may be closed (unless "-s" or "/s"
 // follows the first argument), then asks each to close and ends it; in uninstall mode closes
-// them without asking. End only when the user declined.
+// them without asking. End only when the user declined; Busy, before anything, while another
+// setup marks itself busy.
 CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
                                   bool installMode);
 
 // Whether an argument after the first is "-s" or "/s", in any letter case.
 bool SkipsInstanceQuestion(const std::vector<std::string>& arguments);
+
+// The mark of a setup that is installing or removing the product, held while the object lives:
+// another setup must not close it then, half way through. The mark goes with the process,
+// however it ends, since it is a named object that lives as long as a handle to it.
+class BusySetup {
+ public:
+  explicit BusySetup(platform::Session& session);
+  ~BusySetup();
+  BusySetup(const BusySetup&) = delete;
+  BusySetup& operator=(const BusySetup&) = delete;
+
+ private:
+  platform::Session& session_;
+  platform::KernelHandle mark_;
+};
+
+// Whether another process holds the busy mark.
+bool AnotherSetupIsBusy(platform::Session& session);

@@ -39,6 +39,7 @@ enum Text : unsigned {
   kInstalledAfterRestart = 205,
   kNotRemovedCompletely = 206,
   kAgreementMissing = 207,
+  kAnotherSetupRunning = 208,
   kAppTitle = 57344,  // the application title: caption of every service box
 };
 

@@ -397,6 +397,33 @@ TEST_F(InstancesTest, AProductThatResetTheListJustAfterTheSetupJoinedIsStillClos
   EXPECT_TRUE(product.process->Ended());
 }
 
+TEST_F(InstancesTest, ASetupThatIsInstallingIsNeverClosedByASecondOne) {
+  // The first setup's wizard, and its installation running meanwhile.
+  Program& first = Launch("Pictavo Setup", false);
+  auto installing = std::make_unique<BusySetup>(first.process->GetPlatform().session);
+  const sim::ExpectedBox busy{
+      "Another Pictavo setup is installing or removing Pictavo 6 right now. Please wait until it "
+      "has finished, then start this setup again.",
+      "Pictavo Setup",
+      {platform::Buttons::Ok, platform::Icon::Information}};
+  machine_.GetUser().WillAnswer(busy, BoxResult::Ok);
+  EXPECT_EQ(RunProgram(machine_, kSetup).exitCode, 1618u);
+  // Silent, it asks nobody: its code and its log tell.
+  machine_.Files().CreateFolders("C:\\Logs");
+  EXPECT_EQ(RunProgram(machine_, kSetup, {"-install", "-s", "-log", "C:\\Logs\\s.log"}).exitCode,
+            1618u);
+  const std::string log = machine_.Files().ReadFile("C:\\Logs\\s.log").value_or("");
+  EXPECT_NE(log.find("Outcome: another setup is running, exit code 1618"), std::string::npos)
+      << log;
+  EXPECT_TRUE(PostsOf(kMessageClose).empty());
+  EXPECT_FALSE(first.process->Ended());
+
+  // Once it has finished, its idle wizard may be closed as before.
+  installing.reset();
+  EXPECT_EQ(Close(true, {"-install", "-s"}), CloseResult::Continue);
+  EXPECT_TRUE(first.process->Ended());
+}
+
 TEST_F(InstancesTest, OnlyCrashedEntriesLeftMeansNothingIsAsked) {
   Program& crashed = Launch();
   Launch("");  // keeps the list alive, and has no main window to be confirmed by

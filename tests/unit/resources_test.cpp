@@ -47,8 +47,8 @@ TEST(MessageCatalogue, HoldsTheCatalogueAndTheOutcomeTextsInAscendingOrder) {
   for (const StringEntry& entry : StringTable())
     ids.push_back(entry.id);
   const std::vector<std::uint16_t> expected{
-      1,  2,  3,  4,  6,  7,  8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,
-      19, 20, 21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 57344};
+      1,  2,  3,  4,  6,  7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,  19,
+      20, 21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 208, 57344};
   EXPECT_EQ(ids, expected);
   for (const StringEntry& entry : StringTable())
     EXPECT_FALSE(entry.text.empty()) << entry.id;
