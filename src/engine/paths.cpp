@@ -12,7 +12,9 @@ bool StaysInsideFolder(std::string_view relative) {
     const std::size_t end = relative.find_first_of("\\/", start);
     const std::string_view step = relative.substr(
         start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (step == "..") {
+    // Windows drops final dots and blanks from a name, so "...", ". ." and ".. " climb out as
+    // ".." does; only "." stays where it is.
+    if (step != "." && !step.empty() && step.find_first_not_of(". ") == std::string_view::npos) {
       return false;
     }
     if (end == std::string_view::npos) {

@@ -8,7 +8,8 @@
 #include "platform/files.h"
 
 // Whether `relative` names something at or below the folder it is read against: not empty, no
-// drive, root or share ("\", "/" or ":" would reach elsewhere) and no ".." step.
+// drive, root or share ("\", "/" or ":" would reach elsewhere) and no ".." step, under any
+// spelling Windows reads as one ("...", ". .").
 bool StaysInsideFolder(std::string_view relative);
 
 // The runtime's existence test of a path: a file or a folder.

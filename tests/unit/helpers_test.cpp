@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/helpers.h"
+#include "engine/paths.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -190,6 +191,19 @@ TEST(Wow64QueryTest, AnswersFromTheEntryLookedUpAtStartUp) {
 
   machine.System().SetIsWow64ProcessAvailable(false);
   EXPECT_FALSE(Wow64Query(platform.system).IsRunningOnWow64());
+}
+
+TEST(StaysInsideFolderTest, EverySpellingOfAStepUpIsRefused) {
+  // A log or manifest may come from where a less trusted user writes.
+  for (const char* inside :
+       {"a", "a\\b", "Samples\\*.pvs", ".\\a", "a.", "a..\\b", ".x", "a\\\\b"}) {
+    EXPECT_TRUE(StaysInsideFolder(inside)) << inside;
+  }
+  // Windows drops final dots and blanks, so these are ".." too; and roots, drives, shares.
+  for (const char* outside : {"", "..", "..\\a", "a\\..", "...\\a", "a\\...", ". .\\a", ".. ",
+                              "a/../../b", "\\a", "/a", "C:a", "\\\\server\\share"}) {
+    EXPECT_FALSE(StaysInsideFolder(outside)) << outside;
+  }
 }
 
 }  // namespace
