@@ -3,6 +3,7 @@
 #include "engine/distribution.h"
 #include "engine/helpers.h"
 #include "engine/install_log.h"
+#include "engine/paths.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
@@ -89,8 +90,7 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options, R
   }
   const std::string groupFolder = programs + "\\" + group;
   const bool groupMade =
-      platform.files.CreateDirectory(groupFolder) ||
-      platform.files.GetFileAttributes(groupFolder) != platform::kInvalidFileAttributes;
+      platform.files.CreateDirectory(groupFolder) || PathExists(platform.files, groupFolder);
   if (!groupMade) {
     report.NotDone(Shortfall::Folder, groupFolder);
   }

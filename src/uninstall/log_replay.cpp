@@ -143,7 +143,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
     if (record && record->kind == LogRecordKind::ShellLink && IsShortcutFile(record->argument) &&
         LiesBelow(record->argument, shortcutPlaces) &&
         !platform.files.DeleteFile(record->argument) &&
-        platform.files.GetFileAttributes(record->argument) != platform::kInvalidFileAttributes) {
+        PathExists(platform.files, record->argument)) {
       report.NotDone(Shortfall::Shortcut, record->argument);
     }
   }

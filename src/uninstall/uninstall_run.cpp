@@ -6,6 +6,7 @@
 
 #include "engine/distribution.h"
 #include "engine/helpers.h"
+#include "engine/paths.h"
 #include "engine/registration.h"
 #include "engine/text.h"
 #include "uninstall/log_replay.h"
@@ -78,7 +79,7 @@ void RemoveShortcutsIn(platform::Platform& platform, RegistryKey shellFolders, c
     const std::string folder = ReadText(platform.registry, shellFolders, name);
     if (!folder.empty() && folder.size() + shortcut.size() < kPathCapacity &&
         !platform.files.DeleteFile(folder + shortcut) &&
-        platform.files.GetFileAttributes(folder + shortcut) != platform::kInvalidFileAttributes) {
+        PathExists(platform.files, folder + shortcut)) {
       report.NotDone(Shortfall::Shortcut, folder + shortcut);
     }
   }
@@ -128,7 +129,7 @@ void RemoveHoldingFoldersAtNextStart(platform::Platform& platform, const std::st
     }
   }
   for (const std::string& folder : deepestFirst) {
-    if (platform.files.GetFileAttributes(folder) != platform::kInvalidFileAttributes) {
+    if (PathExists(platform.files, folder)) {
       DeleteAtNextStart(platform.files, folder, report);
     }
   }

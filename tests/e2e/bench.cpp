@@ -269,6 +269,17 @@ std::optional<int> WindowsProcess::WaitForExit(std::chrono::milliseconds timeout
   return exitCode_;
 }
 
+std::string RegQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
 bool ImportRegistry(const std::string& regText) {
   // Outside drive C, so that no folder a test watches changes.
   char name[] = "/tmp/e2e-registry-XXXXXX";

@@ -96,6 +96,8 @@ std::unique_ptr<WindowsProcess> HoldFile(const std::string& windowsPath, int mil
 // The registry as the program under test sees it: the 32-bit view.
 // Imports a .reg text ("Windows Registry Editor Version 5.00"; a "[-KEY]" section deletes KEY).
 bool ImportRegistry(const std::string& regText);
+// A text as a .reg file writes it between quotes, backslashes and quotes escaped.
+std::string RegQuoted(const std::string& text);
 // `reg query KEY /s`: the key's values and subkeys as text, nullopt when the key is missing.
 std::optional<std::string> QueryRegistry(const std::string& key);
 // One string value of a key in the 32-bit view (or the view named, such as "/reg:64"); an empty

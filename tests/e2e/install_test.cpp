@@ -32,18 +32,6 @@ constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(
 constexpr pe::FixedVersion kUpdateVersion = {pe::VersionMS(6, 31), pe::VersionLS(4, 0),
                                              pe::VersionMS(6, 31), pe::VersionLS(4, 0)};
 
-// A text as a .reg file writes it between quotes.
-std::string RegQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') {
-      quoted += '\\';
-    }
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
 }

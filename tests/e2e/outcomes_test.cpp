@@ -44,17 +44,6 @@ const std::vector<std::string> kProductFiles = {"Pictv6.exe",
                                                 "Samples/meadow.pvs",
                                                 "Samples/About the samples.txt"};
 
-std::string RegQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') {
-      quoted += '\\';
-    }
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 // An argument as cmd passes it on: quoted when it holds a blank or is empty.
 std::string CmdArgument(const std::string& argument) {
   return argument.empty() || argument.find_first_of(" ()&") != std::string::npos

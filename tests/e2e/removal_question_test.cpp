@@ -24,17 +24,6 @@ const std::vector<std::string> kProductKeys = {
     R"(SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Pictavo 6)",
 };
 
-std::string RegQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') {
-      quoted += '\\';
-    }
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 std::string RegRemoveProductKeys() {
   std::string reg = "Windows Registry Editor Version 5.00\n\n";
   for (const std::string& key :

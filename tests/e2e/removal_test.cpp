@@ -39,17 +39,6 @@ const std::vector<std::string> kProductKeys = {
     R"(HKEY_CLASSES_ROOT\PV6.Document)",
 };
 
-std::string RegQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') {
-      quoted += '\\';
-    }
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 std::string RegKey(const std::string& key,
                    const std::vector<std::pair<std::string, std::string>>& values) {
   std::string reg = "\n[" + key + "]\n";

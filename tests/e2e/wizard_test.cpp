@@ -65,18 +65,6 @@ const char* PageName(Page page) {
   return "?";
 }
 
-// A text as a .reg file writes it between quotes.
-std::string RegQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') {
-      quoted += '\\';
-    }
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 // UTF-16LE as reg export writes it, to UTF-8.
 std::string Utf16ToUtf8(const std::string& bytes) {
   std::string utf8;
