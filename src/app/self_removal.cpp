@@ -133,7 +133,8 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
 
-  if (HasSwitch(platform.process.Arguments(), kOutcomeSwitch)) {
+  const bool awaited = HasSwitch(platform.process.Arguments(), kOutcomeSwitch);
+  if (awaited) {
     log.Write("Run: removal");
     // The uninstaller waits for this run, holding its own file: the copy it starts next takes
     // that file away once it has ended.
@@ -150,7 +151,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
       platform.session.CloseHandle(uninstaller);
     }
     DeleteAtReboot(platform.files, ProgramFilePath(platform.process.ModuleFileName()));
-    for (; !platform.files.DeleteFile(uninstallerPath) &&
+    for (; !DeleteFileNow(platform.files, uninstallerPath) &&
            PathExists(platform.files, uninstallerPath) && waited < kHandOverLimit;
          waited += kHandOverRetry) {
       platform.process.Sleep(kHandOverRetry);
@@ -165,5 +166,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   if (!app.Options().Silent) {
     ShowRemovalOutcome(app, outcome);
   }
-  platform.process.ExitProcess(app.Conclude(outcome));
+  // Nobody receives the tail's exit code, and the log's last Outcome line stays the one that
+  // the uninstaller returned.
+  platform.process.ExitProcess(awaited ? app.Conclude(outcome) : ExitCodeOf(outcome, false));
 }

@@ -21,16 +21,19 @@ class RunLog {
   const std::string& Path() const { return path_; }
 
   // One line. A log that cannot be written loses the line and the run goes on: the log must
-  // never be the reason a run fails.
+  // never be the reason a run fails. A line the same as the one before is left out: a call
+  // tried again and again, for a file that another program holds, fails the same way each time.
   void Write(const std::string& line) const {
-    if (files_ != nullptr) {
+    if (files_ != nullptr && line != last_) {
       files_->AppendText(path_, line + "\n");
+      last_ = line;
     }
   }
 
  private:
   FileSystem* files_ = nullptr;
   std::string path_;
+  mutable std::string last_;
 };
 
 }  // namespace platform

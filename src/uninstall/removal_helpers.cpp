@@ -44,6 +44,15 @@ void LeftBehind(platform::FileSystem& files, const std::string& path, RunReport&
 
 }  // namespace
 
+bool DeleteFileNow(platform::FileSystem& files, const std::string& path) {
+  if (files.DeleteFile(path)) {
+    return true;
+  }
+  const std::uint32_t attributes = files.GetFileAttributes(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         ClearProtection(files, path, attributes) && files.DeleteFile(path);
+}
+
 void DeleteAtNextStart(platform::FileSystem& files, const std::string& path, RunReport& report) {
   if (DeleteAtReboot(files, path)) {
     report.AtNextStart(path);
@@ -70,12 +79,7 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
     if (report.IsSpared(search)) {
       return 0;
     }
-    if (files.DeleteFile(search)) {
-      return 1;
-    }
-    const std::uint32_t attributes = files.GetFileAttributes(search);
-    if (attributes != platform::kInvalidFileAttributes &&
-        ClearProtection(files, search, attributes) && files.DeleteFile(search)) {
+    if (DeleteFileNow(files, search)) {
       return 1;
     }
     LeftBehind(files, search, report);

@@ -15,6 +15,10 @@
 int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder,
                          const std::string& pattern, RunReport& report);
 
+// Deletes the file now, read-only or hidden as it may be (a file copied from a CD keeps its
+// read-only mark). False when it stays: held, or not there.
+bool DeleteFileNow(platform::FileSystem& files, const std::string& path);
+
 // Deletes the file at the next system start, telling the report whether that could be set up.
 void DeleteAtNextStart(platform::FileSystem& files, const std::string& path, RunReport& report);
 

@@ -55,6 +55,13 @@ TEST_F(RecordingTest, FailedChangesAreWrittenAndFailuresThatLeaveThingsAsAskedAr
       {"folder not empty",
        [](platform::Platform& p) { p.files.RemoveDirectory("C:\\Data"); },
        {"Failed: RemoveDirectoryA \"C:\\Data\": error 145"}},
+      {"the same call tried again",
+       [](platform::Platform& p) {
+         for (int attempt = 0; attempt < 3; ++attempt) {
+           p.files.DeleteFile("C:\\Data\\b.txt");
+         }
+       },
+       {"Failed: DeleteFileA \"C:\\Data\\b.txt\": error 32"}},
       {"copy onto a file asked to stay",
        [](platform::Platform& p) { p.files.CopyFile("C:\\Data\\a.txt", "C:\\Data\\b.txt", true); },
        {}},

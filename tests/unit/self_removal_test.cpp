@@ -72,6 +72,27 @@ TEST_F(SelfRemovalTest, UninstallerEndsWithTheOutcomeOfTheCopyThatRemovedTheProd
   EXPECT_FALSE(machine_.Files().Exists(copy));
 }
 
+TEST_F(SelfRemovalTest, ReadOnlyUninstallerFromACdGoesAndTheLogEndsWithTheUninstallersOutcome) {
+  // Installed from a CD, the uninstaller keeps the read-only mark of its source.
+  machine_.Files().SetAttributes(kUninstaller, platform::kAttributeReadOnly);
+  RunProgram(machine_, kUninstaller, {"-s", "-log", "C:\\removal.log"});
+  EXPECT_EQ(RunRemovalTail(machine_), 0u);
+  EXPECT_FALSE(machine_.Files().Exists(kUninstaller));
+  EXPECT_FALSE(machine_.Files().Exists(kFolder));
+
+  // The tail, whose exit code nobody receives, adds no Outcome line of its own.
+  const std::string log = machine_.Files().ReadFile("C:\\removal.log").value_or("");
+  const std::string outcome = "Outcome: complete, exit code 0\r\n";
+  std::size_t outcomes = 0;
+  for (std::size_t at = log.find("Outcome:"); at != std::string::npos;
+       at = log.find("Outcome:", at + 1)) {
+    ++outcomes;
+  }
+  EXPECT_EQ(outcomes, 2u) << log;
+  EXPECT_NE(log.find("Run: removal tail"), std::string::npos) << log;
+  EXPECT_LT(log.rfind(outcome), log.find("Run: removal tail")) << log;
+}
+
 TEST_F(SelfRemovalTest, SilentUninstallPassesTheSwitchAndShowsNothing) {
   RunProgram(machine_, kUninstaller, {"-s"});
   ASSERT_EQ(machine_.Processes().size(), 3u);

@@ -94,10 +94,11 @@ for tool in wine wineserver wineboot flock; do
   command -v $tool >/dev/null || missing "$tool is not installed (scripts/install-tools.sh)"
 done
 # Wine's loader for 32-bit programs is itself a 32-bit program: a kernel built or booted without
-# IA-32 emulation refuses it ("Exec format error"), and then nothing here can run setup.exe.
+# IA-32 emulation refuses it ("Exec format error") unless qemu is registered for such programs,
+# which scripts/install-tools.sh does and a restart undoes.
 if ! wine_version=$(wine --version 2>&1); then
   missing "wine cannot start: ${wine_version##*: }; this machine runs no 32-bit programs" \
-    "(see dmesg for IA-32 emulation), so the 32-bit setup.exe cannot be tested on it"
+    "(dmesg | grep -i ia32) and no emulator is registered for them: run scripts/install-tools.sh"
 fi
 if [ "$mode" = wine ] && [[ "$1" == */* ]] && [ ! -f "$1" ]; then
   missing "$1 does not exist (build the win32 preset first)"
