@@ -18,6 +18,9 @@ enum FileAttribute : std::uint32_t {
   kAttributeDirectory = 0x10,
   kAttributeArchive = 0x20,
   kAttributeNormal = 0x80,
+  // A junction, a mount point or a link: RemoveDirectoryA takes the link away, however full
+  // the folder it leads to.
+  kAttributeReparsePoint = 0x400,
 };
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
@@ -28,7 +31,8 @@ inline constexpr std::uint32_t kMoveFileDelayUntilReboot = 0x4;
 struct FoundFile {
   std::string name;  // the name alone, as stored
   std::uint32_t attributes = 0;
-  std::uint64_t size = 0;  // in bytes; 0 for a folder
+  std::uint64_t size = 0;     // in bytes; 0 for a folder
+  std::uint64_t created = 0;  // when it was made, as a FILETIME: 100 ns steps since 1601
 };
 
 // Which file or folder a path names, alike for every spelling that reaches it: a short name, a

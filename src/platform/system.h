@@ -1,6 +1,7 @@
 // Facts about the running Windows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -22,6 +23,9 @@ class System {
 
   // IsDBCSLeadByte: whether `byte` begins a double-byte character in the ANSI code page.
   virtual bool IsDBCSLeadByte(unsigned char byte) = 0;
+
+  // GetSystemTimeAsFileTime: now, in the steps of FoundFile::created.
+  virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
 };
 
 }  // namespace platform

@@ -17,6 +17,16 @@ constexpr std::uint32_t kBrowseFlags = platform::kBrowseReturnOnlyFileSystemFold
                                        platform::kBrowseEditBox | platform::kBrowseValidate |
                                        platform::kBrowseNewDialogStyle;
 
+// True for a folder made since `since`, as the browser's "Make New Folder" makes one; false for
+// one the user had before, and for a junction or any other link, which RemoveDirectory would
+// take away however full the folder it leads to.
+bool MadeSince(platform::FileSystem& files, const std::string& folder, std::uint64_t since) {
+  const std::vector<platform::FoundFile> found = files.FindFiles(folder);
+  constexpr std::uint32_t kKind = platform::kAttributeDirectory | platform::kAttributeReparsePoint;
+  return found.size() == 1 && found[0].created >= since &&
+         (found[0].attributes & kKind) == platform::kAttributeDirectory;
+}
+
 }  // namespace
 
 int CountFolderEntries(platform::FileSystem& files, const std::string& folder) {
@@ -74,6 +84,7 @@ void CFolderDlg::Browse() {
   // The browser can only select a folder that exists. Only a folder made here for it goes
   // again: an empty folder the user had before stays.
   const bool made = files.CreateDirectory(options_.InstallFolder);
+  const std::uint64_t browsing = App().GetPlatform().system.GetSystemTimeAsFileTime();
   const platform::BrowseResult result = Dialogs().BrowseForFolder(
       Handle(), App().LoadString(catalogue::kBrowseInstruction), kBrowseFlags, *this);
   if (made) {
@@ -83,8 +94,11 @@ void CFolderDlg::Browse() {
     return;
   }
   std::string folder = *result.path;
-  // A folder just made in the browser goes again; the installation makes it when it runs.
-  files.RemoveDirectory(folder);
+  // A folder just made in the browser goes again, if still empty; the installation makes it
+  // when it runs.
+  if (MadeSince(files, folder, browsing)) {
+    files.RemoveDirectory(folder);
+  }
   if (PathExists(files, folder + "\\" + kVersion4Program) ||
       PathExists(files, folder + "\\" + kVersion5Program)) {
     App().MessageBox(catalogue::kOldVersionFolder,

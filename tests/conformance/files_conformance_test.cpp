@@ -177,6 +177,23 @@ TEST_F(FilesConformance, SearchWithoutWildcardFindsTheEntryItself) {
   EXPECT_TRUE(Names(Path("folder\\")).empty());
 }
 
+TEST_F(FilesConformance, SearchGivesWhenAFolderWasMadeOnTheSystemsClock) {
+  // The folder browser tells a folder made in it from one the user had by this time alone.
+  ASSERT_TRUE(files_.CreateDirectory(Path("before")));
+  platform_.process.Sleep(50);
+  const std::uint64_t now = platform_.system.GetSystemTimeAsFileTime();
+  platform_.process.Sleep(50);
+  ASSERT_TRUE(files_.CreateDirectory(Path("after")));
+  const std::vector<platform::FoundFile> before = files_.FindFiles(Path("before"));
+  const std::vector<platform::FoundFile> after = files_.FindFiles(Path("after"));
+  ASSERT_EQ(before.size(), 1u);
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_LT(before[0].created, now);
+  EXPECT_GT(after[0].created, now);
+  // Within a day of each other: the same clock, in the same steps.
+  EXPECT_LT(after[0].created - before[0].created, 864000000000u);
+}
+
 TEST_F(FilesConformance, CreateDirectoryNeedsAParentAndAFreeName) {
   EXPECT_TRUE(files_.CreateDirectory(Path("new")));
   EXPECT_FALSE(files_.CreateDirectory(Path("new")));

@@ -386,9 +386,9 @@ TEST_F(WizardTest, BrowsingChoosesTheDestinationByWhatTheFolderHolds) {
       User().WillAnswer(ServiceBox(*test.box), BoxResult::Ok);
     }
     User().Do([&] {
-      // Only a folder the browse step made goes again; the chosen empty folder goes too.
+      // The folders made for the browser and in it go again; the user's empty one stays.
       EXPECT_FALSE(M().Files().Exists(kDefaultFolder));
-      EXPECT_FALSE(M().Files().Exists("E:\\Empty"));
+      EXPECT_EQ(M().Files().Exists("E:\\Empty"), std::string(test.name) == "empty folder");
       EXPECT_FALSE(M().Files().Exists("E:\\Apps\\Mine"));
     });
     CancelWizard();
@@ -400,6 +400,30 @@ TEST_F(WizardTest, BrowsingChoosesTheDestinationByWhatTheFolderHolds) {
     EXPECT_EQ(browser.flags, 0x71u);
     EXPECT_EQ(browser.selected, kDefaultFolder);
     EXPECT_NE(browser.owner, platform::kNoWindow);
+  }
+}
+
+TEST_F(WizardTest, BrowsingToAJunctionNeverTakesItAway) {
+  // Removing a junction unlinks it however full the folder it leads to is; an empty one reads
+  // as a new folder, a full one gets the product's own subfolder.
+  for (const bool empty : {true, false}) {
+    SCOPED_TRACE(empty ? "leads to an empty folder" : "leads to a full folder");
+    Fresh();
+    M().Files().CreateFolders("E:\\Linked");
+    if (!empty) {
+      M().Files().WriteFile("E:\\Linked\\kept.txt", "the user's");
+    }
+    M().Files().SetAttributes("E:\\Linked", platform::kAttributeReparsePoint);
+    User().Press(layout::kNext);
+    User().Press(layout::kNext);
+    User().Press(layout::kBrowse);
+    User().BrowseChoose("E:\\Linked");
+    CancelWizard();
+    Run();
+    EXPECT_TRUE(M().Files().Exists("E:\\Linked"));
+    EXPECT_EQ(M().Files().Exists("E:\\Linked\\kept.txt"), !empty);
+    EXPECT_EQ(TextAt(Waits() - 1, layout::kDestination),
+              empty ? "E:\\Linked" : "E:\\Linked\\Pictavo 6");
   }
 }
 

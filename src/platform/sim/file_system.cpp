@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "platform/sim/system.h"
 #include "platform/sim/user.h"
 
 namespace sim {
@@ -24,6 +25,7 @@ std::uint64_t NextNodeId() {
 
 struct FileSystem::Node {
   std::uint64_t id = NextNodeId();  // what a hold names: it stays through a rename
+  std::uint64_t created = ReadClock();
   InUse inUse = InUse::None;
   std::string name;       // as written when it was created
   std::string shortName;  // the 8.3 alias the volume made; empty when the name is one already
@@ -483,8 +485,8 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
     // "page.html" through "PAGE~1.HTM".
     if (MatchesWildcard(mask, child->name, leadByte_) ||
         (!child->shortName.empty() && MatchesWildcard(mask, child->shortName, leadByte_))) {
-      found.push_back(
-          {child->name, child->Reported(), child->folder ? 0 : std::uint64_t{child->bytes.size()}});
+      found.push_back({child->name, child->Reported(),
+                       child->folder ? 0 : std::uint64_t{child->bytes.size()}, child->created});
     }
   }
   return found;
@@ -531,7 +533,9 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
   if (IsCurrentFolderOfRunning(location, false)) {
     return Fail(platform::kErrorSharingViolation);
   }
-  if (!node->children.empty()) {
+  // A junction goes as a link does, whatever the folder it leads to holds: here its entries
+  // stand for that folder's, which the test keeps elsewhere.
+  if (!node->children.empty() && (node->attributes & platform::kAttributeReparsePoint) == 0) {
     return Fail(platform::kErrorDirNotEmpty);
   }
   if (!parent) {
@@ -905,8 +909,11 @@ bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attrib
   if (const long denied = DeniedError(location)) {
     return Fail(denied);
   }
-  node->attributes =
-      attributes & ~std::uint32_t{platform::kAttributeDirectory | platform::kAttributeNormal};
+  // What the volume decides, the folder and the link bits, stays as it is.
+  constexpr std::uint32_t kVolumes =
+      platform::kAttributeDirectory | platform::kAttributeReparsePoint;
+  node->attributes = (attributes & ~(kVolumes | platform::kAttributeNormal)) |
+                     (node->attributes & platform::kAttributeReparsePoint);
   return true;
 }
 

@@ -77,7 +77,8 @@ class FileSystem final : public platform::FileSystem {
   std::optional<std::string> ReadFile(const std::string& path) const;
   bool Exists(const std::string& path) const;
   // The attributes as GetFileAttributes reports them: the directory bit is the machine's, not
-  // the test's, and a file without attributes reads as kAttributeNormal.
+  // the test's, and a file without attributes reads as kAttributeNormal. kAttributeReparsePoint
+  // makes a folder a junction, whose entries stand for those of the folder it leads to.
   void SetAttributes(const std::string& path, std::uint32_t attributes);
   // The fixed file version of the file's version resource; none for a file without one.
   void SetFileVersion(const std::string& path, std::optional<platform::FixedFileVersion> version);

@@ -4,6 +4,12 @@
 
 namespace sim {
 
+std::uint64_t ReadClock() {
+  // 1 January 2000; a step of a millisecond, as the system clock's own resolution.
+  static std::uint64_t now = 125911584000000000;
+  return now += 10000;
+}
+
 bool System::IsWow64Process() {
   if (!hasIsWow64Process_) {
     throw ScriptError("IsWow64Process called on a Windows that lacks it");

@@ -1,11 +1,16 @@
 // Facts about the simulated Windows: its folder, its width and its ANSI code page.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/system.h"
 
 namespace sim {
+
+// The simulated machines' clock, in FILETIME steps: each reading is later than the one before,
+// and a file or folder takes its creation time from it.
+std::uint64_t ReadClock();
 
 class System final : public platform::System {
  public:
@@ -15,6 +20,7 @@ class System final : public platform::System {
   // Throws sim::ScriptError on a Windows without the call: the program must look it up first.
   bool IsWow64Process() override;
   bool IsDBCSLeadByte(unsigned char byte) override;
+  std::uint64_t GetSystemTimeAsFileTime() override { return ReadClock(); }
 
   // The test's side. A fresh machine is a 32-bit Windows that has IsWow64Process, in
   // C:\WINDOWS, with code page 1252. The folder is reported as given; the test lays it down.

@@ -70,7 +70,9 @@ std::vector<FoundFile> Win32FileSystem::FindFiles(const std::string& pattern) {
   }
   do {
     found.push_back(FoundFile{data.cFileName, data.dwFileAttributes,
-                              (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
+                              (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                              (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) |
+                                  data.ftCreationTime.dwLowDateTime});
   } while (::FindNextFileA(search, &data));
   ::FindClose(search);
   return found;

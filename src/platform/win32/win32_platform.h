@@ -113,6 +113,7 @@ class Win32System final : public System {
   bool HasIsWow64Process() override;
   bool IsWow64Process() override;
   bool IsDBCSLeadByte(unsigned char byte) override;
+  std::uint64_t GetSystemTimeAsFileTime() override;
 
  private:
   bool lookedUp_ = false;

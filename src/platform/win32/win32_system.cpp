@@ -82,4 +82,10 @@ bool Win32System::IsDBCSLeadByte(unsigned char byte) {
   return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
+std::uint64_t Win32System::GetSystemTimeAsFileTime() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
 }  // namespace platform::win32
