@@ -106,6 +106,15 @@ std::optional<std::string> RegValue(const std::string& key, const std::string& n
                                     const std::string& view = "/reg:32");
 
 // A host file's bytes, and a file written with exactly these bytes.
+// Removes what a test laid down outside its own folder, however the test ends.
+struct RemovedAtEnd {
+  fs::path path;
+  ~RemovedAtEnd() {
+    std::error_code error;
+    fs::remove_all(path, error);
+  }
+};
+
 std::string ReadAll(const fs::path& path);
 void WriteAll(const fs::path& path, const std::string& content);
 // The names of `now` that `before` did not have, in the order of `now`.

@@ -506,15 +506,6 @@ class ScopedVariable {
   const char* name_;
 };
 
-// Removes what a test laid down outside its own folder, however the test ends.
-struct RemovedAtEnd {
-  fs::path path;
-  ~RemovedAtEnd() {
-    std::error_code error;
-    fs::remove_all(path, error);
-  }
-};
-
 // The distribution as a CD brings it: read-only files, a manifest that begins with a folder
 // record and ends in Ctrl-Z. Beside the product folder lies a planted "Pictavo.exe", where an
 // unquoted start of the product would find it. Then the installed uninstaller is started

@@ -359,5 +359,62 @@ TEST_F(RemovalTest, SilentRemovalAsksNothingAndLeavesTheSameMachine) {
   ExpectOnlyTheCopyLeftUntilRestart(copy);
 }
 
+// A hand-laid installation with every kind of record, the stray ones included: a renamed copy
+// with a remark, deletions outside the folder, a shortcut in Startup, and a "shortcut" that is
+// a user's file. Its removal takes the product with its folder and leaves the user's files.
+TEST_F(RemovalTest, EveryKindOfRecordGoesWithTheFolderAndNothingOutsideIt) {
+  ASSERT_NO_FATAL_FAILURE(LayDown(AssociationRoot::kUserFileExts));
+  const std::optional<std::string> startup = RegValue(kShellFolders, "Common Startup");
+  ASSERT_TRUE(startup && !startup->empty()) << "the prefix names no all-users Startup";
+  const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
+  const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
+  const fs::path startupLink = HostPath(*startup + "\\Pictavo 6.lnk");
+  fs::create_directories(startupLink.parent_path());
+  WriteAll(startupLink, "stands in for a shortcut");
+  const RemovedAtEnd startupShortcut{startupLink};
+
+  fs::remove_all(install_ / "Samples");
+  for (const char* name : {"Pictv6Man.chm", "HomePage.url", "data/a.dat", "data/b.dat",
+                           "Help/notes-renamed.txt"}) {
+    fs::create_directories((install_ / name).parent_path());
+    WriteAll(install_ / name, name);
+  }
+  const std::vector<RemovedAtEnd> users = {{HostPath("C:\\victim.txt")},
+                                           {HostPath("C:\\victim2.txt")},
+                                           {install_.parent_path() / "outside.txt"}};
+  for (const RemovedAtEnd& file : users) {
+    WriteAll(file.path, "the user's");
+  }
+  const std::string group = *programs + "\\Pictavo 6\\";
+  std::string log =
+      "Make Dir: data\r\nMake Dir: Help\r\nFile Copy: Pictv6.exe\r\n"
+      "File Copy: setup.exe>PictvUnInst.exe\r\nFile Copy: readme.txt\r\n"
+      "File Copy: Pictv6Man.chm\r\nFile Copy: HomePage.url\r\nFile Copy: data\\*.dat\r\n"
+      "File Copy: notes.txt >  Help\\notes-renamed.txt | remark > ignored\r\n"
+      "File Del: ..\\outside.txt\r\nFile Del: C:\\victim.txt\r\n\r\nMade Dir: " +
+      *programs + "\\Pictavo 6\r\n";
+  for (const char* link : {"Pictavo 6.lnk", "Pictavo 6 Manual.lnk", "Pictavo 6 Home Page.lnk",
+                           "Uninstall Pictavo 6.lnk"}) {
+    WriteAll(group_ / link, "stands in for a shortcut");
+    log += "Shell Link: " + group + link + "\r\n";
+  }
+  log += "Shell Link: " + *desktop + "\\Pictavo 6.lnk\r\nShell Link: " + *startup +
+         "\\Pictavo 6.lnk\r\nShell Link: C:\\victim2.txt\r\n";
+  WriteAll(install_ / "PictvUnInst.log", log);
+
+  StartUninstaller({"-s"});
+  const std::optional<int> uninstalled = uninstaller_->WaitForExit(30s);
+  ASSERT_TRUE(uninstalled.has_value()) << "the silent uninstaller waits for something";
+  EXPECT_EQ(*uninstalled, 0);
+  EXPECT_TRUE(UninstallerAndFolderGo())
+      << "the product folder stays, holding: " << testing::PrintToString(SnapshotFolder(install_));
+  ExpectProductGone();
+  EXPECT_FALSE(fs::exists(startupLink)) << "the Startup shortcut stays";
+  EXPECT_TRUE(fs::is_directory(startupLink.parent_path())) << "the Startup folder went";
+  for (const RemovedAtEnd& file : users) {
+    EXPECT_EQ(ReadAll(file.path), "the user's") << file.path << " was touched";
+  }
+}
+
 }  // namespace
 }  // namespace e2e

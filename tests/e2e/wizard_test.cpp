@@ -24,6 +24,8 @@ constexpr char kVersionText[] =
     "prohibited by law.";
 constexpr char kCancelQuestion[] = "Do you really want to cancel Pictavo setup?";
 constexpr char kGroupTooShort[] = "Error: Please enter a valid group name, minimum 3 letters";
+constexpr char kGroupIsStartup[] =
+    "Error: Can not install shortcuts into this group, please select a different name.";
 constexpr char kBrowseInstruction[] = "Select the folder where where Pictavo should be installed.";
 constexpr char kSameVersionQuestion[] =
     "Pictavo ver. 6.30.02.00 is already installed on this machine.\n\nWould you like to run this "
@@ -254,9 +256,11 @@ class WizardTest : public WineTest {
     WineTest::TearDown();
   }
 
+  // Started by its full path from the test's folder, as from a shortcut elsewhere: what it
+  // reads comes from the distribution, not from the current folder.
   void StartSetup() {
     setup_ = std::make_unique<WindowsProcess>(WindowsPath(dist_ / "setup.exe"),
-                                              std::vector<std::string>{}, dist_);
+                                              std::vector<std::string>{}, folder());
     ASSERT_TRUE(setup_->started());
   }
 
@@ -457,7 +461,7 @@ class WizardTest : public WineTest {
 TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndIsCancelled) {
   destination_ = folder() / kDestinationName;
   const std::string destinationWin = WindowsPath(destination_);
-  ASSERT_TRUE(fs::create_directory(destination_));
+  WriteAll(folder() / "agreement.txt", "Not the distribution's agreement\r\n");
   ASSERT_NO_FATAL_FAILURE(StartSetup());
   ASSERT_NO_FATAL_FAILURE(WaitForFrame());
 
@@ -506,9 +510,9 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
   WaitForPage(Page::Agreement);
   Press(kNext);
 
-  // The destination: the default for this machine, then a folder chosen in the shell's
-  // browser. The chosen folder is empty, so it is the destination itself, and it goes again
-  // until the installation makes it.
+  // The destination: the default for this machine, then a folder made and chosen in the
+  // shell's browser. The new folder is empty, so it is the destination itself, and it goes
+  // again until the installation makes it.
   screen = WaitForPage(Page::Folder);
   ASSERT_TRUE(screen.Shows(Page::Folder));
   EXPECT_EQ(screen.window.Get("title"), kCaption);
@@ -523,6 +527,8 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
   EXPECT_TRUE(std::any_of(box.controls.begin(), box.controls.end(), [](const UiRecord& c) {
     return c.Get("text") == kBrowseInstruction;
   })) << "the browser does not show the instruction";
+  // Made while the browser is open, as its "Make New Folder" button does.
+  ASSERT_TRUE(fs::create_directory(destination_));
   const UiResult selected = Uiauto({"browse", "--hwnd", box.hwnd, "--path", destinationWin});
   ASSERT_EQ(selected.exitCode, 0) << selected.err;
   Answer(box, kOk);
@@ -532,7 +538,7 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
     screen = Look();
   }
   EXPECT_EQ(screen.Text(1013), destinationWin);
-  EXPECT_FALSE(fs::exists(destination_)) << "the chosen empty folder stays before installing";
+  EXPECT_FALSE(fs::exists(destination_)) << "the new empty folder stays before installing";
   EXPECT_FALSE(fs::exists(HostPath(defaultInstallWin_))) << "the folder made for the browser stays";
 
   // The group: a name too short is refused on Next and on Back alike.
@@ -548,6 +554,14 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
     ExpectWarningAnsweredOk(kGroupTooShort);
     screen = WaitForPage(Page::Group);
     EXPECT_EQ(screen.Text(1000), "  ab ") << "after " << button;
+  }
+  // Names that are the Startup folder once the shortcuts use them, or the program list itself.
+  for (const char* name : {"Startup.", ".\\Startup", "Startup\\.", "STARTUP\\", "...."}) {
+    Type(1000, name);
+    Press(kNext);
+    ExpectWarningAnsweredOk(kGroupIsStartup);
+    screen = WaitForPage(Page::Group);
+    EXPECT_EQ(screen.Text(1000), name);
   }
   Type(1000, std::string(" ") + kGroupName + " ");
   Tick(1009, false, "Add Pictavo icon to the desktop");
