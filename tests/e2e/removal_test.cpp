@@ -374,8 +374,8 @@ TEST_F(RemovalTest, EveryKindOfRecordGoesWithTheFolderAndNothingOutsideIt) {
   const RemovedAtEnd startupShortcut{startupLink};
 
   fs::remove_all(install_ / "Samples");
-  for (const char* name : {"Pictv6Man.chm", "HomePage.url", "data/a.dat", "data/b.dat",
-                           "Help/notes-renamed.txt"}) {
+  for (const char* name :
+       {"Pictv6Man.chm", "HomePage.url", "data/a.dat", "data/b.dat", "Help/notes-renamed.txt"}) {
     fs::create_directories((install_ / name).parent_path());
     WriteAll(install_ / name, name);
   }
