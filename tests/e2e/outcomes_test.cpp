@@ -28,6 +28,7 @@ constexpr int kComplete = 0;
 constexpr int kDamaged = 1;
 constexpr int kNotComplete = 1603;
 constexpr int kCompleteAfterRestart = 3010;
+constexpr int kAnotherSetupRunning = 1618;
 
 constexpr int kOk = 1;
 constexpr char kHttpCommandKey[] = R"(HKEY_CLASSES_ROOT\http\shell\open\command)";
@@ -535,6 +536,48 @@ TEST_F(OutcomesTest, RemovalMeetingAHeldFileFinishesItAtTheNextStart) {
     EndStrayRuns();
     RemoveProduct();
   }
+}
+
+// A second setup that meets one at work must not close it as an idle instance: it ends at once
+// with 1618, and the first finishes its 2,000 files as if alone.
+TEST_F(OutcomesTest, SecondSetupWhileTheFirstCopiesEndsWith1618AndTheFirstCompletes) {
+  constexpr int kMany = 2000;
+  const fs::path big = folder() / "big";
+  fs::copy(dist_, big, fs::copy_options::recursive);
+  fs::create_directory(big / "Many");
+  for (int i = 0; i < kMany; ++i) {
+    WriteAll(big / "Many" / ("file" + std::to_string(i) + ".dat"), std::string(512, 'm'));
+  }
+  std::string manifest = ReadAll(big / "PictvUnInst.log");
+  manifest += "Make Dir: Many\r\nFile Copy: Many\\*.dat\r\n";
+  WriteAll(big / "PictvUnInst.log", manifest);
+
+  const fs::path firstLog = folder() / "first.log";
+  setup_ = std::make_unique<WindowsProcess>(
+      WindowsPath(big / "setup.exe"), std::vector<std::string>{"-s", "-log", WindowsPath(firstLog)},
+      folder());
+  ASSERT_TRUE(setup_->started());
+  ASSERT_TRUE(Eventually([&] { return fs::exists(install_ / "Many" / "file0.dat"); }, 60s))
+      << "the first setup never began to copy";
+
+  const fs::path secondLog = folder() / "second.log";
+  const std::optional<int> second = RunToEnd(
+      WindowsPath(big / "setup.exe"), {"-install", "-s", "-log", WindowsPath(secondLog)}, folder());
+  EXPECT_EQ(second, kAnotherSetupRunning);
+  EXPECT_FALSE(setup_->WaitForExit(0ms).has_value())
+      << "the first setup ended before the second did: nothing was tested";
+  EXPECT_EQ(setup_->WaitForExit(120s), kComplete) << "the first setup did not complete";
+  int copied = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(install_ / "Many")) {
+    copied += entry.is_regular_file() ? 1 : 0;
+  }
+  EXPECT_EQ(copied, kMany);
+  EXPECT_TRUE(KeyInView(kUninstallKey)) << "the first setup registered nothing";
+
+  const Log log = ReadLog(secondLog);
+  EXPECT_TRUE(log.Has("Not done: another setup is installing or removing Pictavo 6")) << log.text;
+  EXPECT_EQ(log.Last(), "Outcome: another setup is running, exit code 1618") << log.text;
+  EXPECT_EQ(ReadLog(firstLog).Last(), "Outcome: complete, exit code 0");
 }
 
 TEST_F(OutcomesTest, PlainSilentRemovalReturnsOnceTheProductIsGoneAndItsOwnFileFollows) {
