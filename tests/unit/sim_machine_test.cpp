@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/errors.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -183,6 +186,54 @@ TEST(SimMachineTest, EveryProcessSeesTheSameMachine) {
 
   machine.System().SetWindowsDirectory("D:\\WINNT");
   EXPECT_EQ(second.system.GetWindowsDirectory(), "D:\\WINNT");
+}
+
+TEST(SimMachineTest, FaultsCountEveryChangeOfEveryKindAndHitTheChosenOne) {
+  // Each row changes the machine once by a different door; the fault hits the second row.
+  const std::vector<std::function<bool(platform::Platform&)>> changes = {
+      [](platform::Platform& p) { return p.files.CreateDirectory("C:\\Data"); },
+      [](platform::Platform& p) { return p.files.CopyFile("C:\\a.txt", "C:\\b.txt", false); },
+      [](platform::Platform& p) {
+        platform::RegistryKey key = 0;
+        return p.registry.CreateKey(platform::kHkeyCurrentUser, "Software\\X", key) == 0;
+      },
+      [](platform::Platform& p) { return p.files.DeleteFile("C:\\a.txt"); },
+  };
+  for (std::size_t hit = 0; hit < changes.size(); ++hit) {
+    SCOPED_TRACE("fault at change " + std::to_string(hit + 1));
+    sim::Machine machine;
+    machine.Files().WriteFile("C:\\a.txt", "a");
+    machine.Faults().Set(sim::Fault{sim::Fault::Kind::Fail, static_cast<unsigned>(hit + 1),
+                                    platform::kErrorDiskFull});
+    machine.StartProcess({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
+      for (std::size_t i = 0; i < changes.size(); ++i) {
+        EXPECT_EQ(changes[i](platform), i != hit) << "change " << i + 1;
+        if (i == hit && i != 2) {
+          EXPECT_EQ(platform.process.LastError(), platform::kErrorDiskFull);
+        }
+      }
+      return 0;
+    });
+    EXPECT_EQ(machine.Faults().Calls(), changes.size());
+  }
+}
+
+TEST(SimMachineTest, PowerLossStopsEveryRunningProgramAndKeepsWhatWasWritten) {
+  sim::Machine machine;
+  machine.Faults().Set(sim::Fault{sim::Fault::Kind::PowerLoss, 2, 0});
+  bool reached = false;
+  sim::Process& process = machine.StartProcess({"C:\\setup.exe", {}, {}});
+  EXPECT_THROW(process.Run([&](platform::Platform& platform) {
+    platform.files.CreateDirectory("C:\\First");
+    platform.files.CreateDirectory("C:\\Second");
+    reached = true;
+    return 0;
+  }),
+               sim::PowerLoss);
+  EXPECT_FALSE(reached);
+  EXPECT_TRUE(process.Ended());
+  EXPECT_TRUE(machine.Files().Exists("C:\\First"));
+  EXPECT_FALSE(machine.Files().Exists("C:\\Second"));
 }
 
 TEST(SimSystemTest, WidthAndTheSixtyFourBitQuery) {

@@ -493,6 +493,9 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
 }
 
 bool FileSystem::CreateDirectory(const std::string& path) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   if (!parent) {
@@ -517,6 +520,9 @@ bool FileSystem::CreateDirectory(const std::string& path) {
 }
 
 bool FileSystem::RemoveDirectory(const std::string& path) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
@@ -546,6 +552,9 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
 }
 
 bool FileSystem::DeleteFile(const std::string& path) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   const Node* node = Find(location);
@@ -594,6 +603,9 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) {
 }
 
 bool FileSystem::AppendText(const std::string& path, const std::string& text) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
   if (!parent || location.trailingSeparator) {
@@ -901,6 +913,9 @@ bool FileSystem::IsCurrentFolderOfRunning(const Location& location, bool orBelow
 }
 
 bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location location = Resolve(path);
   Node* node = Find(location);
   if (!node) {
@@ -919,6 +934,9 @@ bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attrib
 
 bool FileSystem::CopyFile(const std::string& existing, const std::string& target,
                           bool failIfExists) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location from = Resolve(existing);
   const Node* source = Find(from);
   if (!source) {
@@ -981,6 +999,9 @@ bool FileSystem::CopyFile(const std::string& existing, const std::string& target
 
 bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                             std::uint32_t flags) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const Location from = Resolve(existing);
   if (flags & platform::kMoveFileDelayUntilReboot) {
     const std::optional<Location> to = target ? std::optional(Resolve(*target)) : std::nullopt;
@@ -1104,6 +1125,10 @@ std::string FileSystem::GetTempPath() {
 }
 
 std::string FileSystem::GetTempFileName(const std::string& folder, const std::string& prefix) {
+  if (const unsigned error = Injected()) {
+    SetLastError(error);
+    return {};
+  }
   const Location location = Resolve(folder);
   const Node* node = Find(location);
   if (!node || !node->folder) {
@@ -1254,6 +1279,9 @@ std::size_t FileSystem::GetPrivateProfileSection(const std::string& section, std
 
 bool FileSystem::WritePrivateProfileSection(const std::string& section, const std::string& lines,
                                             const std::string& file) {
+  if (const unsigned error = Injected()) {
+    return Fail(error);
+  }
   const std::string path = IniPath(file);
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
@@ -1418,6 +1446,10 @@ void FileSystem::ReleaseEverything() {
 unsigned FileSystem::LastError() const {
   const auto found = lastErrors_.find(acting_);
   return found == lastErrors_.end() ? 0u : found->second;
+}
+
+unsigned FileSystem::Injected() {
+  return faults_ != nullptr && acting_ != 0 ? faults_->Next() : 0;
 }
 
 void FileSystem::SetLastError(unsigned code) {

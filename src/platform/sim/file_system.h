@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/sim/faults.h"
 #include "platform/version.h"
 
 namespace sim {
@@ -117,6 +118,8 @@ class FileSystem final : public platform::FileSystem {
   // kErrorDiskFull. The test's own WriteFile is not limited. The drive is the one that holds
   // the files: a letter substituted for a folder counts against the drive of that folder.
   void SetDriveCapacity(char drive, std::optional<std::uint64_t> bytes);
+  // The machine's fault injector, asked at each change a process makes; none: no faults.
+  void SetFaults(FaultInjector* faults) { faults_ = faults; }
   // What the files on the drive hold together, in bytes.
   std::uint64_t UsedBytes(char drive) const;
 
@@ -233,7 +236,10 @@ class FileSystem final : public platform::FileSystem {
   // How many bytes may be written to the drive once `freed` bytes of it are given up.
   std::uint64_t Room(char drive, std::uint64_t freed) const;
   bool Fail(long error);
+  // The error an injected fault gives the acting process's change; 0: none.
+  unsigned Injected();
 
+  FaultInjector* faults_ = nullptr;
   std::map<char, std::unique_ptr<Node>> drives_;          // upper-case letters
   std::map<unsigned, Context> contexts_{{0, Context{}}};  // 0: outside any process
   unsigned acting_ = 0;

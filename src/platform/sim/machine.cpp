@@ -91,6 +91,10 @@ class SimShellLink final : public platform::ShellLink {
       files.SetLastError(platform::kHresultFail);
       return false;
     }
+    if (const unsigned error = machine_.Faults().Next()) {
+      files.SetLastError(platform::HresultFromWin32(static_cast<long>(error)));
+      return false;
+    }
     if (!FitsWidePath(path)) {
       files.SetLastError(platform::HresultFromWin32(platform::kErrorInsufficientBuffer));
       return false;
@@ -695,6 +699,8 @@ Machine::Machine()
         LayDownProfile(registry, sid);
       }) {
   files_.SetWindowsFolderSource([this] { return system_.GetWindowsDirectory(); });
+  files_.SetFaults(&faults_);
+  registry_.SetFaults(&faults_);
   files_.SetLeadByteSource([this](unsigned char byte) { return system_.IsDBCSLeadByte(byte); });
   files_.SetDelayedOperationsAllowedSource(
       [this] { return !registry_.RefusesLocalMachineWrites(); });

@@ -336,6 +336,8 @@ class Machine {
   WindowManager& Windows() { return windows_; }
   sim::FileSystem& Files() { return files_; }
   sim::Registry& Registry() { return registry_; }
+  // Makes the Nth change a process makes to the machine fail, or cuts the power there.
+  FaultInjector& Faults() { return faults_; }
   sim::System& System() { return system_; }
   platform::VersionResources& Versions() { return versions_; }
 
@@ -451,6 +453,7 @@ class Machine {
   bool failShellOpen_ = false;
   std::function<int(platform::Platform&)> program_;
   User user_;
+  FaultInjector faults_;  // before the facilities that ask it
   sim::FileSystem files_;
   sim::FileVersions versions_{files_};
   sim::System system_;

@@ -195,6 +195,10 @@ RegistryKey Registry::NewHandle(Target target) {
   return handle;
 }
 
+long Registry::Injected() {
+  return faults_ != nullptr ? static_cast<long>(faults_->Next()) : 0;
+}
+
 bool Registry::Refused(const Target& target) const {
   return target.localMachine && refuseLocalMachineWrites_;
 }
@@ -219,6 +223,9 @@ long Registry::OpenKey(RegistryKey key, const std::string& subKey, std::uint32_t
 }
 
 long Registry::CreateKey(RegistryKey key, const std::string& subKey, RegistryKey& opened) {
+  if (const long error = Injected()) {
+    return error;
+  }
   opened = 0;
   Target target;
   if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
@@ -261,6 +268,9 @@ long Registry::QueryValue(RegistryKey key, const std::string& name, std::size_t 
 
 long Registry::SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                         const std::string& data) {
+  if (const long error = Injected()) {
+    return error;
+  }
   Target target;
   if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
     return status;
@@ -293,6 +303,9 @@ long Registry::EnumKey(RegistryKey key, std::uint32_t index, std::string& name) 
 }
 
 long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
+  if (const long error = Injected()) {
+    return error;
+  }
   Target target;
   if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
     return status;
@@ -312,6 +325,9 @@ long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
 }
 
 long Registry::DeleteValue(RegistryKey key, const std::string& name) {
+  if (const long error = Injected()) {
+    return error;
+  }
   Target target;
   if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
     return status;

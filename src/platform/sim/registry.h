@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/sim/faults.h"
 
 namespace sim {
 
@@ -70,6 +71,8 @@ class Registry final : public platform::Registry {
   // As for a user without administrator rights: every change under HKLM (and so HKCR) is
   // refused with kErrorAccessDenied, and keys there open for reading only.
   void RefuseLocalMachineWrites(bool refuse) { refuseLocalMachineWrites_ = refuse; }
+  // The machine's fault injector, asked at each creation, write and deletion; none: no faults.
+  void SetFaults(FaultInjector* faults) { faults_ = faults; }
   bool RefusesLocalMachineWrites() const { return refuseLocalMachineWrites_; }
 
   // Every key and value, one line each, as "HKLM\SOFTWARE\Key" and
@@ -93,6 +96,8 @@ class Registry final : public platform::Registry {
   std::optional<Target> Root(platform::RegistryKey root) const;
   Target RootOrThrow(platform::RegistryKey root) const;
   platform::RegistryKey NewHandle(Target target);
+  // The error an injected fault gives this change; 0: none.
+  long Injected();
   bool Refused(const Target& target) const;
 
   std::shared_ptr<Key> localMachine_;
@@ -100,6 +105,7 @@ class Registry final : public platform::Registry {
   std::string currentUserSid_;
   UserAdded userAdded_;
   bool refuseLocalMachineWrites_ = false;
+  FaultInjector* faults_ = nullptr;
   std::map<platform::RegistryKey, Target> handles_;
   platform::RegistryKey nextHandle_ = 0x100;
 };

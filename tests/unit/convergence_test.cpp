@@ -1,0 +1,144 @@
+// Stopped at any point, never stuck: the power goes at every change that an installation makes
+// to the machine. After a restart the road a user takes next (the setup again, or the uninstall
+// entry's command while the entry and its program are there) must end as a clean installation,
+// and the removal after it as the machine was before.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <memory>
+
+#include "program_runner.h"
+
+namespace {
+
+using platform::kHkeyLocalMachine;
+
+constexpr char kSetup[] = "D:\\Dist\\setup.exe";
+constexpr char kUninstaller[] = "C:\\Program Files\\Pictavo 6\\PictvUnInst.exe";
+constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
+
+enum class Road { Install, Removal };
+
+// A machine before the product: the system's keys, and the sample distribution on drive D.
+std::unique_ptr<sim::Machine> FreshMachine() {
+  auto machine = std::make_unique<sim::Machine>();
+  sim::FileSystem& files = machine->Files();
+  for (const char* name : {"setup.exe", "readme.txt", "Pictv6Man.chm", "HomePage.url",
+                           "agreement.txt", "Samples\\one.pvs", "Samples\\two.pvs"}) {
+    files.WriteFile(std::string("D:\\Dist\\") + name, name);
+  }
+  files.WriteFile("D:\\Dist\\Pictv6.exe", "product");
+  files.SetFileVersion("D:\\Dist\\Pictv6.exe", platform::FixedFileVersion{0x0006001E, 0x00020000});
+  files.WriteFile("D:\\Dist\\PictvUnInst.log",
+                  "File Copy: Pictv6.exe\r\nFile Copy: setup.exe>PictvUnInst.exe\r\n"
+                  "File Copy: *.chm\r\nFile Copy: readme.txt\r\nFile Copy: HomePage.url\r\n"
+                  "Make Dir: Samples\r\nFile Copy: Samples\\*.pvs\r\n");
+  for (const char* key : {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+    machine->Registry().CreateKey(kHkeyLocalMachine, key);
+  }
+  return machine;
+}
+
+void Install(sim::Machine& machine) {
+  RunProgram(machine, kSetup, {"-s"});
+}
+
+// The uninstaller, its copy that removes the product, and the tail that takes the uninstaller
+// away once it has ended.
+void Remove(sim::Machine& machine) {
+  RunProgram(machine, kUninstaller, {"-s"});
+  RunRemovalTail(machine);
+}
+
+void Walk(sim::Machine& machine, Road road) {
+  road == Road::Install ? Install(machine) : Remove(machine);
+}
+
+bool EntryCanRemove(sim::Machine& machine) {
+  return machine.Registry().GetString(kHkeyLocalMachine, kUninstallKey, "UninstallString") &&
+         machine.Files().Exists(kUninstaller);
+}
+
+class ConvergenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::unique_ptr<sim::Machine> machine = FreshMachine();
+    before_ = machine->Snapshot();
+    Install(*machine);
+    machine->Reboot();
+    installed_ = machine->Snapshot();
+  }
+
+  // The machine after `road` was cut by `fault`, and a restart; whether the fault fired.
+  std::unique_ptr<sim::Machine> Cut(Road road, const sim::Fault& fault, bool& fired) {
+    std::unique_ptr<sim::Machine> machine = FreshMachine();
+    if (road == Road::Removal) {
+      Install(*machine);
+      machine->Reboot();
+    }
+    machine->Faults().Set(fault);
+    fired = false;
+    try {
+      Walk(*machine, road);
+    } catch (const sim::PowerLoss&) {
+      fired = true;
+    }
+    fired = fired || machine->Faults().Calls() >= fault.at;
+    machine->Faults().Set(std::nullopt);
+    machine->Reboot();
+    return machine;
+  }
+
+  // From the cut machine both ways a user may go on must end clean: the setup again, then the
+  // removal; and, while the entry can remove, the entry's command at once.
+  void ExpectConvergence(Road road, const sim::Fault& fault, bool& fired) {
+    {
+      std::unique_ptr<sim::Machine> machine = Cut(road, fault, fired);
+      Install(*machine);
+      machine->Reboot();
+      EXPECT_EQ(machine->Snapshot(), installed_) << "the setup run again is no clean installation";
+      Remove(*machine);
+      machine->Reboot();
+      EXPECT_EQ(machine->Snapshot(), before_) << "the removal after it leaves traces";
+    }
+    std::unique_ptr<sim::Machine> machine = Cut(road, fault, fired);
+    if (EntryCanRemove(*machine)) {
+      Remove(*machine);
+      machine->Reboot();
+      EXPECT_EQ(machine->Snapshot(), before_) << "the entry's command leaves traces";
+    } else {
+      // No entry that could remove: nothing of the product may be left for lack of one.
+      EXPECT_FALSE(
+          machine->Registry().GetString(kHkeyLocalMachine, kUninstallKey, "UninstallString"))
+          << "an entry whose program is gone";
+    }
+  }
+
+  // Every stop point of the road, then the end of it: how many were tried.
+  unsigned EveryPoint(Road road, sim::Fault::Kind kind, unsigned error) {
+    unsigned tried = 0;
+    for (unsigned at = 1;; ++at) {
+      SCOPED_TRACE("change " + std::to_string(at));
+      bool fired = false;
+      ExpectConvergence(road, {kind, at, error}, fired);
+      if (!fired || HasFailure()) {
+        break;
+      }
+      ++tried;
+    }
+    return tried;
+  }
+
+  std::vector<std::string> before_;
+  std::vector<std::string> installed_;
+};
+
+TEST_F(ConvergenceTest, PowerLossAnywhereInAFreshInstallationConverges) {
+  const unsigned tried = EveryPoint(Road::Install, sim::Fault::Kind::PowerLoss, 0);
+  std::cout << "power lost at each of " << tried << " changes of the installation\n";
+  EXPECT_GT(tried, 40u);
+}
+
+}  // namespace
