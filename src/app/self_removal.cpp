@@ -75,6 +75,9 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
     log.Write("Not done: temporary copy in \"" + tempFolder + "\"");
     return Outcome::NotComplete;
   }
+  // Whatever stops this run from here on, a power cut included, the copy goes at the next start.
+  RunReport& report = app.Report();
+  DeleteAtNextStart(platform.files, copy, report);
   const std::string own = ProgramFilePath(platform.process.ModuleFileName());
   platform.files.CopyFile(own, copy, false);
 
@@ -102,11 +105,9 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
       platform.session.ProcessExitCode(copyProcess).value_or(exit_code::kNotComplete));
   platform.session.CloseHandle(copyProcess);
 
-  RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, own);
   // A removal that did not finish keeps its uninstaller, so that the entry can run it again.
   if (outcome == Outcome::NotComplete || outcome == Outcome::Cancelled) {
-    DeleteAtNextStart(platform.files, copy, report);
     return outcome;
   }
   // This program's file goes once this process has ended, and with it the folder.
@@ -121,7 +122,7 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
     platform.session.CloseHandle(tailProcess);
     return outcome;
   }
-  for (const std::string& path : {own, installFolder.substr(0, installFolder.size() - 1), copy}) {
+  for (const std::string& path : {own, installFolder.substr(0, installFolder.size() - 1)}) {
     DeleteAtNextStart(platform.files, path, report);
   }
   return report.Complete() ? Outcome::CompleteAfterRestart : Outcome::NotComplete;
