@@ -138,6 +138,10 @@ void RemoveHoldingFoldersAtNextStart(platform::Platform& platform, const std::st
 }  // namespace
 
 void RemoveProductRegistry(platform::Registry& registry) {
+  // A setup finds the installation by the product key's Path, else by the application path.
+  // That one goes first: a removal cut short in between leaves the product key, and with it the
+  // installation's own choices (all users or not) for the setup run again.
+  DeleteSubKey(registry, kAppPathsKey, distribution::kProductProgram);
   for (RegistryKey root : {platform::kHkeyLocalMachine, platform::kHkeyCurrentUser}) {
     RemoveProductKeys(registry, root);
   }
@@ -150,7 +154,6 @@ void RemoveProductRegistry(platform::Registry& registry) {
   });
   DeleteRegistryTree(registry, platform::kHkeyClassesRoot, kDocumentType);
   DeleteSubKey(registry, kUninstallListKey, kProductName);
-  DeleteSubKey(registry, kAppPathsKey, distribution::kProductProgram);
 }
 
 void RestoreImageAssociations(platform::Platform& platform) {
