@@ -107,28 +107,56 @@ VersionCheck CheckExistingVersion(platform::Application& app, SetupOptions& opti
 }
 
 void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options) {
-  options.AllUsers =
+  const std::string allUsers =
       ReadRegistryString(platform.registry, platform::kHkeyLocalMachine, registration::kProductKey,
-                         registration::kAllUsersValue) == registration::kAllUsersOn;
+                         registration::kAllUsersValue);
+  options.AllUsers = allUsers == registration::kAllUsersOn;
 
   InstallLog log(platform.files, options.InstallFolder + "\\" + distribution::kManifest);
   if (!log.IsOpen()) {
     log = InstallLog(platform.files, options.InstallFolder + "\\" + distribution::kOlderLog);
     if (!log.IsOpen()) {
+      // Neither the value nor a log to tell it (what a removal cut short after both leaves):
+      // the choice a new installation would make.
+      if (allUsers.empty()) {
+        options.AllUsers = options.Silent;
+      }
       return;
     }
   }
 
+  // A shell folder as the log's paths begin with it: lower case, a backslash behind.
+  auto folderPrefix = [&](platform::RegistryKey root, const char* name) {
+    std::string folder = ReadRegistryString(platform.registry, root, kShellFoldersKey, name);
+    if (!EndsWithCharacter(platform.system, folder, "\\")) {
+      folder += '\\';
+    }
+    return LowerCase(folder);
+  };
+  if (allUsers.empty()) {
+    // No value: the run that installed could not write it, or a removal was cut short after
+    // the product key. Where the logged shortcuts lie tells the choice instead.
+    const std::string programs = folderPrefix(platform::kHkeyLocalMachine, "Common Programs");
+    const std::string desktop = folderPrefix(platform::kHkeyLocalMachine, "Common Desktop");
+    while (std::optional<std::string> line = log.ReadLogLine()) {
+      const std::optional<LogRecord> record = ParseLogRecord(*line);
+      const std::string lowered = record ? LowerCase(record->argument) : std::string();
+      if (record && record->kind == LogRecordKind::ShellLink &&
+          (lowered.compare(0, programs.size(), programs) == 0 ||
+           lowered.compare(0, desktop.size(), desktop) == 0)) {
+        options.AllUsers = true;
+        break;
+      }
+    }
+    log.Rewind();
+  }
+
   const platform::RegistryKey root =
       options.AllUsers ? platform::kHkeyLocalMachine : platform::kHkeyCurrentUser;
-  std::string programs = ReadRegistryString(platform.registry, root, kShellFoldersKey,
-                                            options.AllUsers ? "Common Programs" : "Programs");
+  const std::string programs =
+      folderPrefix(root, options.AllUsers ? "Common Programs" : "Programs");
   const std::string startup = LowerCase(ReadRegistryString(
       platform.registry, root, kShellFoldersKey, options.AllUsers ? "Common Startup" : "Startup"));
-  if (!EndsWithCharacter(platform.system, programs, "\\")) {
-    programs += '\\';
-  }
-  programs = LowerCase(programs);
 
   // Every group shortcut lies in the one group folder; the startup and desktop shortcuts never
   // qualify. An empty Startup folder occurs in every path, so then nothing qualifies.

@@ -57,9 +57,10 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
   if (!link->Save(shortcutPath)) {
     return kShortcutFailed;
   }
-  AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest,
-                std::string(LogRecordPrefix(LogRecordKind::ShellLink)) + shortcutPath);
-  return kShortcutSaved;
+  const bool logged =
+      AppendLogLine(platform.files, options.InstallFolder + "\\" + distribution::kManifest,
+                    std::string(LogRecordPrefix(LogRecordKind::ShellLink)) + shortcutPath);
+  return logged ? kShortcutSaved : kShortcutSavedUnlogged;
 }
 
 void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report) {
@@ -105,8 +106,11 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options, R
   auto create = [&](const std::string& target, const std::string& place, unsigned nameId,
                     const std::optional<std::string>& workingFolder) {
     const std::string path = place + "\\" + app.LoadString(nameId) + ".lnk";
-    if (CreateShellLink(app, options, target, path, workingFolder) != kShortcutSaved) {
+    const std::int32_t result = CreateShellLink(app, options, target, path, workingFolder);
+    if (result < 0) {
       report.NotDone(Shortfall::Shortcut, path);
+    } else if (result == kShortcutSavedUnlogged) {
+      report.NotDone(Shortfall::InstalledLog, log);
     }
   };
   if (groupMade) {

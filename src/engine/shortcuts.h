@@ -12,6 +12,9 @@
 
 // Results as the shell's object interface reports them: negative on failure.
 inline constexpr std::int32_t kShortcutSaved = 0;
+// S_FALSE: saved, but its record could not be added to the installed log, so no removal would
+// find it.
+inline constexpr std::int32_t kShortcutSavedUnlogged = 1;
 inline constexpr std::int32_t kShortcutFailed = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
 
 // Creates one shortcut to `target` (one pair of surrounding double quotes dropped) and, when

@@ -194,7 +194,13 @@ void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     if (record && record->kind == LogRecordKind::MakeDir && StaysInsideFolder(record->argument)) {
-      platform.files.RemoveDirectory(installFolder + "\\" + record->argument);
+      const std::string folder = installFolder + "\\" + record->argument;
+      // A folder that holds the user's files stays with them; an empty one that would not go
+      // now goes at the next start, before the install folder that holds it.
+      if (!platform.files.RemoveDirectory(folder) && PathExists(platform.files, folder) &&
+          HoldsNothing(platform.files, folder)) {
+        DeleteAtNextStart(platform.files, folder, report);
+      }
     }
   }
 }

@@ -44,6 +44,15 @@ void LeftBehind(platform::FileSystem& files, const std::string& path, RunReport&
 
 }  // namespace
 
+bool HoldsNothing(platform::FileSystem& files, const std::string& folder) {
+  for (const platform::FoundFile& entry : files.FindFiles(folder + "\\*")) {
+    if (entry.name != "." && entry.name != "..") {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool DeleteFileNow(platform::FileSystem& files, const std::string& path) {
   if (files.DeleteFile(path)) {
     return true;

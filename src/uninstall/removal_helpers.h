@@ -19,6 +19,9 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
 // read-only mark). False when it stays: held, or not there.
 bool DeleteFileNow(platform::FileSystem& files, const std::string& path);
 
+// True for a folder without entries, and for one that cannot be listed.
+bool HoldsNothing(platform::FileSystem& files, const std::string& folder);
+
 // Deletes the file at the next system start, telling the report whether that could be set up.
 void DeleteAtNextStart(platform::FileSystem& files, const std::string& path, RunReport& report);
 

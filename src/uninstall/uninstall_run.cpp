@@ -153,7 +153,6 @@ void RemoveProductRegistry(platform::Registry& registry) {
     DeleteKeyIfNoSubkeys(registry, user, kCompanyKey);
   });
   DeleteRegistryTree(registry, platform::kHkeyClassesRoot, kDocumentType);
-  DeleteSubKey(registry, kUninstallListKey, kProductName);
 }
 
 void RestoreImageAssociations(platform::Platform& platform) {
@@ -234,8 +233,7 @@ void RunUninstall(platform::Platform& platform, const std::string& installFolder
                   RunReport& report) {
   report.Step("registry");
   RemoveProductRegistry(platform.registry);
-  for (const char* key :
-       {registration::kProductKey, registration::kUninstallKey, registration::kAppPathKey}) {
+  for (const char* key : {registration::kProductKey, registration::kAppPathKey}) {
     CheckGone(platform.registry, key, report);
   }
   report.Step("file associations");
@@ -259,8 +257,22 @@ void RunUninstall(platform::Platform& platform, const std::string& installFolder
   // folder after it, unless something in it waits for the next start.
   if (report.SparesAFile() || !platform.files.RemoveDirectory(installFolder)) {
     RemoveHoldingFoldersAtNextStart(platform, installFolder, report);
+    // Empty, yet refused now: it goes at the next start all the same.
+    const std::string folder = installFolder.substr(0, installFolder.size() - 1);
+    if (!report.SparesAFile() && PathExists(platform.files, folder) &&
+        HoldsNothing(platform.files, folder)) {
+      DeleteAtNextStart(platform.files, folder, report);
+    }
   }
 
   report.Step("shortcuts of every user");
   RemoveFixedShortcuts(platform, report);
+
+  // The entry goes last, and only with everything else: while anything of the product is
+  // left, the entry and the uninstaller it runs stay, so that the user can try again.
+  if (report.Complete()) {
+    report.Step("uninstall entry");
+    DeleteSubKey(platform.registry, kUninstallListKey, kProductName);
+    CheckGone(platform.registry, registration::kUninstallKey, report);
+  }
 }

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "platform/errors.h"
 #include "program_runner.h"
 
 namespace {
@@ -41,19 +42,20 @@ std::unique_ptr<sim::Machine> FreshMachine() {
   return machine;
 }
 
-void Install(sim::Machine& machine) {
-  RunProgram(machine, kSetup, {"-s"});
+unsigned Install(sim::Machine& machine) {
+  return RunProgram(machine, kSetup, {"-s"}).exitCode;
 }
 
 // The uninstaller, its copy that removes the product, and the tail that takes the uninstaller
-// away once it has ended.
-void Remove(sim::Machine& machine) {
-  RunProgram(machine, kUninstaller, {"-s"});
+// away once it has ended; the uninstaller's exit code.
+unsigned Remove(sim::Machine& machine) {
+  const unsigned code = RunProgram(machine, kUninstaller, {"-s"}).exitCode;
   RunRemovalTail(machine);
+  return code;
 }
 
-void Walk(sim::Machine& machine, Road road) {
-  road == Road::Install ? Install(machine) : Remove(machine);
+unsigned Walk(sim::Machine& machine, Road road) {
+  return road == Road::Install ? Install(machine) : Remove(machine);
 }
 
 bool EntryCanRemove(sim::Machine& machine) {
@@ -65,6 +67,13 @@ bool EntryCanRemove(sim::Machine& machine) {
 // uninstaller's temporary copy is made and the next, which sets it to go at the next start.
 bool IsEmptyTemporaryCopy(const std::string& line) {
   return line.find("\\AppData\\Local\\Temp\\uni") != std::string::npos &&
+         line.find(" 0 bytes,") != std::string::npos;
+}
+
+// The system's own WININIT.INI, emptied by the start that carried out its [rename] section: a
+// deletion goes there only where the delayed operations were refused.
+bool IsEmptiedWininit(const std::string& line) {
+  return line.rfind("C:\\WINDOWS\\WININIT.INI ", 0) == 0 &&
          line.find(" 0 bytes,") != std::string::npos;
 }
 
@@ -87,21 +96,29 @@ class ConvergenceTest : public ::testing::Test {
     }
     machine->Faults().Set(fault);
     fired = false;
+    std::optional<unsigned> code;
     try {
-      Walk(*machine, road);
+      code = Walk(*machine, road);
     } catch (const sim::PowerLoss&) {
       fired = true;
     }
     fired = fired || machine->Faults().Calls() >= fault.at;
     machine->Faults().Set(std::nullopt);
     machine->Reboot();
+    // A run that says it is complete must be: the exit code is what deployment tools go by.
+    if (code == 0u) {
+      EXPECT_EQ(State(*machine), road == Road::Install ? installed_ : before_)
+          << "the run ended with 0 but did not do everything";
+    }
     return machine;
   }
 
-  // The machine's state, but an empty temporary copy, which is counted.
+  // The machine's state, but an empty temporary copy and an emptied WININIT.INI, which are
+  // counted.
   std::vector<std::string> State(sim::Machine& machine) {
     std::vector<std::string> state = machine.Snapshot();
     emptyCopies_ += static_cast<unsigned>(std::erase_if(state, IsEmptyTemporaryCopy));
+    emptiedWininits_ += static_cast<unsigned>(std::erase_if(state, IsEmptiedWininit));
     return state;
   }
 
@@ -148,6 +165,7 @@ class ConvergenceTest : public ::testing::Test {
   std::vector<std::string> before_;
   std::vector<std::string> installed_;
   unsigned emptyCopies_ = 0;
+  unsigned emptiedWininits_ = 0;
 };
 
 TEST_F(ConvergenceTest, PowerLossAnywhereInAnInstallationOrARemovalConverges) {
@@ -162,6 +180,23 @@ TEST_F(ConvergenceTest, PowerLossAnywhereInAnInstallationOrARemovalConverges) {
   // Only the cut right after the copy is made leaves it, empty; the three machines that the
   // test makes from that cut each show it.
   EXPECT_EQ(emptyCopies_, 3u);
+}
+
+TEST_F(ConvergenceTest, AFailedCallAnywhereEndsHonestlyAndTheNextRunConverges) {
+  for (const Road road : {Road::Install, Road::Removal}) {
+    for (const unsigned error :
+         {unsigned{platform::kErrorAccessDenied}, unsigned{platform::kErrorDiskFull}}) {
+      const std::string name = road == Road::Install ? "installation" : "removal";
+      SCOPED_TRACE(name + ", error " + std::to_string(error));
+      const unsigned tried = EveryPoint(road, sim::Fault::Kind::Fail, error);
+      std::cout << "error " << error << " at each of " << tried << " changes of the " << name
+                << "\n";
+      EXPECT_GT(tried, 40u);
+    }
+  }
+  EXPECT_EQ(emptyCopies_, 0u);
+  // Refused delayed operations fall back on WININIT.INI: for the copy, and for the tail's file.
+  EXPECT_GT(emptiedWininits_, 0u);
 }
 
 }  // namespace

@@ -55,7 +55,8 @@ TEST_F(UninstallRunTest, ProductKeysGoForTheMachineAndEveryUser) {
   // Another product of the company keeps the company key.
   EXPECT_TRUE(registry().KeyExists(kHkeyUsers, secondUser + "SOFTWARE\\Corvantis\\Other"));
   EXPECT_FALSE(registry().KeyExists(kHkeyClassesRoot, "PV6.Document"));
-  EXPECT_FALSE(registry().KeyExists(
+  // The entry is the removal's last step, not the registry's.
+  EXPECT_TRUE(registry().KeyExists(
       kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6"));
   EXPECT_FALSE(registry().KeyExists(
       kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pictv6.exe"));
@@ -247,6 +248,32 @@ TEST_F(UninstallRunTest, WhatCanGoNeitherNowNorAtTheNextStartIsAShortfall) {
   EXPECT_FALSE(report_.Complete());
   EXPECT_EQ(report_.Count(Shortfall::Removal), 1);  // the file; its folder stays with it
   EXPECT_EQ(report_.Count(Shortfall::RegistryValue), 1);
+}
+
+// While anything of the product is left the entry stays, with the uninstaller it runs, so that
+// the user can try again; it goes last, with the rest.
+TEST_F(UninstallRunTest, TheEntryGoesLastAndOnlyWithEverythingElse) {
+  const std::string folder = "C:\\Program Files\\Pictavo 6\\";
+  const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
+  const std::string appPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pictv6.exe";
+  for (const bool fails : {true, false}) {
+    SCOPED_TRACE(fails ? "the application path cannot be deleted" : "everything goes");
+    files().WriteFile(folder + "Pictv6.exe", "x");
+    files().WriteFile(folder + "PictvUnInst.log", "File Copy: Pictv6.exe\r\n");
+    registry().SetString(kHkeyLocalMachine, entry, "UninstallString", folder + "PictvUnInst.exe");
+    registry().SetString(kHkeyLocalMachine, appPath, "", folder + "Pictv6.exe");
+    RunReport report;
+    // The application path is the first thing the removal deletes.
+    if (fails) {
+      machine_.Faults().Set(sim::Fault{sim::Fault::Kind::Fail, 1, platform::kErrorAccessDenied});
+    }
+    RunUninstall(platform_, folder, report);
+    machine_.Faults().Set(std::nullopt);
+    EXPECT_EQ(report.Complete(), !fails);
+    EXPECT_EQ(registry().KeyExists(kHkeyLocalMachine, appPath), fails);
+    EXPECT_EQ(registry().KeyExists(kHkeyLocalMachine, entry), fails);
+    EXPECT_FALSE(files().Exists(folder + "Pictv6.exe"));
+  }
 }
 
 }  // namespace
