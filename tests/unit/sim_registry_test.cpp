@@ -107,7 +107,10 @@ TEST_F(SimRegistryTest, WithoutAdministratorRightsTheMachineKeysOnlyRead) {
   EXPECT_EQ(registry_.OpenKey(kHkeyClassesRoot, "", platform::kKeyAllAccess, key),
             kErrorAccessDenied);
 
-  // An existing key still opens through CreateKey, for reading only.
+  // An existing key still opens for reading, through CreateKey too, and for reading only.
+  ASSERT_EQ(registry_.OpenKey(kHkeyLocalMachine, "SOFTWARE\\Existing", platform::kKeyRead, key),
+            kErrorSuccess);
+  registry_.CloseKey(key);
   ASSERT_EQ(registry_.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Existing", key), kErrorSuccess);
   EXPECT_EQ(SetString(key, "Value", "new"), kErrorAccessDenied);
   EXPECT_EQ(registry_.DeleteValue(key, "Value"), kErrorAccessDenied);
