@@ -236,7 +236,10 @@ void LayDownTheMachine(sim::Machine& machine, const FuzzInput& input) {
     machine.System().SetCodePage(932);
   }
   if (input.moreSwitches & kDelayedOperationsRefused) {
-    machine.Files().RefuseDelayedOperations(true);
+    machine.Faults().Add(sim::Fault{.error = platform::kErrorAccessDenied,
+                                    .call = "MoveFileExA",
+                                    .object = sim::kLocalMachine,
+                                    .lasting = true});
   }
   sim::Registry& registry = machine.Registry();
   registry.AddUser(kSecondUser);

@@ -69,7 +69,7 @@ TEST_F(HelpersTest, WriteCreatesEveryMissingKeyAndStoresTheTerminatingZero) {
 }
 
 TEST_F(HelpersTest, WriteFailsWhereTheUserMayNotWrite) {
-  machine_.Registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   EXPECT_FALSE(WriteRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Path", "C:\\P"));
   EXPECT_FALSE(machine_.Registry().KeyExists(kHkeyLocalMachine, kKey));
   EXPECT_TRUE(WriteRegistryString(platform_.registry, kHkeyCurrentUser, kKey, "Path", "C:\\P"));

@@ -240,12 +240,12 @@ TEST_F(InstancesTest, SetupJoinsAtStartLeavesAtItsEndAndEndsWithoutItsLocks) {
 
   for (const char* lock : {kListLock, kAdditionalLock}) {
     SCOPED_TRACE(lock);
-    machine_.FailMutexCreation(lock);
+    machine_.Faults().Set(sim::Fault{.call = "CreateMutexA", .object = lock, .lasting = true});
     const std::vector<std::string> before = machine_.Snapshot();
     EXPECT_EQ(RunProgram(machine_, kSetup, {"-s"}).exitCode, 1u);
     EXPECT_EQ(machine_.Snapshot(), before);
     EXPECT_EQ(Listed(), std::vector<std::uint32_t>{product.Id()});
-    machine_.FailMutexCreation(lock, false);
+    machine_.Faults().Set(std::nullopt);
   }
   EXPECT_EQ(machine_.GetUser().Boxes().size(), 2u);
 }

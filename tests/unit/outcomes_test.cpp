@@ -107,9 +107,13 @@ TEST_F(OutcomesTest, EachRefusalEndsWithAnHonestCodeLogAndMachine) {
          m.Files().DenyChanges("R:\\", platform::kErrorWriteProtect);
        },
        "R:\\Apps", 1603, "CopyFileA", "error 19", false, false},
-      {"registry refused", [](sim::Machine& m) { m.Registry().RefuseLocalMachineWrites(true); }, "",
-       1603, "RegCreateKeyA", "error 5", false, true},
-      {"shortcut not saved", [](sim::Machine& m) { m.FailShellLinkStep(sim::ShellLinkStep::Save); },
+      {"registry refused", [](sim::Machine& m) { m.Faults().Set(sim::NoAdministratorRights()); },
+       "", 1603, "RegCreateKeyA", "error 5", false, true},
+      {"shortcut not saved",
+       [](sim::Machine& m) {
+         m.Faults().Set(sim::Fault{
+             .error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
+       },
        "", 1603, "IPersistFile::Save", "error 0x", true, true},
       {"nothing refused", [](sim::Machine&) {}, "", 0, nullptr, nullptr, true, true},
   };

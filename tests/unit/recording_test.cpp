@@ -75,10 +75,10 @@ TEST_F(RecordingTest, FailedChangesAreWrittenAndFailuresThatLeaveThingsAsAskedAr
        {"At next start: delete \"C:\\Data\\a.txt\""}},
       {"registry refused",
        [this](platform::Platform& p) {
-         machine_.Registry().RefuseLocalMachineWrites(true);
+         machine_.Faults().Set(sim::NoAdministratorRights());
          platform::RegistryKey key = 0;
          p.registry.CreateKey(platform::kHkeyLocalMachine, "SOFTWARE\\X", key);
-         machine_.Registry().RefuseLocalMachineWrites(false);
+         machine_.Faults().Set(std::nullopt);
        },
        {"Failed: RegCreateKeyA \"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\": error 5"}},
       {"registry value of an opened key",
@@ -97,8 +97,9 @@ TEST_F(RecordingTest, FailedChangesAreWrittenAndFailuresThatLeaveThingsAsAskedAr
        {"Failed: RegSetValueExA \"HKEY_CURRENT_USER\\Software\\Y\" \"v\": error 5"}},
       {"shell link refused",
        [this](platform::Platform& p) {
-         machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath);
-         machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+         machine_.Faults().Set(sim::Fault{.call = "IShellLink::SetPath", .lasting = true});
+         machine_.Faults().Add(sim::Fault{
+             .error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
          std::unique_ptr<platform::ShellLink> link = p.shell.CreateShellLink();
          link->SetPath("C:\\P\\x.exe");
          link->Save("C:\\Data\\x.lnk");

@@ -81,7 +81,7 @@ TEST_F(RegistrationTest, ReinstallOverwritesItsValuesAndLeavesOthersAlone) {
 }
 
 TEST_F(RegistrationTest, UserWithoutAdministratorRightsGetsNoEntriesAndNoError) {
-  machine_.Registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   RegisterProduct(platform_, options_);
   EXPECT_FALSE(machine_.Registry().KeyExists(kHkeyLocalMachine, registration::kProductKey));
   EXPECT_FALSE(machine_.Registry().KeyExists(kHkeyLocalMachine, registration::kUninstallKey));

@@ -134,7 +134,7 @@ TEST_F(RemovalHelpersTest, UndeletableSubKeyKeepsItsAncestorsButNotItsSiblings) 
   sim::Registry& registry = machine_.Registry();
   registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked", "v", "x");
   registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Free", "v", "x");
-  registry.RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   EXPECT_FALSE(DeleteRegistryTree(platform_.registry, kHkeyLocalMachine, "SOFTWARE\\T\\A"));
   EXPECT_TRUE(registry.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked"));
 }

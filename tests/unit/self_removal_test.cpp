@@ -125,7 +125,7 @@ TEST_F(SelfRemovalTest, RemovalThatDidNotFinishKeepsTheUninstallerForAnotherTry)
   // The product's key cannot be deleted: the entry stays, so must the program it runs.
   machine_.Registry().SetString(platform::kHkeyLocalMachine, "SOFTWARE\\Corvantis\\Pictavo 6",
                                 "Path", "C:\\Program Files\\Pictavo 6");
-  machine_.Registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   ProgramRun run = RunProgram(machine_, kUninstaller, {"-s"});
   EXPECT_EQ(run.exitCode, 1603u);
   ASSERT_EQ(machine_.Processes().size(), 2u) << "no second copy";
@@ -189,7 +189,10 @@ TEST(RebootOperationsTest, SectionEntryGoesBehindTheExistingOnes) {
 
 class RefusedDelayedOperationsTest : public ::testing::Test {
  protected:
-  void SetUp() override { machine_.Files().RefuseDelayedOperations(true); }
+  void SetUp() override {
+    machine_.Faults().Set(sim::Fault{
+        .error = 5, .call = "MoveFileExA", .object = sim::kLocalMachine, .lasting = true});
+  }
   std::vector<std::string> Section() {
     std::string lines;
     files_.GetPrivateProfileSection("rename", 1 << 20, "WININIT.INI", lines);

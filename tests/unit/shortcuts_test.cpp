@@ -114,8 +114,8 @@ TEST_F(ShortcutsTest, GroupThatCannotBeCreatedStillGetsItsRecordButNoShortcuts) 
 }
 
 TEST_F(ShortcutsTest, SetPathAndSetDescriptionFailuresAreShownUnlessSilentAndTheShortcutIsSaved) {
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetDescription);
+  machine_.Faults().Set(sim::Fault{.call = "IShellLink::SetPath", .lasting = true});
+  machine_.Faults().Add(sim::Fault{.call = "IShellLink::SetDescription", .lasting = true});
   const sim::ExpectedBox setPath{
       "SetPath failed!", "Pictavo Setup", {platform::Buttons::Ok, platform::Icon::Warning}};
   const sim::ExpectedBox setDescription{
@@ -139,12 +139,12 @@ TEST_F(ShortcutsTest, SetPathAndSetDescriptionFailuresAreShownUnlessSilentAndThe
 
 TEST_F(ShortcutsTest, UnsavedShortcutsGetNoRecordAndNoMessage) {
   const std::string desktop = Folder(kHkeyCurrentUser, "Desktop");
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+  machine_.Faults().Set(
+      sim::Fault{.error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
   EXPECT_LT(CreateShellLink(app_, options_, "C:\\P\\a.exe", desktop + "\\a.lnk", std::nullopt), 0);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Save, false);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Create);
+  machine_.Faults().Set(sim::Fault{.call = "CoCreateInstance", .object = "ShellLink"});
   EXPECT_LT(CreateShellLink(app_, options_, "C:\\P\\a.exe", desktop + "\\b.lnk", std::nullopt), 0);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Create, false);
+  machine_.Faults().Set(std::nullopt);
   // Paths beyond the buffers are refused before anything is made.
   EXPECT_LT(CreateShellLink(app_, options_, "C:\\" + std::string(510, 't'), desktop + "\\c.lnk",
                             std::nullopt),

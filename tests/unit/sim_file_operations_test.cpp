@@ -120,10 +120,22 @@ TEST_F(SimFileOperationsTest, DelayedOperationsWaitAndRunInCallOrder) {
 }
 
 TEST_F(SimFileOperationsTest, RefusedDelayedOperationsLeaveNoTrace) {
-  files_.RefuseDelayedOperations(true);
+  // Faults reach the calls of a process only.
+  sim::FaultInjector faults;
+  files_.SetFaults(&faults);
+  files_.AddProcess(1, "C:\\");
+  const sim::FileSystem::Acting acting(files_, 1);
+  faults.Set(
+      sim::Fault{.error = 5, .call = "MoveFileExA", .object = sim::kLocalMachine, .lasting = true});
   EXPECT_FALSE(files_.MoveFileEx("C:\\Dir\\a.txt", std::nullopt, kMoveFileDelayUntilReboot));
+  EXPECT_EQ(files_.LastError(), 5u);
+  EXPECT_FALSE(files_.MoveFileEx("C:\\Dir\\a.txt", "C:\\Dir\\c.txt", kMoveFileDelayUntilReboot));
   EXPECT_TRUE(files_.DelayedOperations().empty());
-  files_.RefuseDelayedOperations(false);
+  // A path that leads nowhere shows before the refusal; a rename at once goes through.
+  EXPECT_FALSE(files_.MoveFileEx("\\\\server\\a.txt", std::nullopt, kMoveFileDelayUntilReboot));
+  EXPECT_EQ(files_.LastError(), 3u);
+  EXPECT_TRUE(files_.MoveFileEx("C:\\Dir\\b.txt", "C:\\Dir\\c.txt", 0));
+  faults.Set(std::nullopt);
   EXPECT_TRUE(files_.MoveFileEx("C:\\Dir\\a.txt", std::nullopt, kMoveFileDelayUntilReboot));
   EXPECT_EQ(files_.DelayedOperations().size(), 1u);
 }

@@ -218,6 +218,49 @@ TEST(SimMachineTest, FaultsCountEveryChangeOfEveryKindAndHitTheChosenOne) {
   }
 }
 
+TEST(SimMachineTest, FaultsThatNameACallCountOnlyItsCallsAndLeaveTheChangesCountAlone) {
+  struct Case {
+    const char* name;
+    sim::Fault fault;
+    std::vector<bool> made;  // whether each CreateMutexA of the run below made its mutex
+    bool firstFolder;        // whether the first change, a CreateDirectoryA, went through
+  };
+  const std::vector<Case> cases = {
+      {"the second creation", {.at = 2, .call = "CreateMutexA"}, {true, false, true}, true},
+      {"each creation from the second",
+       {.at = 2, .call = "CreateMutexA", .lasting = true},
+       {true, false, false},
+       true},
+      {"the first of one name", {.call = "CreateMutexA", .object = "A"}, {false, true, true}, true},
+      {"each of one name",
+       {.call = "CreateMutexA", .object = "A", .lasting = true},
+       {false, true, false},
+       true},
+      {"each call on one object", {.object = "A", .lasting = true}, {false, true, false}, true},
+      {"another call", {.call = "CreateFileMappingA", .lasting = true}, {true, true, true}, true},
+      {"the first change", {.error = platform::kErrorDiskFull}, {true, true, true}, false},
+  };
+  const char* const names[] = {"A", "B", "A"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Machine machine;
+    machine.Faults().Set(c.fault);
+    std::vector<bool> made;
+    bool firstFolder = false;
+    machine.StartProcess({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
+      for (std::size_t i = 0; i < 3; ++i) {
+        const bool folder = platform.files.CreateDirectory("C:\\D" + std::to_string(i));
+        firstFolder = firstFolder || (i == 0 && folder);
+        made.push_back(platform.session.CreateMutex(names[i]) != platform::kNoHandle);
+      }
+      return 0;
+    });
+    EXPECT_EQ(made, c.made);
+    EXPECT_EQ(firstFolder, c.firstFolder);
+    EXPECT_EQ(machine.Faults().Calls(), 3u);
+  }
+}
+
 TEST(SimMachineTest, PowerLossStopsEveryRunningProgramAndKeepsWhatWasWritten) {
   sim::Machine machine;
   machine.Faults().Set(sim::Fault{sim::Fault::Kind::PowerLoss, 2, 0});

@@ -271,10 +271,10 @@ TEST_F(SimProcessTest, SnapshotShowsWhatWaitsForTheNextStart) {
 
 TEST_F(SimProcessTest, WithoutAdministratorRightsNothingWaitsForTheNextStart) {
   // The list of delayed operations lies in the machine's part of the registry.
-  machine_.Registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   platform::FileSystem& files = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
   EXPECT_FALSE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
-  machine_.Registry().RefuseLocalMachineWrites(false);
+  machine_.Faults().Set(std::nullopt);
   EXPECT_TRUE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
   EXPECT_EQ(files_.DelayedOperations().size(), 1u);
 }

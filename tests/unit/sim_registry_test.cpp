@@ -1,5 +1,5 @@
 // The simulated registry beyond what the conformance suite shows: its roots, users, the
-// knob for a user without administrator rights, and the test's own side.
+// want of administrator rights an injected fault gives, and the test's own side.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,6 +28,7 @@ class SimRegistryTest : public ::testing::Test {
   }
 
   sim::Registry registry_;
+  sim::FaultInjector faults_;
 };
 
 TEST_F(SimRegistryTest, ClassesRootIsTheMachinesClassesKeyBothWays) {
@@ -92,7 +93,8 @@ TEST_F(SimRegistryTest, UserAddedHookLaysDownEachNewUserOnce) {
 TEST_F(SimRegistryTest, WithoutAdministratorRightsTheMachineKeysOnlyRead) {
   registry_.SetString(kHkeyLocalMachine, "SOFTWARE\\Existing", "Value", "old");
   registry_.SetString(kHkeyLocalMachine, "SOFTWARE\\Classes\\.png", "", "pngfile");
-  registry_.RefuseLocalMachineWrites(true);
+  registry_.SetFaults(&faults_);
+  faults_.Set(sim::NoAdministratorRights());
 
   RegistryKey key = 0;
   EXPECT_EQ(registry_.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Corvantis\\Pictavo 6", key),
@@ -105,7 +107,10 @@ TEST_F(SimRegistryTest, WithoutAdministratorRightsTheMachineKeysOnlyRead) {
   EXPECT_EQ(registry_.OpenKey(kHkeyClassesRoot, "", platform::kKeyAllAccess, key),
             kErrorAccessDenied);
 
-  // An existing key still opens through CreateKey, for reading only.
+  // An existing key still opens for reading, through CreateKey too, and for reading only.
+  ASSERT_EQ(registry_.OpenKey(kHkeyLocalMachine, "SOFTWARE\\Existing", platform::kKeyRead, key),
+            kErrorSuccess);
+  registry_.CloseKey(key);
   ASSERT_EQ(registry_.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Existing", key), kErrorSuccess);
   EXPECT_EQ(SetString(key, "Value", "new"), kErrorAccessDenied);
   EXPECT_EQ(registry_.DeleteValue(key, "Value"), kErrorAccessDenied);
@@ -118,11 +123,11 @@ TEST_F(SimRegistryTest, WithoutAdministratorRightsTheMachineKeysOnlyRead) {
   EXPECT_EQ(registry_.DeleteKey(kHkeyClassesRoot, ".png"), kErrorAccessDenied);
   EXPECT_EQ(registry_.GetString(kHkeyLocalMachine, "SOFTWARE\\Existing", "Value"), "old");
 
-  // The user's own keys stay writable, and so does everything once the knob is off.
+  // The user's own keys stay writable, and so does everything once the fault is lifted.
   EXPECT_EQ(registry_.CreateKey(kHkeyCurrentUser, "Software\\Corvantis", key), kErrorSuccess);
   EXPECT_EQ(SetString(key, "Value", "mine"), kErrorSuccess);
   registry_.CloseKey(key);
-  registry_.RefuseLocalMachineWrites(false);
+  faults_.Set(std::nullopt);
   EXPECT_EQ(registry_.DeleteKey(kHkeyLocalMachine, "SOFTWARE\\Existing"), kErrorSuccess);
 }
 

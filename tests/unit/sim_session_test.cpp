@@ -426,7 +426,8 @@ TEST_F(SimSessionTest, OpeningTerminatingAndWaitingNeedTheirRights) {
 
 TEST_F(SimSessionTest, OpenProcessFindsLiveProcessesAndEndedOnesAHandleHolds) {
   sim::Process& refusing = Launch();
-  refusing.RefuseOpening();
+  machine_.Faults().Set(
+      sim::Fault{.call = "OpenProcess", .object = std::to_string(refusing.Id()), .lasting = true});
   sim::Process& product = Launch();
   sim::Process& setup = machine_.StartProcess({kSetup, {}, {}});
   platform::Session& session = setup.GetPlatform().session;
@@ -511,16 +512,16 @@ TEST_F(SimSessionTest, ScriptErrorsForWhatCannotHappenInOneThread) {
                sim::ScriptError);
 }
 
-TEST_F(SimSessionTest, KnobsFailCreationAndViewsAndTheHookSeesTheCreator) {
+TEST_F(SimSessionTest, FaultsFailCreationAndViewsAndTheHookSeesTheCreator) {
   platform::Session& session = Launch().GetPlatform().session;
   bool existed = false;
-  machine_.FailMutexCreation(kMutex);
-  machine_.FailSharedMemoryCreation(kRegion);
+  machine_.Faults().Set(sim::Fault{.call = "CreateMutexA", .object = kMutex, .lasting = true});
+  machine_.Faults().Add(
+      sim::Fault{.call = "CreateFileMappingA", .object = kRegion, .lasting = true});
   EXPECT_EQ(session.CreateMutex(kMutex), kNoHandle);
   EXPECT_EQ(session.CreateSharedMemory(kRegion, 64, existed), kNoHandle);
   EXPECT_NE(session.CreateMutex("other"), kNoHandle);
-  machine_.FailMutexCreation(kMutex, false);
-  machine_.FailSharedMemoryCreation(kRegion, false);
+  machine_.Faults().Set(std::nullopt);
 
   std::vector<std::pair<std::string, unsigned>> seen;
   machine_.OnSharedMemoryCreated([&](const std::string& name, unsigned creator) {
@@ -534,9 +535,9 @@ TEST_F(SimSessionTest, KnobsFailCreationAndViewsAndTheHookSeesTheCreator) {
   EXPECT_EQ(seen,
             (std::vector<std::pair<std::string, unsigned>>{{kRegion, session.CurrentProcessId()}}));
 
-  machine_.FailMapView();
+  machine_.Faults().Set(sim::Fault{.call = "MapViewOfFile", .lasting = true});
   EXPECT_EQ(session.MapView(region, 0, 64), nullptr);
-  machine_.FailMapView(false);
+  machine_.Faults().Set(std::nullopt);
   EXPECT_NE(session.MapView(region, 0, 64), nullptr);
 }
 

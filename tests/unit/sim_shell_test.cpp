@@ -89,15 +89,15 @@ TEST_F(SimShellTest, EachFailingStepOfAShellLinkFailsAlone) {
   const std::string target = "C:\\Program Files\\Pictavo 6\\Pictv6.exe";
   const std::string path = "C:\\Users\\Public\\Desktop\\Pictavo 6.lnk";
 
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Create);
+  machine_.Faults().Set(sim::Fault{.call = "CoCreateInstance", .object = "ShellLink"});
   EXPECT_EQ(shell.CreateShellLink(), nullptr);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Create, false);
 
   auto link = shell.CreateShellLink();
   ASSERT_NE(link, nullptr);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetDescription);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetWorkingDirectory);
+  for (const char* step :
+       {"IShellLink::SetPath", "IShellLink::SetDescription", "IShellLink::SetWorkingDirectory"}) {
+    machine_.Faults().Add(sim::Fault{.call = step, .lasting = true});
+  }
   EXPECT_FALSE(link->SetPath(target));
   EXPECT_FALSE(link->SetDescription("Pictavo 6"));
   EXPECT_FALSE(link->SetWorkingDirectory("C:\\Program Files\\Pictavo 6"));
@@ -105,8 +105,8 @@ TEST_F(SimShellTest, EachFailingStepOfAShellLinkFailsAlone) {
   // A failed step leaves nothing behind in the link.
   EXPECT_EQ(machine_.ReadShortcut(path), (sim::Shortcut{}));
 
-  machine_.FailShellLinkStep(sim::ShellLinkStep::SetPath, false);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+  machine_.Faults().Set(
+      sim::Fault{.error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
   EXPECT_TRUE(link->SetPath(target));
   files_.Remove(path);
   EXPECT_FALSE(link->Save(path));
@@ -159,10 +159,11 @@ TEST_F(SimShellTest, FailedSaveLeavesAnHresultAsTheProcesssLastError) {
   EXPECT_EQ(machine_.ReadShortcut("D:\\Links\\P.lnk"), std::nullopt);
   EXPECT_EQ(files_.LastError(), 0u);
 
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Save);
+  machine_.Faults().Set(
+      sim::Fault{.error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
   EXPECT_FALSE(link->Save(desktop + "\\P.lnk"));
   EXPECT_EQ(platform.process.LastError(), platform::kHresultFail);
-  machine_.FailShellLinkStep(sim::ShellLinkStep::Save, false);
+  machine_.Faults().Set(std::nullopt);
   EXPECT_TRUE(link->Save(desktop + "\\P.lnk"));
   // Success leaves the last failure's code, as Windows does.
   EXPECT_EQ(platform.process.LastError(), platform::kHresultFail);
@@ -250,7 +251,7 @@ TEST_F(SimShellTest, OpenTakesExistingFilesAndWebAddresses) {
   EXPECT_FALSE(shell.Open("C:\\Downloads\\missing.txt"));
   EXPECT_FALSE(shell.Open("C:\\Downloads"));
   EXPECT_FALSE(shell.Open("C:missing.txt"));  // a drive, not a scheme
-  machine_.FailShellOpen(true);
+  machine_.Faults().Set(sim::Fault{.call = "ShellExecuteA", .lasting = true});
   EXPECT_FALSE(shell.Open("http://www.corvantis.example"));
   EXPECT_EQ(machine_.OpenedFiles(),
             (std::vector<std::string>{"readme.txt", "http://www.corvantis.example"}));

@@ -68,7 +68,7 @@ TEST_F(UninstallRunTest, ProductKeysGoForTheMachineAndEveryUser) {
 TEST_F(UninstallRunTest, WithoutAdministratorRightsTheUsersOwnKeysStillGo) {
   registry().SetString(kHkeyLocalMachine, kProductKey, "Path", "C:\\P");
   registry().SetString(kHkeyCurrentUser, kProductKey, "v", "x");
-  registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Set(sim::NoAdministratorRights());
   RemoveProductRegistry(platform_.registry);
   EXPECT_TRUE(registry().KeyExists(kHkeyLocalMachine, kProductKey));
   EXPECT_FALSE(registry().KeyExists(kHkeyCurrentUser, kProductKey));
@@ -238,10 +238,11 @@ TEST_F(UninstallRunTest, WhatCanGoNeitherNowNorAtTheNextStartIsAShortfall) {
   files().WriteFile(folder + "Pictv6.exe", "x");
   files().WriteFile(folder + "PictvUnInst.log", "File Copy: Pictv6.exe\r\n");
   files().SetInUse(folder + "Pictv6.exe", sim::InUse::NotRenamable);
-  files().RefuseDelayedOperations(true);
+  machine_.Faults().Set(
+      sim::Fault{.error = 5, .call = "MoveFileExA", .object = sim::kLocalMachine, .lasting = true});
   files().DenyChanges("C:\\WINDOWS");  // nor in WININIT.INI
   registry().SetString(kHkeyLocalMachine, kProductKey, "Path", "C:\\Program Files\\Pictavo 6");
-  registry().RefuseLocalMachineWrites(true);
+  machine_.Faults().Add(sim::NoAdministratorRights());
 
   RunUninstall(platform_, folder, report_);
 

@@ -493,8 +493,8 @@ std::vector<FoundFile> FileSystem::FindFiles(const std::string& pattern) {
 }
 
 bool FileSystem::CreateDirectory(const std::string& path) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("CreateDirectoryA", path)) {
+    return Fail(*error);
   }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
@@ -520,8 +520,8 @@ bool FileSystem::CreateDirectory(const std::string& path) {
 }
 
 bool FileSystem::RemoveDirectory(const std::string& path) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("RemoveDirectoryA", path)) {
+    return Fail(*error);
   }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
@@ -552,8 +552,8 @@ bool FileSystem::RemoveDirectory(const std::string& path) {
 }
 
 bool FileSystem::DeleteFile(const std::string& path) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("DeleteFileA", path)) {
+    return Fail(*error);
   }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
@@ -603,8 +603,8 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) {
 }
 
 bool FileSystem::AppendText(const std::string& path, const std::string& text) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("WriteFile", path)) {
+    return Fail(*error);
   }
   const Location location = Resolve(path);
   Node* parent = FindParent(location);
@@ -913,8 +913,8 @@ bool FileSystem::IsCurrentFolderOfRunning(const Location& location, bool orBelow
 }
 
 bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attributes) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("SetFileAttributesA", path)) {
+    return Fail(*error);
   }
   const Location location = Resolve(path);
   Node* node = Find(location);
@@ -934,8 +934,8 @@ bool FileSystem::SetFileAttributes(const std::string& path, std::uint32_t attrib
 
 bool FileSystem::CopyFile(const std::string& existing, const std::string& target,
                           bool failIfExists) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("CopyFileA", target)) {
+    return Fail(*error);
   }
   const Location from = Resolve(existing);
   const Node* source = Find(from);
@@ -999,17 +999,22 @@ bool FileSystem::CopyFile(const std::string& existing, const std::string& target
 
 bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std::string>& target,
                             std::uint32_t flags) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  // The operations for the next start wait in the machine's part of the registry: a fault names
+  // it, and a want of rights there shows only once the paths are found good.
+  const bool delayed = (flags & platform::kMoveFileDelayUntilReboot) != 0;
+  const std::optional<unsigned> error =
+      Injected("MoveFileExA", delayed ? kLocalMachine : std::string_view(existing));
+  const bool denied = delayed && error == static_cast<unsigned>(platform::kErrorAccessDenied);
+  if (error && !denied) {
+    return Fail(*error);
   }
   const Location from = Resolve(existing);
-  if (flags & platform::kMoveFileDelayUntilReboot) {
+  if (delayed) {
     const std::optional<Location> to = target ? std::optional(Resolve(*target)) : std::nullopt;
     if (!from.valid || (to && !to->valid)) {
       return Fail(platform::kErrorPathNotFound);
     }
-    // The operations wait in the machine's part of the registry.
-    if (refuseDelayed_ || (delayedAllowed_ && !delayedAllowed_())) {
+    if (denied) {
       return Fail(platform::kErrorAccessDenied);
     }
     delayed_.push_back({Full(from), to ? std::optional(Full(*to)) : std::nullopt,
@@ -1125,8 +1130,8 @@ std::string FileSystem::GetTempPath() {
 }
 
 std::string FileSystem::GetTempFileName(const std::string& folder, const std::string& prefix) {
-  if (const unsigned error = Injected()) {
-    SetLastError(error);
+  if (const std::optional<unsigned> error = Injected("GetTempFileNameA", folder)) {
+    SetLastError(*error);
     return {};
   }
   const Location location = Resolve(folder);
@@ -1279,8 +1284,8 @@ std::size_t FileSystem::GetPrivateProfileSection(const std::string& section, std
 
 bool FileSystem::WritePrivateProfileSection(const std::string& section, const std::string& lines,
                                             const std::string& file) {
-  if (const unsigned error = Injected()) {
-    return Fail(error);
+  if (const std::optional<unsigned> error = Injected("WritePrivateProfileSectionA", file)) {
+    return Fail(*error);
   }
   const std::string path = IniPath(file);
   const Location location = Resolve(path);
@@ -1391,10 +1396,6 @@ void FileSystem::SetWindowsFolderSource(std::function<std::string()> source) {
   windowsFolder_ = std::move(source);
 }
 
-void FileSystem::SetDelayedOperationsAllowedSource(std::function<bool()> source) {
-  delayedAllowed_ = std::move(source);
-}
-
 void FileSystem::SetTempFolderSource(std::function<std::string()> source) {
   tempFolder_ = std::move(source);
 }
@@ -1448,8 +1449,8 @@ unsigned FileSystem::LastError() const {
   return found == lastErrors_.end() ? 0u : found->second;
 }
 
-unsigned FileSystem::Injected() {
-  return faults_ != nullptr && acting_ != 0 ? faults_->Next() : 0;
+std::optional<unsigned> FileSystem::Injected(std::string_view call, std::string_view object) {
+  return faults_ != nullptr && acting_ != 0 ? faults_->Next(call, object, true) : std::nullopt;
 }
 
 void FileSystem::SetLastError(unsigned code) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/errors.h"
@@ -118,7 +119,10 @@ class FileSystem final : public platform::FileSystem {
   // kErrorDiskFull. The test's own WriteFile is not limited. The drive is the one that holds
   // the files: a letter substituted for a folder counts against the drive of that folder.
   void SetDriveCapacity(char drive, std::optional<std::uint64_t> bytes);
-  // The machine's fault injector, asked at each change a process makes; none: no faults.
+  // The machine's fault injector, asked at each change a process makes; none: no faults. The
+  // object is the path the call changes, as given (CopyFileA's target, GetTempFileNameA's
+  // folder); a MoveFileExA for the next start names kLocalMachine, where those operations wait,
+  // and an injected kErrorAccessDenied there refuses it once its paths are found good.
   void SetFaults(FaultInjector* faults) { faults_ = faults; }
   // What the files on the drive hold together, in bytes.
   std::uint64_t UsedBytes(char drive) const;
@@ -148,8 +152,6 @@ class FileSystem final : public platform::FileSystem {
 
   // What MoveFileEx with kMoveFileDelayUntilReboot recorded, in the order of the calls.
   const std::vector<DelayedOperation>& DelayedOperations() const { return delayed_; }
-  // As for a user without the right to change the system's start: the calls return false.
-  void RefuseDelayedOperations(bool refuse) { refuseDelayed_ = refuse; }
   // The system start: the recorded operations are carried out in order, each that fails is
   // skipped, and the list is emptied. A rename needs a free target unless the operation said
   // kMoveFileReplaceExisting.
@@ -170,9 +172,6 @@ class FileSystem final : public platform::FileSystem {
   // folder (with its trailing backslash).
   void SetWindowsFolderSource(std::function<std::string()> source);
   void SetTempFolderSource(std::function<std::string()> source);
-  // Whether the user may change what the system does at its start (the delayed operations lie
-  // in the machine's registry); asked besides RefuseDelayedOperations.
-  void SetDelayedOperationsAllowedSource(std::function<bool()> source);
   // The code page's lead bytes, by which paths are taken apart into characters.
   void SetLeadByteSource(LeadByte leadByte) { leadByte_ = std::move(leadByte); }
 
@@ -236,19 +235,17 @@ class FileSystem final : public platform::FileSystem {
   // How many bytes may be written to the drive once `freed` bytes of it are given up.
   std::uint64_t Room(char drive, std::uint64_t freed) const;
   bool Fail(long error);
-  // The error an injected fault gives the acting process's change; 0: none.
-  unsigned Injected();
+  // The error an injected fault gives the acting process's change; none: it goes on.
+  std::optional<unsigned> Injected(std::string_view call, std::string_view object);
 
   FaultInjector* faults_ = nullptr;
   std::map<char, std::unique_ptr<Node>> drives_;          // upper-case letters
   std::map<unsigned, Context> contexts_{{0, Context{}}};  // 0: outside any process
   unsigned acting_ = 0;
   std::vector<DelayedOperation> delayed_;
-  bool refuseDelayed_ = false;
   unsigned nextTempNumber_ = 1;
   std::function<std::string()> windowsFolder_;
   std::function<std::string()> tempFolder_;
-  std::function<bool()> delayedAllowed_;
   LeadByte leadByte_;
   struct SubstitutedFolder {
     char drive;

@@ -62,7 +62,7 @@ class SimShellLink final : public platform::ShellLink {
   // The link keeps the target made full against the current folder even when nothing lies
   // there; Windows then answers S_FALSE, which is no failure.
   bool SetPath(const std::string& target) override {
-    if (machine_.ShellLinkStepFails(ShellLinkStep::SetPath)) {
+    if (machine_.Faults().Next("IShellLink::SetPath", target, false)) {
       return false;
     }
     if (target.empty()) {
@@ -75,24 +75,22 @@ class SimShellLink final : public platform::ShellLink {
     return true;
   }
   bool SetDescription(const std::string& description) override {
-    return Set(ShellLinkStep::SetDescription, shortcut_.description, description);
+    return Set("IShellLink::SetDescription", shortcut_.description, description);
   }
   bool SetWorkingDirectory(const std::string& folder) override {
-    return Set(ShellLinkStep::SetWorkingDirectory, shortcut_.workingFolder, folder);
+    return Set("IShellLink::SetWorkingDirectory", shortcut_.workingFolder, folder);
   }
 
   // The folder must be there; the link file itself may be replaced unless it is a folder,
   // read-only or in use. A failure leaves its HRESULT as the last error: the file system's
-  // error made one, or E_FAIL where the test made the step fail.
+  // error made one, or an injected fault's error, made one unless it is one (E_FAIL...).
   bool Save(const std::string& path) override {
     sim::FileSystem& files = machine_.Files();
     const sim::FileSystem::Acting acting(files, processId_);
-    if (machine_.ShellLinkStepFails(ShellLinkStep::Save)) {
-      files.SetLastError(platform::kHresultFail);
-      return false;
-    }
-    if (const unsigned error = machine_.Faults().Next()) {
-      files.SetLastError(platform::HresultFromWin32(static_cast<long>(error)));
+    if (const std::optional<unsigned> error =
+            machine_.Faults().Next("IShellLink::Save", path, true)) {
+      const bool hresult = (*error & 0x80000000u) != 0;
+      files.SetLastError(hresult ? *error : platform::HresultFromWin32(static_cast<long>(*error)));
       return false;
     }
     if (!FitsWidePath(path)) {
@@ -107,8 +105,8 @@ class SimShellLink final : public platform::ShellLink {
   }
 
  private:
-  bool Set(ShellLinkStep step, std::string& field, const std::string& value) {
-    if (machine_.ShellLinkStepFails(step)) {
+  bool Set(std::string_view call, std::string& field, const std::string& value) {
+    if (machine_.Faults().Next(call, value, false)) {
       return false;
     }
     field = value;
@@ -628,7 +626,7 @@ std::optional<platform::FixedFileVersion> Process::VersionsFacility::GetFixedFil
 }
 
 std::unique_ptr<platform::ShellLink> Process::ShellFacility::CreateShellLink() {
-  if (owner_.machine_.ShellLinkStepFails(ShellLinkStep::Create)) {
+  if (owner_.machine_.Faults().Next("CoCreateInstance", "ShellLink", false)) {
     return nullptr;
   }
   return std::make_unique<SimShellLink>(owner_.machine_, owner_.id_);
@@ -637,7 +635,7 @@ std::unique_ptr<platform::ShellLink> Process::ShellFacility::CreateShellLink() {
 bool Process::ShellFacility::Open(const std::string& file) {
   Machine& machine = owner_.machine_;
   bool opened = false;
-  if (!machine.failShellOpen_) {
+  if (!machine.Faults().Next("ShellExecuteA", file, false)) {
     const std::size_t colon = file.find(':');
     const bool address =
         colon != std::string::npos && colon >= 2 &&
@@ -702,8 +700,6 @@ Machine::Machine()
   files_.SetFaults(&faults_);
   registry_.SetFaults(&faults_);
   files_.SetLeadByteSource([this](unsigned char byte) { return system_.IsDBCSLeadByte(byte); });
-  files_.SetDelayedOperationsAllowedSource(
-      [this] { return !registry_.RefusesLocalMachineWrites(); });
   files_.SetTempFolderSource(
       [this] { return ProfileFolder(registry_.CurrentUserSid()) + "\\AppData\\Local\\Temp\\"; });
   files_.CreateFolders(system_.GetWindowsDirectory() + "\\system32");
@@ -757,14 +753,6 @@ void Machine::AddSystemLibrary(const std::string& name) {
 
 void Machine::RemoveSystemLibrary(const std::string& name) {
   systemLibraries_.erase(Lowered(name));
-}
-
-void Machine::FailShellLinkStep(ShellLinkStep step, bool fail) {
-  if (fail) {
-    failingLinkSteps_.insert(step);
-  } else {
-    failingLinkSteps_.erase(step);
-  }
 }
 
 std::optional<Shortcut> Machine::ReadShortcut(const std::string& path) const {

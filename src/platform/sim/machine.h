@@ -86,9 +86,6 @@ struct CreatedProcess {
   Process* process = nullptr;
 };
 
-// The steps of making a shell link that a test can make fail.
-enum class ShellLinkStep { Create, SetPath, SetDescription, SetWorkingDirectory, Save };
-
 // A command line split as the Microsoft C runtime splits it for main: blanks and tabs part the
 // arguments outside double quotes; quotes group and go; 2n backslashes before a quote give n and
 // the quote counts, 2n+1 give n and a quote kept as text; "" inside quotes is a quote. The first
@@ -133,9 +130,6 @@ class Process {
   // Whether the process has ended, whichever way. Its session calls are inert from then on.
   bool Ended() const { return ended_; }
 
-  // Makes OpenProcess by other processes fail for this one, as for a process of another user
-  // or a protected one.
-  void RefuseOpening(bool refuse = true) { refusesOpening_ = refuse; }
   // A shown top-level window of this process, topmost now, e.g. a product's main window;
   // throws ScriptError for an ended process or an owner that is no window.
   platform::WindowHandle CreateWindow(const std::string& title,
@@ -304,8 +298,7 @@ class Process {
   bool started_ = false;
   bool running_ = false;
   bool ended_ = false;
-  bool inOwnCode_ = false;  // inside Run's main or Launch's startUp
-  bool refusesOpening_ = false;
+  bool inOwnCode_ = false;      // inside Run's main or Launch's startUp
   bool startedBeside_ = false;  // by another process's CreateProcess or StartProcess
   unsigned parentId_ = 0;       // the process that started it; 0 for the test's own starts
   unsigned long long slept_ = 0;
@@ -336,7 +329,13 @@ class Machine {
   WindowManager& Windows() { return windows_; }
   sim::FileSystem& Files() { return files_; }
   sim::Registry& Registry() { return registry_; }
-  // Makes the Nth change a process makes to the machine fail, or cuts the power there.
+  // Makes a change a process makes to the machine fail, or cuts the power there (see
+  // FileSystem::SetFaults, Registry::SetFaults; IShellLink::Save names its path). Calls that
+  // change nothing meet only a fault that names them, each with its object: CreateMutexA and
+  // CreateFileMappingA (the name), MapViewOfFile (the section's name), OpenProcess of another
+  // process (its id; as for one of another user or a protected one), ShellExecuteA (the file),
+  // CoCreateInstance ("ShellLink"), IShellLink::SetPath, ::SetDescription and
+  // ::SetWorkingDirectory (the text given). They fail as Windows fails them, without an error.
   FaultInjector& Faults() { return faults_; }
   sim::System& System() { return system_; }
   platform::VersionResources& Versions() { return versions_; }
@@ -361,18 +360,13 @@ class Machine {
   void SetLibrarySearchRestricted(bool restricted) { librarySearchRestricted_ = restricted; }
   bool LibrarySearchRestricted() const { return librarySearchRestricted_; }
 
-  // Makes a step of every shell link made from now on fail (CreateShellLink gives nullptr; the
-  // others return false and change nothing), or succeed again.
-  void FailShellLinkStep(ShellLinkStep step, bool fail = true);
-  bool ShellLinkStepFails(ShellLinkStep step) const { return failingLinkSteps_.count(step) > 0; }
   // The shell link saved at the path; none when the file is missing or is not a shell link.
   std::optional<Shortcut> ReadShortcut(const std::string& path) const;
 
   // What every process opened with ShellExecute, in order. A call opens an existing file or a
-  // web address (a scheme of two letters or more before a colon), unless the test made opening
-  // fail, as on a machine without a program for it; a failed call leaves nothing here.
+  // web address (a scheme of two letters or more before a colon), unless a fault makes it fail,
+  // as on a machine without a program for it; a failed call leaves nothing here.
   const std::vector<std::string>& OpenedFiles() const { return opened_; }
-  void FailShellOpen(bool fail) { failShellOpen_ = fail; }
   // Every program started with CreateProcess or StartProcess, in order.
   const std::vector<CreatedProcess>& CreatedProcesses() const { return created_; }
   // The program that processes started by other processes (CreateProcess, StartProcess) run,
@@ -395,11 +389,6 @@ class Machine {
   // GetSystemInfo's allocation granularity, 65536 unless a test sets another.
   void SetAllocationGranularity(std::uint32_t granularity) { granularity_ = granularity; }
   std::uint32_t AllocationGranularity() const { return granularity_; }
-  // Makes every CreateMutex or CreateSharedMemory of that name fail from now on, or succeed
-  // again; and every MapView.
-  void FailMutexCreation(const std::string& name, bool fail = true);
-  void FailSharedMemoryCreation(const std::string& name, bool fail = true);
-  void FailMapView(bool fail = true) { failMapView_ = fail; }
   // Called right after a region is made new, with its name and the id of the process that made
   // it, before CreateSharedMemory returns; none: nothing is called.
   void OnSharedMemoryCreated(std::function<void(const std::string&, unsigned)> hook) {
@@ -447,10 +436,8 @@ class Machine {
   std::vector<ShellNotification> notifications_;
   std::set<std::string> systemLibraries_;  // lower case
   bool librarySearchRestricted_ = true;
-  std::set<ShellLinkStep> failingLinkSteps_;
   std::vector<std::string> opened_;
   std::vector<CreatedProcess> created_;
-  bool failShellOpen_ = false;
   std::function<int(platform::Platform&)> program_;
   User user_;
   FaultInjector faults_;  // before the facilities that ask it
@@ -463,9 +450,6 @@ class Machine {
   std::unique_ptr<KernelObjects> objects_;  // before the processes, which release theirs
   std::vector<std::unique_ptr<KernelObjects>> retired_;  // a restart's, with detached views
   std::uint32_t granularity_ = 65536;
-  std::set<std::string> failingMutexes_;
-  std::set<std::string> failingRegions_;
-  bool failMapView_ = false;
   std::function<void(const std::string&, unsigned)> sharedMemoryCreated_;
   std::map<platform::WindowHandle, std::function<void(const PostedMessage&)>> messageHandlers_;
   std::vector<PostedMessage> posted_;

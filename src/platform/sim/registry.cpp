@@ -195,19 +195,31 @@ RegistryKey Registry::NewHandle(Target target) {
   return handle;
 }
 
-long Registry::Injected() {
-  return faults_ != nullptr ? static_cast<long>(faults_->Next()) : 0;
+std::optional<long> Registry::Injected(std::string_view call, const Target& target, bool changes) {
+  if (faults_ == nullptr) {
+    return std::nullopt;
+  }
+  const std::string_view hive = !target.key           ? std::string_view()
+                                : target.localMachine ? kLocalMachine
+                                                      : std::string_view("HKEY_USERS");
+  const std::optional<unsigned> error = faults_->Next(call, hive, changes);
+  return error ? std::optional<long>(static_cast<long>(*error)) : std::nullopt;
 }
 
-bool Registry::Refused(const Target& target) const {
-  return target.localMachine && refuseLocalMachineWrites_;
+bool Registry::Denied(const std::optional<long>& injected) {
+  return injected == platform::kErrorAccessDenied;
 }
 
 long Registry::OpenKey(RegistryKey key, const std::string& subKey, std::uint32_t access,
                        RegistryKey& opened) {
   opened = 0;
   Target target;
-  if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
+  const long status = Lookup(key, target);
+  const std::optional<long> injected = Injected("RegOpenKeyExA", target, false);
+  if (injected && !Denied(injected)) {
+    return *injected;
+  }
+  if (status != platform::kErrorSuccess) {
     return status;
   }
   std::shared_ptr<Key> found = target.key->Find(Split(subKey));
@@ -215,7 +227,7 @@ long Registry::OpenKey(RegistryKey key, const std::string& subKey, std::uint32_t
     return platform::kErrorFileNotFound;
   }
   // A user without administrator rights may read the machine's keys but gets no more.
-  if (Refused(target) && (access & platform::kKeyAllAccess & ~platform::kKeyRead) != 0) {
+  if (Denied(injected) && (access & platform::kKeyAllAccess & ~platform::kKeyRead) != 0) {
     return platform::kErrorAccessDenied;
   }
   opened = NewHandle({found, target.localMachine, access});
@@ -223,24 +235,26 @@ long Registry::OpenKey(RegistryKey key, const std::string& subKey, std::uint32_t
 }
 
 long Registry::CreateKey(RegistryKey key, const std::string& subKey, RegistryKey& opened) {
-  if (const long error = Injected()) {
-    return error;
+  Target target;
+  const long status = Lookup(key, target);
+  const std::optional<long> injected = Injected("RegCreateKeyA", target);
+  if (injected && !Denied(injected)) {
+    return *injected;
   }
   opened = 0;
-  Target target;
-  if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
+  if (status != platform::kErrorSuccess) {
     return status;
   }
   const std::vector<std::string> path = Split(subKey);
   std::shared_ptr<Key> found = target.key->Find(path);
   if (!found) {
-    if (Refused(target)) {
+    if (Denied(injected)) {
       return platform::kErrorAccessDenied;
     }
     found = target.key->Create(path);
   }
   // RegCreateKey asks for the most it may have.
-  const std::uint32_t access = Refused(target) ? platform::kKeyRead : platform::kKeyAllAccess;
+  const std::uint32_t access = Denied(injected) ? platform::kKeyRead : platform::kKeyAllAccess;
   opened = NewHandle({found, target.localMachine, access});
   return platform::kErrorSuccess;
 }
@@ -268,14 +282,16 @@ long Registry::QueryValue(RegistryKey key, const std::string& name, std::size_t 
 
 long Registry::SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                         const std::string& data) {
-  if (const long error = Injected()) {
-    return error;
-  }
   Target target;
-  if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
+  const long status = Lookup(key, target);
+  const std::optional<long> injected = Injected("RegSetValueExA", target);
+  if (injected && !Denied(injected)) {
+    return *injected;
+  }
+  if (status != platform::kErrorSuccess) {
     return status;
   }
-  if ((target.access & kKeySetValue) == 0 || Refused(target)) {
+  if ((target.access & kKeySetValue) == 0 || Denied(injected)) {
     return platform::kErrorAccessDenied;
   }
   auto& slot = target.key->values[Fold(name)];
@@ -303,11 +319,13 @@ long Registry::EnumKey(RegistryKey key, std::uint32_t index, std::string& name) 
 }
 
 long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
-  if (const long error = Injected()) {
-    return error;
-  }
   Target target;
-  if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
+  const long status = Lookup(key, target);
+  const std::optional<long> injected = Injected("RegDeleteKeyA", target);
+  if (injected && !Denied(injected)) {
+    return *injected;
+  }
+  if (status != platform::kErrorSuccess) {
     return status;
   }
   std::shared_ptr<Key> found = target.key->Find(Split(subKey));
@@ -316,7 +334,7 @@ long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
   }
   std::shared_ptr<Key> parent = found->parent.lock();
   // Windows refuses to delete a key that still has sub-keys, and the hives themselves.
-  if (!parent || found->hive || !found->subKeys.empty() || Refused(target)) {
+  if (!parent || found->hive || !found->subKeys.empty() || Denied(injected)) {
     return platform::kErrorAccessDenied;
   }
   found->MarkDeleted();
@@ -325,14 +343,16 @@ long Registry::DeleteKey(RegistryKey key, const std::string& subKey) {
 }
 
 long Registry::DeleteValue(RegistryKey key, const std::string& name) {
-  if (const long error = Injected()) {
-    return error;
-  }
   Target target;
-  if (const long status = Lookup(key, target); status != platform::kErrorSuccess) {
+  const long status = Lookup(key, target);
+  const std::optional<long> injected = Injected("RegDeleteValueA", target);
+  if (injected && !Denied(injected)) {
+    return *injected;
+  }
+  if (status != platform::kErrorSuccess) {
     return status;
   }
-  if ((target.access & kKeySetValue) == 0 || Refused(target)) {
+  if ((target.access & kKeySetValue) == 0 || Denied(injected)) {
     return platform::kErrorAccessDenied;
   }
   return target.key->values.erase(Fold(name)) != 0 ? platform::kErrorSuccess

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/registry.h"
@@ -44,7 +45,7 @@ class Registry final : public platform::Registry {
   long CloseKey(platform::RegistryKey key) override;
 
   // The test's side. `root` is one of the predefined keys (kHkeyLocalMachine, ...); paths are
-  // key names joined by "\". Writes create the missing keys and ignore RefuseLocalMachineWrites.
+  // key names joined by "\". Writes create the missing keys and meet no injected fault.
   void SetString(platform::RegistryKey root, const std::string& path, const std::string& name,
                  const std::string& text);  // REG_SZ with its terminating zero
   void SetValue(platform::RegistryKey root, const std::string& path, const std::string& name,
@@ -68,12 +69,13 @@ class Registry final : public platform::Registry {
   const std::string& CurrentUserSid() const { return currentUserSid_; }
   std::vector<std::string> UserSids() const;
 
-  // As for a user without administrator rights: every change under HKLM (and so HKCR) is
-  // refused with kErrorAccessDenied, and keys there open for reading only.
-  void RefuseLocalMachineWrites(bool refuse) { refuseLocalMachineWrites_ = refuse; }
-  // The machine's fault injector, asked at each creation, write and deletion; none: no faults.
+  // The machine's fault injector; none: no faults. Asked at each RegCreateKeyA, RegSetValueExA,
+  // RegDeleteKeyA and RegDeleteValueA, which change the machine, and each RegOpenKeyExA, which
+  // does not; the object is the hive the key lies in (kLocalMachine, or HKEY_USERS for HKCU's
+  // keys). An injected kErrorAccessDenied is a want of rights: it refuses writing only, where
+  // Windows checks the rights, so a key still opens for reading and RegCreateKeyA opens an
+  // existing one read-only. Any other injected error fails the call at once.
   void SetFaults(FaultInjector* faults) { faults_ = faults; }
-  bool RefusesLocalMachineWrites() const { return refuseLocalMachineWrites_; }
 
   // Every key and value, one line each, as "HKLM\SOFTWARE\Key" and
   // "HKLM\SOFTWARE\Key : Name = REG_SZ "text"" (the default value's name shows as "@"),
@@ -96,15 +98,14 @@ class Registry final : public platform::Registry {
   std::optional<Target> Root(platform::RegistryKey root) const;
   Target RootOrThrow(platform::RegistryKey root) const;
   platform::RegistryKey NewHandle(Target target);
-  // The error an injected fault gives this change; 0: none.
-  long Injected();
-  bool Refused(const Target& target) const;
+  // What an injected fault does to this call on the target's key; none: nothing.
+  std::optional<long> Injected(std::string_view call, const Target& target, bool changes = true);
+  static bool Denied(const std::optional<long>& injected);
 
   std::shared_ptr<Key> localMachine_;
   std::shared_ptr<Key> users_;
   std::string currentUserSid_;
   UserAdded userAdded_;
-  bool refuseLocalMachineWrites_ = false;
   FaultInjector* faults_ = nullptr;
   std::map<platform::RegistryKey, Target> handles_;
   platform::RegistryKey nextHandle_ = 0x100;

@@ -192,22 +192,6 @@ void Machine::ClearKernelObjects() {
   retired_.push_back(std::move(objects_));
 }
 
-void Machine::FailMutexCreation(const std::string& name, bool fail) {
-  if (fail) {
-    failingMutexes_.insert(name);
-  } else {
-    failingMutexes_.erase(name);
-  }
-}
-
-void Machine::FailSharedMemoryCreation(const std::string& name, bool fail) {
-  if (fail) {
-    failingRegions_.insert(name);
-  } else {
-    failingRegions_.erase(name);
-  }
-}
-
 unsigned Machine::MutexOwner(const std::string& name) const {
   if (!objects_) {
     return 0;
@@ -263,7 +247,7 @@ void Machine::SetMessageHandler(WindowHandle window,
 
 KernelHandle Process::SessionFacility::CreateMutex(const std::string& name) {
   Machine& machine = owner_.machine_;
-  if (!Live() || machine.failingMutexes_.count(name)) {
+  if (!Live() || machine.faults_.Next("CreateMutexA", name, false)) {
     return kNoHandle;
   }
   Machine::KernelObjects& kernel = machine.Objects();
@@ -331,7 +315,7 @@ KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& nam
   Machine& machine = owner_.machine_;
   // A mapping of the paging file needs a size (ERROR_INVALID_PARAMETER), whether or not the
   // name exists.
-  if (!Live() || machine.failingRegions_.count(name) || size == 0) {
+  if (!Live() || machine.faults_.Next("CreateFileMappingA", name, false) || size == 0) {
     return kNoHandle;
   }
   Machine::KernelObjects& kernel = machine.Objects();
@@ -369,12 +353,15 @@ KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& nam
 std::uint8_t* Process::SessionFacility::MapView(KernelHandle region, std::uint32_t offset,
                                                 std::uint32_t length) {
   Machine& machine = owner_.machine_;
-  if (!Live() || machine.failMapView_) {
+  if (!Live()) {
     return nullptr;
   }
   Machine::KernelObjects& kernel = machine.Objects();
   Machine::KernelObjects::Object* object =
       kernel.Find(owner_, region, Machine::KernelObjects::Kind::Region);
+  if (machine.faults_.Next("MapViewOfFile", object ? object->name : std::string(), false)) {
+    return nullptr;
+  }
   if (!object || machine.granularity_ == 0 || offset % machine.granularity_ != 0) {
     return nullptr;
   }
@@ -473,8 +460,12 @@ KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t ac
     return kNoHandle;
   }
   Machine& machine = owner_.machine_;
+  // A process may always open itself; another may be refused, as one of another user is.
+  if (id != owner_.id_ && machine.faults_.Next("OpenProcess", std::to_string(id), false)) {
+    return kNoHandle;
+  }
   sim::Process* target = machine.FindProcess(id);
-  if (!target || (target != &owner_ && target->refusesOpening_)) {
+  if (!target) {
     return kNoHandle;
   }
   return machine.OpenProcessObject(owner_, *target, access);
