@@ -254,6 +254,18 @@ WindowsProcess::~WindowsProcess() {
   }
 }
 
+bool WindowsProcess::Kill() {
+  if (pid_ <= 0 || WaitForExit(0ms)) {
+    return false;
+  }
+  kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  exitCode_ = ExitCodeOf(status);
+  // It may have ended by itself between the look above and the signal.
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 std::optional<int> WindowsProcess::WaitForExit(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   while (pid_ > 0 && !exitCode_) {
@@ -392,6 +404,26 @@ fs::path TempFolder() {
     return path.size() > 3 && path[1] == ':' ? HostPath(path) : fs::path();
   }();
   return temp;
+}
+
+void WriteManyFileDistribution(const fs::path& from, const fs::path& to, int count) {
+  fs::copy(from, to, fs::copy_options::recursive);
+  fs::create_directory(to / "Many");
+  for (int i = 0; i < count; ++i) {
+    WriteAll(to / "Many" / ("file" + std::to_string(i) + ".dat"), std::string(512, 'm'));
+  }
+  WriteAll(to / "PictvUnInst.log",
+           ReadAll(to / "PictvUnInst.log") + "Make Dir: Many\r\nFile Copy: Many\\*.dat\r\n");
+}
+
+std::string InstalledLog(const std::string& manifest, const std::string& groupWin,
+                         const std::string& desktopLinkWin) {
+  std::string log = manifest + "\r\n" + "Made Dir: " + groupWin + "\r\n";
+  for (const char* name :
+       {"Pictavo 6", "Pictavo 6 Help", "Read about Pictavo 6", "Uninstall Pictavo 6"}) {
+    log += "Shell Link: " + groupWin + "\\" + name + ".lnk\r\n";
+  }
+  return log + "Shell Link: " + desktopLinkWin + "\r\n";
 }
 
 FolderState SnapshotFolder(const fs::path& folder) {

@@ -68,6 +68,10 @@ class WindowsProcess {
   WindowsProcess& operator=(const WindowsProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  // Ends the process at once, as TerminateProcess does: none of its own code runs any more,
+  // its handles close and its files stay as they are. Whether this is what ended it: false
+  // when it had already ended by itself.
+  bool Kill();
   // The exit code once the process ended (wine passes the program's own code through, cut to
   // its low 8 bits by the host), nullopt while it still runs after the timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
@@ -128,6 +132,18 @@ fs::path HostPath(const std::string& windowsPath);
 
 // The Windows temp folder of the prefix's user, as a host path.
 fs::path TempFolder();
+
+// A copy of the distribution `from` in `to` with `count` more files of 512 bytes,
+// Many\file0.dat, Many\file1.dat, ..., that its manifest makes and copies last: an
+// installation that takes long enough to be met at work, and whose progress shows in the
+// number of files in Many.
+void WriteManyFileDistribution(const fs::path& from, const fs::path& to, int count);
+
+// The installed log that an all-users installation with a desktop shortcut writes: the
+// manifest as shipped, an empty line, the program group `groupWin` and its four shortcuts, the
+// shortcut `desktopLinkWin`.
+std::string InstalledLog(const std::string& manifest, const std::string& groupWin,
+                         const std::string& desktopLinkWin);
 
 // Every entry under a folder, by relative path, with what tells a change: type, size, time.
 using FolderState = std::map<std::string, std::string>;

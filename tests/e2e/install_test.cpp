@@ -138,14 +138,8 @@ class InstallTest : public WineTest {
                     records[0].Get("arguments")};
   }
 
-  // Installed log = the manifest as shipped, an empty line, the group, the five shortcuts.
   std::string ExpectedInstalledLog(const std::string& manifest) const {
-    std::string log = manifest + "\r\n" + "Made Dir: " + groupWin_ + "\r\n";
-    for (const char* name :
-         {"Pictavo 6", "Pictavo 6 Help", "Read about Pictavo 6", "Uninstall Pictavo 6"}) {
-      log += "Shell Link: " + groupWin_ + "\\" + name + ".lnk\r\n";
-    }
-    return log + "Shell Link: " + desktopLinkWin_ + "\r\n";
+    return InstalledLog(manifest, groupWin_, desktopLinkWin_);
   }
 
   void ExpectShortcuts() {

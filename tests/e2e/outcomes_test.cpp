@@ -543,14 +543,7 @@ TEST_F(OutcomesTest, RemovalMeetingAHeldFileFinishesItAtTheNextStart) {
 TEST_F(OutcomesTest, SecondSetupWhileTheFirstCopiesEndsWith1618AndTheFirstCompletes) {
   constexpr int kMany = 2000;
   const fs::path big = folder() / "big";
-  fs::copy(dist_, big, fs::copy_options::recursive);
-  fs::create_directory(big / "Many");
-  for (int i = 0; i < kMany; ++i) {
-    WriteAll(big / "Many" / ("file" + std::to_string(i) + ".dat"), std::string(512, 'm'));
-  }
-  std::string manifest = ReadAll(big / "PictvUnInst.log");
-  manifest += "Make Dir: Many\r\nFile Copy: Many\\*.dat\r\n";
-  WriteAll(big / "PictvUnInst.log", manifest);
+  WriteManyFileDistribution(dist_, big, kMany);
 
   const fs::path firstLog = folder() / "first.log";
   setup_ = std::make_unique<WindowsProcess>(

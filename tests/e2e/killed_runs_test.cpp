@@ -1,0 +1,521 @@
+// Runs that are killed half way: a setup ended hard while it copies, writes its log, makes its
+// shortcuts or has just registered, and a removal whose temporary copy is ended while it takes
+// the product away. Whatever the kill left, the road a user takes next (the setup again, the
+// uninstall entry's command) must bring the machine to a whole installation, and then to one
+// without anything of the product.
+
+#include <signal.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+#include "bench.h"
+#include "registry_keys.h"
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Enough files for several kills to land while they are copied or deleted, few enough for the
+// suite to stay within minutes when Wine's 32-bit side runs emulated.
+constexpr int kMany = 2000;
+
+constexpr char kCopyPattern[] = "uni*.tmp";
+
+// Waits until `done` holds, up to `timeout`; whether it did.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                std::chrono::milliseconds interval = 50ms) {
+  const auto deadline = Clock::now() + timeout;
+  while (!done()) {
+    if (Clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(interval);
+  }
+  return true;
+}
+
+bool KeyInView(const std::string& key) {
+  return RunWindows({"reg", "query", key, "/reg:32"}).exitCode == 0;
+}
+
+int FilesIn(const fs::path& folder) {
+  int count = 0;
+  std::error_code error;
+  for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
+// The last "Step:" line of a run's log, or what stands in for it.
+std::string LastStep(const fs::path& log) {
+  const std::string text = ReadAll(log);
+  const std::size_t found = text.rfind("Step: ");
+  if (found == std::string::npos) {
+    return "(no step yet)";
+  }
+  return text.substr(found, text.find('\r', found) - found);
+}
+
+bool LogHas(const fs::path& log, const std::string& line) {
+  return ReadAll(log).find(line + "\r\n") != std::string::npos;
+}
+
+// Whether the host process `pid` exists and has not ended.
+bool StillRuns(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) {
+    return false;
+  }
+  const std::size_t state = line.rfind(") ");
+  return state != std::string::npos && state + 2 < line.size() && line[state + 2] != 'Z';
+}
+
+// The host process in which Wine runs the Windows program `image`: Wine names it so.
+pid_t RunningHostProcess(const std::string& image) {
+  std::error_code error;
+  for (auto it = fs::directory_iterator("/proc", error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    std::string comm;
+    std::getline(std::ifstream(it->path() / "comm"), comm);
+    const pid_t pid = static_cast<pid_t>(std::stol(name));
+    // The kernel keeps 15 characters of the name.
+    if (!comm.empty() && AsciiLower(comm) == AsciiLower(image.substr(0, 15)) && StillRuns(pid)) {
+      return pid;
+    }
+  }
+  return -1;
+}
+
+// One moment at which a run is killed, and where the kill fell.
+struct Moment {
+  Moment(std::string name, std::function<bool()> reached)
+      : name(std::move(name)), reached(std::move(reached)) {}
+
+  std::string name;
+  std::function<bool()> reached;
+  bool killed = false;  // the run still ran when the kill came
+  std::string fell;     // what the machine showed right after it
+};
+
+void PrintMoments(const std::string& what, const std::vector<Moment>& moments) {
+  int killed = 0;
+  for (const Moment& moment : moments) {
+    killed += moment.killed ? 1 : 0;
+  }
+  std::cout << what << ": " << killed << " of " << moments.size() << " kills landed\n";
+  for (const Moment& moment : moments) {
+    std::cout << "  " << moment.name << ": "
+              << (moment.killed ? "killed; " : "not tried, the run had ended; ") << moment.fell
+              << "\n";
+  }
+}
+
+int Landed(const std::vector<Moment>& moments) {
+  return static_cast<int>(
+      std::count_if(moments.begin(), moments.end(), [](const Moment& m) { return m.killed; }));
+}
+
+class KilledRunsTest : public WineTest {
+ protected:
+  void SetUp() override {
+    WineTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) {
+      return;
+    }
+    const fs::path dist = bench().setupExe.parent_path() / "dist";
+    ASSERT_TRUE(fs::exists(dist / "setup.exe") && fs::exists(dist / "PictvUnInst.log"))
+        << "the sample distribution was not built: " << dist;
+    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
+    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
+    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
+    const std::optional<std::string> userPrograms = RegValue(kUserShellFolders, "Programs");
+    const std::optional<std::string> userDesktop = RegValue(kUserShellFolders, "Desktop");
+    ASSERT_TRUE(programFiles && programs && desktop && userPrograms && userDesktop)
+        << "the prefix lacks a program files or shell folder entry";
+    installWin_ = *programFiles + "\\Pictavo 6";
+    groupWin_ = *programs + "\\Pictavo 6";
+    desktopLinkWin_ = *desktop + "\\Pictavo 6.lnk";
+    install_ = HostPath(installWin_);
+    group_ = HostPath(groupWin_);
+    desktopLink_ = HostPath(desktopLinkWin_);
+    userGroup_ = HostPath(*userPrograms + "\\Pictavo 6");
+    userDesktopLink_ = HostPath(*userDesktop + "\\Pictavo 6.lnk");
+    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
+    tempBefore_ = FilesMatching(TempFolder(), kCopyPattern);
+    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
+    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
+    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
+    ASSERT_FALSE(KeyInView(kProductKey)) << "the prefix already knows the product";
+    touched_ = true;
+
+    big_ = folder() / "big";
+    WriteManyFileDistribution(dist, big_, kMany);
+  }
+
+  void TearDown() override {
+    if (touched_) {
+      EndStrayRuns();
+      RemoveProductByHand();
+    }
+    WineTest::TearDown();
+  }
+
+  void EndStrayRuns() {
+    for (const char* image : {"setup.exe", "PictvUnInst.exe"}) {
+      for (const UiRecord& process :
+           OfKind(Uiauto({"procs", "--image", image}).records, "process")) {
+        RunWindows({"taskkill", "/f", "/pid", process.Get("pid")});
+      }
+    }
+    RemoveTemporaryCopies(tempBefore_);
+  }
+
+  // Puts the machine back as it was without the program's help, so that the next kill meets
+  // a machine that never saw the product.
+  void RemoveProductByHand() {
+    std::error_code error;
+    for (const fs::path& path : {install_, group_, desktopLink_, userGroup_, userDesktopLink_}) {
+      fs::remove_all(path, error);
+    }
+    EXPECT_TRUE(
+        ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
+        << "the product's keys stay behind";
+  }
+
+  std::unique_ptr<WindowsProcess> StartSetup(const std::string& logName) {
+    auto setup = std::make_unique<WindowsProcess>(
+        WindowsPath(big_ / "setup.exe"),
+        std::vector<std::string>{"-s", "-log", WindowsPath(folder() / logName)}, big_);
+    EXPECT_TRUE(setup->started());
+    return setup;
+  }
+
+  // A silent setup run to its end; whether it ended with 0.
+  bool InstallToTheEnd(const std::string& logName) {
+    const std::optional<int> code = StartSetup(logName)->WaitForExit(180s);
+    EXPECT_EQ(code, LowByte(0)) << "the silent setup did not complete; its log:\n"
+                                << ReadAll(folder() / logName);
+    return code == LowByte(0);
+  }
+
+  // The program the uninstall entry names, as the entry's command starts it; empty when the
+  // entry or its program is missing.
+  std::string EntryProgram() {
+    std::string command = RegValue(kUninstallKey, "UninstallString").value_or("");
+    if (command.size() > 1 && command.front() == '"' && command.back() == '"') {
+      command = command.substr(1, command.size() - 2);
+    }
+    if (command.empty() || !fs::exists(HostPath(command))) {
+      return {};
+    }
+    return command;
+  }
+
+  std::unique_ptr<WindowsProcess> StartRemoval(const std::string& program,
+                                               const std::string& logName) {
+    auto removal = std::make_unique<WindowsProcess>(
+        program, std::vector<std::string>{"-s", "-log", WindowsPath(folder() / logName)}, folder());
+    EXPECT_TRUE(removal->started());
+    return removal;
+  }
+
+  // The uninstall entry's command run to its end, with the removal's tail; whether it
+  // reported a complete removal.
+  bool RemoveThroughTheEntry(const std::string& logName) {
+    const std::string program = EntryProgram();
+    if (program.empty()) {
+      ADD_FAILURE() << "no uninstall entry with its program to remove the product with";
+      return false;
+    }
+    const std::optional<int> code = StartRemoval(program, logName)->WaitForExit(180s);
+    EXPECT_EQ(code, LowByte(0)) << "the removal did not complete; its log:\n"
+                                << ReadAll(folder() / logName);
+    // The uninstaller's own file and the folder go a moment after it has returned.
+    EXPECT_TRUE(Eventually([&] { return !fs::exists(install_); }, 20s))
+        << "after the removal the product folder stays, holding: "
+        << testing::PrintToString(SnapshotFolder(install_));
+    return code == LowByte(0);
+  }
+
+  // What a killed run left, in one line for the test's output.
+  std::string Leftover(const fs::path& log) {
+    std::ostringstream out;
+    out << FilesIn(install_ / "Many") << " of " << kMany << " files in Many, PictvUnInst.exe "
+        << (fs::exists(install_ / "PictvUnInst.exe") ? "there" : "missing") << ", installed log "
+        << (fs::exists(install_ / "PictvUnInst.log") ? "there" : "missing") << ", "
+        << FilesIn(group_) + (fs::exists(desktopLink_) ? 1 : 0) << " of 5 shortcuts, entry "
+        << (KeyInView(kUninstallKey) ? "there" : "missing") << ", last log line \"" << LastStep(log)
+        << "\"";
+    return out.str();
+  }
+
+  // Every file of the distribution in place with its bytes, nothing else in the folder, the
+  // installed log, the five shortcuts and the uninstall entry. `readShortcuts` also reads each
+  // shortcut back and checks the rest of the registration, which takes Wine a second or so a
+  // look: it is asked for where a killed run had begun to make them.
+  void ExpectWholeInstallation(bool readShortcuts) {
+    std::map<std::string, fs::path> expected = {
+        {"Pictv6.exe", big_ / "Pictv6.exe"},
+        {"PictvUnInst.exe", big_ / "setup.exe"},
+        {"Pictv6Man.chm", big_ / "Pictv6Man.chm"},
+        {"readme.txt", big_ / "readme.txt"},
+        {"HomePage.url", big_ / "HomePage.url"},
+        {"Samples/harbour.pvs", big_ / "Samples" / "harbour.pvs"},
+        {"Samples/meadow.pvs", big_ / "Samples" / "meadow.pvs"},
+        {"Samples/About the samples.txt", big_ / "samples.txt"},
+    };
+    for (int i = 0; i < kMany; ++i) {
+      const std::string name = "file" + std::to_string(i) + ".dat";
+      expected["Many/" + name] = big_ / "Many" / name;
+    }
+    std::set<std::string> unexpected;
+    int differing = 0;
+    std::string firstDiffering;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(install_, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      if (!it->is_regular_file()) {
+        continue;
+      }
+      const std::string relative = it->path().lexically_relative(install_).generic_string();
+      if (relative == "PictvUnInst.log") {
+        continue;
+      }
+      const auto source = expected.find(relative);
+      if (source == expected.end()) {
+        unexpected.insert(relative);
+        continue;
+      }
+      if (ReadAll(it->path()) != ReadAll(source->second)) {
+        ++differing;
+        firstDiffering = firstDiffering.empty() ? relative : firstDiffering;
+      }
+      expected.erase(source);
+    }
+    std::vector<std::string> missing;
+    for (const auto& [relative, source] : expected) {
+      missing.push_back(relative);
+    }
+    EXPECT_TRUE(missing.empty()) << missing.size() << " files missing, such as " << missing.front();
+    EXPECT_EQ(differing, 0) << "files that differ from the distribution's, such as "
+                            << firstDiffering;
+    EXPECT_TRUE(unexpected.empty())
+        << "files that no installation lays down: " << testing::PrintToString(unexpected);
+    EXPECT_EQ(ReadAll(install_ / "PictvUnInst.log"),
+              InstalledLog(ReadAll(big_ / "PictvUnInst.log"), groupWin_, desktopLinkWin_));
+
+    const std::vector<std::pair<std::string, std::string>> shortcuts = {
+        {groupWin_ + "\\Pictavo 6.lnk", "Pictv6.exe"},
+        {groupWin_ + "\\Pictavo 6 Help.lnk", "Pictv6Man.chm"},
+        {groupWin_ + "\\Read about Pictavo 6.lnk", "readme.txt"},
+        {groupWin_ + "\\Uninstall Pictavo 6.lnk", "PictvUnInst.exe"},
+        {desktopLinkWin_, "Pictv6.exe"},
+    };
+    for (const auto& [link, target] : shortcuts) {
+      EXPECT_TRUE(fs::exists(HostPath(link))) << link << " is missing";
+      if (!readShortcuts) {
+        continue;
+      }
+      const UiResult read = Uiauto({"shortcut", link});
+      const std::vector<UiRecord> records = OfKind(read.records, "shortcut");
+      ASSERT_TRUE(read.exitCode == 0 && records.size() == 1)
+          << link << " cannot be read as a shortcut\n"
+          << read.err;
+      EXPECT_EQ(AsciiLower(records[0].Get("target")), AsciiLower(installWin_ + "\\" + target))
+          << link;
+    }
+    EXPECT_EQ(FilesIn(group_), 4) << "the program group holds more than its shortcuts";
+    EXPECT_FALSE(fs::exists(userGroup_)) << "a group in the user's own menu";
+    EXPECT_FALSE(fs::exists(userDesktopLink_)) << "a shortcut on the user's own desktop";
+
+    EXPECT_EQ(RegValue(kUninstallKey, "UninstallString"),
+              "\"" + installWin_ + "\\PictvUnInst.exe\"");
+    if (readShortcuts) {
+      EXPECT_EQ(RegValue(kProductKey, "Path"), installWin_);
+      EXPECT_EQ(RegValue(kAppPathKey, ""), installWin_ + "\\Pictv6.exe");
+    }
+  }
+
+  // After a restart of Windows: no file, folder, shortcut, key or running process of the
+  // product, and none of the uninstaller's temporary copies, killed ones included.
+  void ExpectNothingOfTheProductAfterARestart() {
+    const Output restart = RunHost({"wineboot", "-r"}, 120s);
+    ASSERT_EQ(restart.exitCode, 0) << restart.err;
+    EXPECT_TRUE(Eventually(
+        [&] { return NewNames(FilesMatching(TempFolder(), kCopyPattern), tempBefore_).empty(); },
+        10s))
+        << "temporary copies survive the restart: "
+        << testing::PrintToString(NewNames(FilesMatching(TempFolder(), kCopyPattern), tempBefore_));
+    EXPECT_FALSE(fs::exists(install_)) << "the product folder stays, holding: "
+                                       << testing::PrintToString(SnapshotFolder(install_));
+    for (const fs::path& path : {group_, desktopLink_, userGroup_, userDesktopLink_}) {
+      EXPECT_FALSE(fs::exists(path)) << path << " stays";
+    }
+    for (const char* key : {kProductKey, kVendorKey, kAppPathKey, kUninstallKey}) {
+      EXPECT_FALSE(KeyInView(key)) << key << " stays";
+    }
+    for (const char* image : {"setup.exe", "PictvUnInst.exe"}) {
+      EXPECT_TRUE(OfKind(Uiauto({"procs", "--image", image}).records, "process").empty())
+          << image << " still runs";
+    }
+  }
+
+  fs::path big_;
+  std::string installWin_;
+  std::string groupWin_;
+  std::string desktopLinkWin_;
+  fs::path install_;
+  fs::path group_;
+  fs::path desktopLink_;
+  fs::path userGroup_;
+  fs::path userDesktopLink_;
+  std::vector<std::string> tempBefore_;
+  bool pendingBefore_ = false;
+  bool touched_ = false;
+};
+
+TEST_F(KilledRunsTest, InstallationKilledAtAnyMomentIsCompletedByTheNextSetup) {
+  const fs::path many = install_ / "Many";
+  fs::path log;  // the killed run's, for the moments that read it
+  std::vector<Moment> moments = {
+      {"at the first file", [&] { return fs::exists(install_ / "Pictv6.exe"); }},
+      {"a third into Many", [&] { return FilesIn(many) >= kMany / 3; }},
+      {"two thirds into Many", [&] { return FilesIn(many) >= 2 * kMany / 3; }},
+      {"right after the last file", [&] { return LogHas(log, "Step: installed log"); }},
+      {"among the shortcuts",
+       [&] { return LogHas(log, "Step: shortcuts") && FilesIn(group_) > 0; }},
+      {"once registered", [&] { return LogHas(log, "Step: preset files"); }},
+  };
+  for (std::size_t i = 0; i < moments.size(); ++i) {
+    Moment& moment = moments[i];
+    SCOPED_TRACE("setup killed " + moment.name);
+    log = folder() / ("killed" + std::to_string(i) + ".log");
+    std::unique_ptr<WindowsProcess> setup = StartSetup(log.filename().string());
+    // Looked at as often as the host allows: the kill must follow the moment closely.
+    const bool reached = Eventually(
+        [&] { return moment.reached() || setup->WaitForExit(0ms).has_value(); }, 180s, 2ms);
+    ASSERT_TRUE(reached) << "the setup neither reached the moment nor ended";
+    moment.killed = setup->Kill();
+    moment.fell = Leftover(log);
+    const bool madeShortcuts = FilesIn(group_) > 0 || fs::exists(desktopLink_);
+    if (!moment.killed) {
+      // Too late: the run is over and must have completed by itself.
+      EXPECT_EQ(setup->WaitForExit(0ms), LowByte(0)) << ReadAll(log);
+    } else {
+      EXPECT_TRUE(InstallToTheEnd("after" + std::to_string(i) + ".log"));
+    }
+    const bool last = i + 1 == moments.size();
+    ExpectWholeInstallation(last || madeShortcuts);
+    if (!last) {
+      RemoveProductByHand();
+    }
+  }
+  PrintMoments("installation", moments);
+  RecordProperty("installation_kills", Landed(moments));
+  EXPECT_GE(Landed(moments), 4) << "too few kills landed while the setup ran";
+
+  ASSERT_TRUE(RemoveThroughTheEntry("removal.log"));
+  ExpectNothingOfTheProductAfterARestart();
+}
+
+TEST_F(KilledRunsTest, RemovalKilledAtAnyMomentIsFinishedByTheUsersNextSteps) {
+  ASSERT_TRUE(InstallToTheEnd("install.log"));
+  const fs::path many = install_ / "Many";
+  fs::path log;
+  std::vector<Moment> moments = {
+      {"as soon as the copy runs", [] { return true; }},
+      {"a third of Many deleted", [&] { return FilesIn(many) <= kMany - kMany / 3; }},
+      {"at the install folder", [&] { return LogHas(log, "Step: install folder"); }},
+  };
+  std::vector<std::string> copies = tempBefore_;
+  for (std::size_t i = 0; i < moments.size(); ++i) {
+    Moment& moment = moments[i];
+    SCOPED_TRACE("removal's copy killed " + moment.name);
+    // The road a user takes: the entry's command while there is one, else the setup first.
+    std::string program = EntryProgram();
+    if (program.empty()) {
+      ASSERT_TRUE(InstallToTheEnd("reinstall" + std::to_string(i) + ".log"));
+      program = EntryProgram();
+      ASSERT_FALSE(program.empty()) << "the setup left no uninstall entry";
+    }
+    log = folder() / ("killed" + std::to_string(i) + ".log");
+    std::unique_ptr<WindowsProcess> uninstaller = StartRemoval(program, log.filename().string());
+
+    // The copy is not this test's child, and it removes 2,000 files in about a second and a
+    // half: asking Windows for its id through uiauto and ending it with taskkill takes about as
+    // long under Wine. It is found by its file in the temp folder and then by the name Wine
+    // gives its host process, and ended there as hard as taskkill /f ends it.
+    std::string copy;
+    ASSERT_TRUE(Eventually(
+        [&] {
+          const std::vector<std::string> added =
+              NewNames(FilesMatching(TempFolder(), kCopyPattern), copies);
+          copy = added.empty() ? std::string() : added.front();
+          return !copy.empty() || uninstaller->WaitForExit(0ms).has_value();
+        },
+        60s, 2ms));
+    ASSERT_FALSE(copy.empty()) << "the uninstaller ended without a temporary copy: "
+                               << ReadAll(log);
+    copies.push_back(copy);
+    // The first process of that name is the removal; the second start, the tail, comes only
+    // once the removal is over.
+    pid_t pid = -1;
+    Eventually(
+        [&] {
+          pid = RunningHostProcess(copy);
+          return pid > 0 || uninstaller->WaitForExit(0ms).has_value();
+        },
+        60s, 2ms);
+    if (pid > 0) {
+      Eventually([&] { return moment.reached() || !StillRuns(pid); }, 180s, 2ms);
+      moment.killed = StillRuns(pid) && kill(pid, SIGKILL) == 0;
+    }
+    const std::optional<int> code = uninstaller->WaitForExit(60s);
+    ASSERT_TRUE(code.has_value()) << "the uninstaller still runs after its copy ended";
+    // A copy that finished writes its outcome before the uninstaller writes its own: a kill
+    // that met a process other than the removal shows there.
+    const std::string text = ReadAll(log);
+    int outcomes = 0;
+    for (std::size_t at = text.find("Outcome:"); at != std::string::npos;
+         at = text.find("Outcome:", at + 1)) {
+      ++outcomes;
+    }
+    moment.killed = moment.killed && outcomes < 2;
+    if (moment.killed) {
+      EXPECT_NE(*code, LowByte(0)) << "the uninstaller reports a complete removal although its "
+                                      "copy was killed";
+    }
+    // A moment for the removal's tail, which the killed copy no longer runs, to show if it did.
+    std::this_thread::sleep_for(500ms);
+    moment.fell = Leftover(log) + ", uninstaller ended with " + std::to_string(*code);
+  }
+  PrintMoments("removal", moments);
+  RecordProperty("removal_kills", Landed(moments));
+  EXPECT_GE(Landed(moments), 2) << "too few kills landed while the removal ran";
+
+  if (EntryProgram().empty()) {
+    ASSERT_TRUE(InstallToTheEnd("reinstall.log"));
+    ExpectWholeInstallation(true);
+  }
+  ASSERT_TRUE(RemoveThroughTheEntry("removal.log"));
+  ExpectNothingOfTheProductAfterARestart();
+}
+
+}  // namespace
+}  // namespace e2e
