@@ -4,6 +4,20 @@
 # scripts/screenshots.sh), and clang with libFuzzer for the fuzz preset. Idempotent; run as root.
 set -euo pipefail
 
+# A mirror or a cache in front of it sometimes serves an index out of step with its Release file
+# ("File has unexpected size ... Mirror sync in progress?"). Asking past the caches mends that;
+# if nothing does, go on with the lists there are: the install that follows says whether they do.
+apt_update() {
+  local attempt
+  apt-get "$@" update -qq && return 0
+  for attempt in 1 2; do
+    echo "install-tools: apt-get update failed; again past the caches ($attempt of 2)" >&2
+    sleep $((attempt * 10))
+    apt-get "$@" -o Acquire::http::No-Cache=true update -qq && return 0
+  done
+  echo "install-tools: going on with the package lists there are" >&2
+}
+
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine wine32:i386 wine64)
@@ -22,7 +36,7 @@ rm -rf "$probe"
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
+  apt_update
   apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
 
@@ -30,7 +44,7 @@ fi
 # know it for Wine to take code page 932 and to name the files in UTF-8.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   if [ ! -f /usr/share/i18n/locales/ja_JP ]; then
-    apt-get update -qq
+    apt_update
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends locales
   fi
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
@@ -54,7 +68,7 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
       -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
       -o APT::Architectures=amd64 -o APT::Sandbox::User=root)
-    apt-get "${apt_options[@]}" update -qq
+    apt_update "${apt_options[@]}"
     (cd "$apt_dir" && apt-get "${apt_options[@]}" download -qq qemu-user)
     dpkg-deb -x "$apt_dir"/qemu-user_*.deb "$apt_dir/root"
     mkdir -p "$qemu_dir"
