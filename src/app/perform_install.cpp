@@ -67,6 +67,7 @@ void PerformInstall(platform::Application& app, SetupOptions& options, const Wow
     ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kOlderLog, report);
     ReplayShellRecords(platform, options.InstallFolder + "\\" + distribution::kManifest, report);
     ReplayFileRecords(platform, manifest, options.InstallFolder, LogRecordKind::FileDel, report);
+    ExtendInstalledLog(platform, options, manifest);
   }
   report.Step("files");
   DeployManifest(platform, options, wow64, manifest, report);

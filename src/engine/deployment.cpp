@@ -14,7 +14,6 @@ namespace {
 
 constexpr char kOldSuffix[] = ".old";
 constexpr char kSecondOldSuffix[] = ".old2";
-constexpr char kNewSuffix[] = ".new";
 constexpr char kHiddenSuffix[] = ".toinst";
 
 std::string TrimEnd(std::string_view text) {
@@ -177,12 +176,21 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
     return CopyResult::Failed;
   }
 
+  // The installed file is never taken away before its replacement is whole: the new one is
+  // copied beside it and takes its place in one rename. A stop at any moment thus leaves the
+  // old file or the new one, never neither, and never a half copy under the file's name; a
+  // side copy left by a stop is overwritten by the next run or deleted by the removal.
+  const std::string newPath = targetPath + kSideCopySuffix;
+  if (!CopyOver(files, sourcePath, newPath)) {
+    files.DeleteFile(newPath);  // what a full disk let through
+    return CopyResult::Failed;
+  }
   const std::uint32_t targetAttributes = files.GetFileAttributes(targetPath);
   files.SetFileAttributes(
       targetPath,
       targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly | platform::kAttributeHidden});
-  if (files.DeleteFile(targetPath)) {
-    return copied(CopyOver(files, sourcePath, targetPath));
+  if (files.MoveFileEx(newPath, targetPath, platform::kMoveFileReplaceExisting)) {
+    return CopyResult::Copied;
   }
 
   // In use: a file that can still be renamed is set aside and goes at the next start.
@@ -194,19 +202,15 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
   }
   if (Rename(files, targetPath, oldPath)) {
     DeleteAtReboot(files, oldPath);
-    return copied(CopyOver(files, sourcePath, targetPath));
+    return copied(Rename(files, newPath, targetPath));
   }
 
   // Neither deletable nor renamable: the new file waits beside it for the next start. The old
   // one is only given up once its replacement is in place, so that a failed copy never leaves
-  // the product without the file after the restart.
-  const std::string newPath = targetPath + kNewSuffix;
-  files.DeleteFile(newPath);
-  // Recorded in this order: the start carries them out in order, and a rename does not replace
-  // a file in its way.
-  const bool scheduled = CopyOver(files, sourcePath, newPath) &&
-                         DeleteAtReboot(files, targetPath) &&
-                         RenameAtReboot(files, newPath, targetPath);
+  // the product without the file after the restart. Recorded in this order: the start carries
+  // them out in order, and a rename does not replace a file in its way.
+  const bool scheduled =
+      DeleteAtReboot(files, targetPath) && RenameAtReboot(files, newPath, targetPath);
   if (CopyOver(files, sourcePath, targetPath)) {
     return CopyResult::Copied;
   }
@@ -364,6 +368,22 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
         break;
     }
   }
+}
+
+void ExtendInstalledLog(platform::Platform& platform, const SetupOptions& options,
+                        const std::string& manifestPath) {
+  InstallLog manifest(platform.files, manifestPath);
+  // A line of its own first: an older log may not end with a line break.
+  std::string records = "\r\n";
+  while (std::optional<std::string> line = manifest.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (record &&
+        (record->kind == LogRecordKind::FileCopy || record->kind == LogRecordKind::FileCopyX64 ||
+         record->kind == LogRecordKind::FileCopyInd || record->kind == LogRecordKind::MakeDir)) {
+      records += *line + "\r\n";
+    }
+  }
+  platform.files.AppendText(options.InstallFolder + "\\" + distribution::kManifest, records);
 }
 
 bool CreateInstalledLog(platform::Platform& platform, const SetupOptions& options) {

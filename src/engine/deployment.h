@@ -11,6 +11,11 @@
 #include "engine/setup_options.h"
 #include "platform/platform.h"
 
+// What an installed file's replacement is called while it is copied beside it, and while it
+// waits for the next start to replace a file in use. Only a stop leaves one otherwise, and the
+// removal takes it with its file.
+inline constexpr char kSideCopySuffix[] = ".new";
+
 // Copies `fileName` from `sourceFolder` into `targetFolder`, under `targetName` when given,
 // replacing what is there; a target in use is set aside or replaced at the next start. True
 // when the target now holds the file, or when source and target are already the same file.
@@ -36,6 +41,13 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
 // the next start.
 void DeployManifest(platform::Platform& platform, const SetupOptions& options,
                     const Wow64Query& wow64, const std::string& manifestPath, RunReport& report);
+
+// Before an update deploys: appends the manifest's copy and folder records to the installed log
+// already there (or makes one of them), so that until the new installed log replaces it, the
+// removal also finds what this run adds. Best-effort: the new log, made whole later, is what
+// counts once the run ends.
+void ExtendInstalledLog(platform::Platform& platform, const SetupOptions& options,
+                        const std::string& manifestPath);
 
 // The manifest copied into the install folder as the installed log, then one empty line, so
 // that the records appended later start on a line of their own. True when the log is there

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/deployment.h"
 #include "engine/helpers.h"
 #include "engine/paths.h"
 #include "engine/text.h"
@@ -188,6 +189,7 @@ void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,
     const std::string spec = RemovalFileSpec(record->argument);
     if (!spec.empty()) {
       DeleteFilesByPattern(platform, installFolder, spec, report);
+      DeleteFilesByPattern(platform, installFolder, spec + kSideCopySuffix, report);
     }
   }
   log.Rewind();

@@ -15,6 +15,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
                         RunReport& report);
 
 // First deletes what the file records name in `installFolder` (all five kinds, or only `kind`),
+// with the side copy of each (kSideCopySuffix) that a stopped or deferred replacement left,
 // then removes the folder of every "Make Dir: " record once, whatever the kind. A file in use
 // goes at the next start (see DeleteFilesByPattern).
 void ReplayFileRecords(platform::Platform& platform, const std::string& logPath,

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/deployment.h"
 #include "engine/distribution.h"
 #include "engine/helpers.h"
 #include "engine/paths.h"
@@ -249,6 +250,8 @@ void RunUninstall(platform::Platform& platform, const std::string& installFolder
 
   // "install.log" is not deleted by name: it goes only if a log lists it.
   DeleteFilesByPattern(platform, installFolder, distribution::kManifest, report);
+  DeleteFilesByPattern(platform, installFolder,
+                       std::string(distribution::kManifest) + kSideCopySuffix, report);
 
   report.Step("install folder");
   // The process may stand in the folder; it must leave before the folder can go.

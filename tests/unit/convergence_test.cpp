@@ -1,7 +1,7 @@
-// Stopped at any point, never stuck: the power goes at every change that an installation makes
-// to the machine. After a restart the road a user takes next (the setup again, or the uninstall
-// entry's command while the entry and its program are there) must end as a clean installation,
-// and the removal after it as the machine was before.
+// Stopped at any point, never stuck: the power goes at every change that an installation, an
+// update of an earlier version or a removal makes to the machine. After a restart the road a user
+// takes next (the setup again, or the uninstall entry's command while the entry and its program are
+// there) must end as a clean installation, and the removal after it as the machine was before.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -15,26 +15,43 @@ namespace {
 using platform::kHkeyLocalMachine;
 
 constexpr char kSetup[] = "D:\\Dist\\setup.exe";
+constexpr char kEarlierSetup[] = "D:\\Old\\setup.exe";
 constexpr char kUninstaller[] = "C:\\Program Files\\Pictavo 6\\PictvUnInst.exe";
 constexpr char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
 
-enum class Road { Install, Removal };
+enum class Road { Install, Update, Removal };
 
-// A machine before the product: the system's keys, and the sample distribution on drive D.
-std::unique_ptr<sim::Machine> FreshMachine() {
-  auto machine = std::make_unique<sim::Machine>();
-  sim::FileSystem& files = machine->Files();
+// A sample distribution of version 6.`minor` in `folder`; `earlier` has a file that the later
+// version no longer has and deletes, and the later one a file of its own.
+void WriteDistribution(sim::FileSystem& files, const std::string& folder, unsigned minor,
+                       bool earlier) {
   for (const char* name : {"setup.exe", "readme.txt", "Pictv6Man.chm", "HomePage.url",
                            "agreement.txt", "Samples\\one.pvs", "Samples\\two.pvs"}) {
-    files.WriteFile(std::string("D:\\Dist\\") + name, name);
+    files.WriteFile(folder + name, name + std::to_string(minor));
   }
-  files.WriteFile("D:\\Dist\\Pictv6.exe", "product");
-  files.SetFileVersion("D:\\Dist\\Pictv6.exe", platform::FixedFileVersion{0x0006001E, 0x00020000});
-  files.WriteFile("D:\\Dist\\PictvUnInst.log",
-                  "File Copy: Pictv6.exe\r\nFile Copy: setup.exe>PictvUnInst.exe\r\n"
-                  "File Copy: *.chm\r\nFile Copy: readme.txt\r\nFile Copy: HomePage.url\r\n"
-                  "Make Dir: Samples\r\nFile Copy: Samples\\*.pvs\r\n");
+  files.WriteFile(folder + "Pictv6.exe", "product " + std::to_string(minor));
+  files.SetFileVersion(folder + "Pictv6.exe", platform::FixedFileVersion{0x00060000 + minor, 0});
+  std::string manifest =
+      "File Copy: Pictv6.exe\r\nFile Copy: setup.exe>PictvUnInst.exe\r\n"
+      "File Copy: *.chm\r\nFile Copy: readme.txt\r\nFile Copy: HomePage.url\r\n"
+      "Make Dir: Samples\r\nFile Copy: Samples\\*.pvs\r\n";
+  if (earlier) {
+    files.WriteFile(folder + "Pictv6Old.dll", "retired");
+    manifest += "File Copy: Pictv6Old.dll\r\n";
+  } else {
+    files.WriteFile(folder + "Pictv6Fx.dll", "added");
+    manifest += "File Del: Pictv6Old.dll\r\nFile Copy: Pictv6Fx.dll\r\n";
+  }
+  files.WriteFile(folder + "PictvUnInst.log", manifest);
+}
+
+// A machine before the product: the system's keys, the sample distribution on drive D, and an
+// earlier version's beside it.
+std::unique_ptr<sim::Machine> FreshMachine() {
+  auto machine = std::make_unique<sim::Machine>();
+  WriteDistribution(machine->Files(), "D:\\Dist\\", 30, false);
+  WriteDistribution(machine->Files(), "D:\\Old\\", 20, true);
   for (const char* key : {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
     machine->Registry().CreateKey(kHkeyLocalMachine, key);
@@ -55,7 +72,17 @@ unsigned Remove(sim::Machine& machine) {
 }
 
 unsigned Walk(sim::Machine& machine, Road road) {
-  return road == Road::Install ? Install(machine) : Remove(machine);
+  return road == Road::Removal ? Remove(machine) : Install(machine);
+}
+
+// What the road starts from: nothing, the earlier version, or this one; after a restart.
+void Prepare(sim::Machine& machine, Road road) {
+  if (road == Road::Update) {
+    RunProgram(machine, kEarlierSetup, {"-s"});
+  } else if (road == Road::Removal) {
+    Install(machine);
+  }
+  machine.Reboot();
 }
 
 bool EntryCanRemove(sim::Machine& machine) {
@@ -85,15 +112,22 @@ class ConvergenceTest : public ::testing::Test {
     Install(*machine);
     machine->Reboot();
     installed_ = machine->Snapshot();
+    machine = FreshMachine();
+    Prepare(*machine, Road::Update);
+    Install(*machine);
+    machine->Reboot();
+    updated_ = machine->Snapshot();
+  }
+
+  // How a run of the road that ends complete leaves the machine.
+  const std::vector<std::string>& Completed(Road road) const {
+    return road == Road::Install ? installed_ : road == Road::Update ? updated_ : before_;
   }
 
   // The machine after `road` was cut by `fault`, and a restart; whether the fault fired.
   std::unique_ptr<sim::Machine> Cut(Road road, const sim::Fault& fault, bool& fired) {
     std::unique_ptr<sim::Machine> machine = FreshMachine();
-    if (road == Road::Removal) {
-      Install(*machine);
-      machine->Reboot();
-    }
+    Prepare(*machine, road);
     machine->Faults().Set(fault);
     fired = false;
     std::optional<unsigned> code;
@@ -107,7 +141,7 @@ class ConvergenceTest : public ::testing::Test {
     machine->Reboot();
     // A run that says it is complete must be: the exit code is what deployment tools go by.
     if (code == 0u) {
-      EXPECT_EQ(State(*machine), road == Road::Install ? installed_ : before_)
+      EXPECT_EQ(State(*machine), Completed(road))
           << "the run ended with 0 but did not do everything";
     }
     return machine;
@@ -129,7 +163,8 @@ class ConvergenceTest : public ::testing::Test {
       std::unique_ptr<sim::Machine> machine = Cut(road, fault, fired);
       Install(*machine);
       machine->Reboot();
-      EXPECT_EQ(State(*machine), installed_) << "the setup run again is no clean installation";
+      EXPECT_EQ(State(*machine), road == Road::Update ? updated_ : installed_)
+          << "the setup run again is no clean installation";
       Remove(*machine);
       machine->Reboot();
       EXPECT_EQ(State(*machine), before_) << "the removal after it leaves traces";
@@ -164,14 +199,22 @@ class ConvergenceTest : public ::testing::Test {
 
   std::vector<std::string> before_;
   std::vector<std::string> installed_;
+  std::vector<std::string> updated_;
   unsigned emptyCopies_ = 0;
   unsigned emptiedWininits_ = 0;
 };
 
-TEST_F(ConvergenceTest, PowerLossAnywhereInAnInstallationOrARemovalConverges) {
-  const unsigned installation = EveryPoint(Road::Install, sim::Fault::Kind::PowerLoss, 0);
-  std::cout << "power lost at each of " << installation << " changes of the installation\n";
-  EXPECT_GT(installation, 40u);
+const char* Name(Road road) {
+  return road == Road::Install ? "installation" : road == Road::Update ? "update" : "removal";
+}
+
+TEST_F(ConvergenceTest, PowerLossAnywhereInAnInstallationAnUpdateOrARemovalConverges) {
+  for (const Road road : {Road::Install, Road::Update}) {
+    SCOPED_TRACE(Name(road));
+    const unsigned tried = EveryPoint(road, sim::Fault::Kind::PowerLoss, 0);
+    std::cout << "power lost at each of " << tried << " changes of the " << Name(road) << "\n";
+    EXPECT_GT(tried, 40u);
+  }
   EXPECT_EQ(emptyCopies_, 0u);
 
   const unsigned removal = EveryPoint(Road::Removal, sim::Fault::Kind::PowerLoss, 0);
@@ -183,13 +226,12 @@ TEST_F(ConvergenceTest, PowerLossAnywhereInAnInstallationOrARemovalConverges) {
 }
 
 TEST_F(ConvergenceTest, AFailedCallAnywhereEndsHonestlyAndTheNextRunConverges) {
-  for (const Road road : {Road::Install, Road::Removal}) {
+  for (const Road road : {Road::Install, Road::Update, Road::Removal}) {
     for (const unsigned error :
          {unsigned{platform::kErrorAccessDenied}, unsigned{platform::kErrorDiskFull}}) {
-      const std::string name = road == Road::Install ? "installation" : "removal";
-      SCOPED_TRACE(name + ", error " + std::to_string(error));
+      SCOPED_TRACE(std::string(Name(road)) + ", error " + std::to_string(error));
       const unsigned tried = EveryPoint(road, sim::Fault::Kind::Fail, error);
-      std::cout << "error " << error << " at each of " << tried << " changes of the " << name
+      std::cout << "error " << error << " at each of " << tried << " changes of the " << Name(road)
                 << "\n";
       EXPECT_GT(tried, 40u);
     }

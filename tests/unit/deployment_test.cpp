@@ -75,6 +75,46 @@ TEST_F(DeploymentTest, MissingTargetIsCopiedAndMissingSourceCopiesNothing) {
   EXPECT_EQ(Read(Dst("gone.dat")), "kept");
 }
 
+// A replacement is copied beside the installed file and renamed over it: neither a full drive
+// nor a power cut at any call of it leaves the file missing or cut short.
+TEST_F(DeploymentTest, AReplacementLeavesTheOldFileOrTheNewOneWhateverStopsIt) {
+  const std::string installed(300, 'o');
+  const std::string replacement(500, 'n');
+  const auto prepare = [&] {
+    files().WriteFile(Src("Pictv6.exe"), replacement);
+    files().WriteFile(Dst("Pictv6.exe"), installed);
+    files().SetFileAttributes(Dst("Pictv6.exe"), platform::kAttributeReadOnly);
+  };
+
+  prepare();
+  files().SetDriveCapacity('C', 700);  // room for the file, not for both
+  EXPECT_FALSE(Copy("Pictv6.exe"));
+  EXPECT_EQ(Read(Dst("Pictv6.exe")), installed);
+  EXPECT_FALSE(files().Exists(Dst("Pictv6.exe.new"))) << "the cut side copy stays";
+  files().SetDriveCapacity('C', std::nullopt);
+
+  for (unsigned at = 1;; ++at) {
+    SCOPED_TRACE("power lost at change " + std::to_string(at));
+    prepare();
+    machine_.Faults().Set(sim::Fault{.kind = sim::Fault::Kind::PowerLoss, .at = at});
+    bool lost = false;
+    try {
+      Copy("Pictv6.exe");
+    } catch (const sim::PowerLoss&) {
+      lost = true;
+    }
+    machine_.Faults().Set(std::nullopt);
+    const std::optional<std::string> left = files().ReadFile(Dst("Pictv6.exe"));
+    EXPECT_TRUE(left == installed || left == replacement);
+    if (!lost) {
+      EXPECT_EQ(left, replacement);
+      EXPECT_FALSE(files().Exists(Dst("Pictv6.exe.new")));
+      EXPECT_GT(at, 3u) << "the replacement took fewer calls than a side copy needs";
+      break;
+    }
+  }
+}
+
 TEST_F(DeploymentTest, TargetInUseButRenamableIsSetAsideAndGoesAtTheNextStart) {
   files().WriteFile(Src("Pictv6.exe"), "new");
   files().WriteFile(Dst("Pictv6.exe"), "old");

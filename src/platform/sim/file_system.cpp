@@ -1083,11 +1083,15 @@ bool FileSystem::MoveFileEx(const std::string& existing, const std::optional<std
       return Fail(platform::kErrorAccessDenied);
     }
   }
+  // A file that replaces another keeps the short name the name had, as NTFS's tunnelling does
+  // for a name given again at once.
+  const std::string tunnelled =
+      occupant != toParent->children.end() ? occupant->second->shortName : std::string();
   std::unique_ptr<Node> moving = std::move(fromParent->children[fromKey]);
   fromParent->children.erase(fromKey);
   moving->name = to.components.back();
   moving->shortName.clear();  // not to be taken for a sibling's while the new one is made
-  moving->shortName = AliasFor(*toParent, moving->name);
+  moving->shortName = tunnelled.empty() ? AliasFor(*toParent, moving->name) : tunnelled;
   toParent->children[toKey] = std::move(moving);
   return true;
 }
