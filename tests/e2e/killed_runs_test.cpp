@@ -1,7 +1,7 @@
 // Runs that are killed half way: a setup ended hard while it copies, writes its log, makes its
-// shortcuts or has just registered. Whatever the kill left, the setup run again must bring the
-// machine to a whole installation, and the uninstall entry's command then to one without
-// anything of the product.
+// shortcuts or has just registered, and a removal's copy ended hard while it deletes. Whatever
+// the kill left, the setup run again must bring the machine to a whole installation, and the
+// uninstall entry's command then to one without anything of the product.
 
 #include <algorithm>
 #include <functional>
@@ -12,7 +12,9 @@
 #include <thread>
 #include <utility>
 
-#include "bench.h"
+#include <signal.h>
+
+#include "product_test.h"
 #include "registry_keys.h"
 
 namespace e2e {
@@ -39,10 +41,6 @@ bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds tim
   return true;
 }
 
-bool KeyInView(const std::string& key) {
-  return RunWindows({"reg", "query", key, "/reg:32"}).exitCode == 0;
-}
-
 int FilesIn(const fs::path& folder) {
   int count = 0;
   std::error_code error;
@@ -65,6 +63,35 @@ std::string LastStep(const fs::path& log) {
 
 bool LogHas(const fs::path& log, const std::string& line) {
   return ReadAll(log).find(line + "\r\n") != std::string::npos;
+}
+
+// Host processes that run one of the uninstaller's temporary copies ("uni*.tmp" in the temp
+// folder): Wine maps a program's file into its process, so the host's view of the mappings
+// finds them at once, where asking Wine would take longer than a removal of the product.
+std::vector<pid_t> ProcessesOfCopies() {
+  std::vector<pid_t> pids;
+  std::error_code error;
+  for (auto it = fs::directory_iterator("/proc", error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    std::istringstream maps(ReadAll(it->path() / "maps"));
+    for (std::string line; std::getline(maps, line);) {
+      const std::size_t slash = line.rfind('/');
+      if (slash == std::string::npos) {
+        continue;
+      }
+      const std::string file = AsciiLower(line.substr(slash + 1));
+      if (AsciiLower(line.substr(0, slash)).ends_with("/temp") && file.starts_with("uni") &&
+          file.ends_with(".tmp")) {
+        pids.push_back(static_cast<pid_t>(std::stol(name)));
+        break;
+      }
+    }
+  }
+  return pids;
 }
 
 // One moment at which a run is killed, and where the kill fell.
@@ -96,71 +123,15 @@ int Landed(const std::vector<Moment>& moments) {
       std::count_if(moments.begin(), moments.end(), [](const Moment& m) { return m.killed; }));
 }
 
-class KilledRunsTest : public WineTest {
+class KilledRunsTest : public ProductTest {
  protected:
   void SetUp() override {
-    WineTest::SetUp();
+    ProductTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) {
       return;
     }
-    const fs::path dist = bench().setupExe.parent_path() / "dist";
-    ASSERT_TRUE(fs::exists(dist / "setup.exe") && fs::exists(dist / "PictvUnInst.log"))
-        << "the sample distribution was not built: " << dist;
-    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
-    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
-    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
-    const std::optional<std::string> userPrograms = RegValue(kUserShellFolders, "Programs");
-    const std::optional<std::string> userDesktop = RegValue(kUserShellFolders, "Desktop");
-    ASSERT_TRUE(programFiles && programs && desktop && userPrograms && userDesktop)
-        << "the prefix lacks a program files or shell folder entry";
-    installWin_ = *programFiles + "\\Pictavo 6";
-    groupWin_ = *programs + "\\Pictavo 6";
-    desktopLinkWin_ = *desktop + "\\Pictavo 6.lnk";
-    install_ = HostPath(installWin_);
-    group_ = HostPath(groupWin_);
-    desktopLink_ = HostPath(desktopLinkWin_);
-    userGroup_ = HostPath(*userPrograms + "\\Pictavo 6");
-    userDesktopLink_ = HostPath(*userDesktop + "\\Pictavo 6.lnk");
-    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
-    tempBefore_ = FilesMatching(TempFolder(), kCopyPattern);
-    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
-    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
-    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
-    ASSERT_FALSE(KeyInView(kProductKey)) << "the prefix already knows the product";
-    touched_ = true;
-
     big_ = folder() / "big";
-    WriteManyFileDistribution(dist, big_, kMany);
-  }
-
-  void TearDown() override {
-    if (touched_) {
-      EndStrayRuns();
-      RemoveProductByHand();
-    }
-    WineTest::TearDown();
-  }
-
-  void EndStrayRuns() {
-    for (const char* image : {"setup.exe", "PictvUnInst.exe"}) {
-      for (const UiRecord& process :
-           OfKind(Uiauto({"procs", "--image", image}).records, "process")) {
-        RunWindows({"taskkill", "/f", "/pid", process.Get("pid")});
-      }
-    }
-    RemoveTemporaryCopies(tempBefore_);
-  }
-
-  // Puts the machine back as it was without the program's help, so that the next kill meets
-  // a machine that never saw the product.
-  void RemoveProductByHand() {
-    std::error_code error;
-    for (const fs::path& path : {install_, group_, desktopLink_, userGroup_, userDesktopLink_}) {
-      fs::remove_all(path, error);
-    }
-    EXPECT_TRUE(
-        ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
-        << "the product's keys stay behind";
+    WriteManyFileDistribution(dist_, big_, kMany);
   }
 
   std::unique_ptr<WindowsProcess> StartSetup(const std::string& logName) {
@@ -342,20 +313,9 @@ class KilledRunsTest : public WineTest {
   }
 
   fs::path big_;
-  std::string installWin_;
-  std::string groupWin_;
-  std::string desktopLinkWin_;
-  fs::path install_;
-  fs::path group_;
-  fs::path desktopLink_;
-  fs::path userGroup_;
-  fs::path userDesktopLink_;
-  std::vector<std::string> tempBefore_;
-  bool pendingBefore_ = false;
-  bool touched_ = false;
 };
 
-TEST_F(KilledRunsTest, InstallationKilledAtAnyMomentIsCompletedByTheNextSetup) {
+TEST_F(KilledRunsTest, AKilledSetupOrRemovalIsCompletedByTheNextRun) {
   const fs::path many = install_ / "Many";
   fs::path log;  // the killed run's, for the moments that read it
   std::vector<Moment> moments = {
@@ -394,6 +354,37 @@ TEST_F(KilledRunsTest, InstallationKilledAtAnyMomentIsCompletedByTheNextSetup) {
   PrintMoments("installation", moments);
   RecordProperty("installation_kills", Landed(moments));
   EXPECT_GE(Landed(moments), 4) << "too few kills landed while the setup ran";
+
+  // The removal's copy killed: the setup run again makes the installation whole, and the next
+  // removal is killed from there.
+  std::vector<Moment> removalMoments = {
+      {"as the copy starts", [&] { return !ProcessesOfCopies().empty(); }},
+      {"a third out of Many", [&] { return FilesIn(many) <= 2 * kMany / 3; }},
+      {"two thirds out of Many", [&] { return FilesIn(many) <= kMany / 3; }},
+      {"once the files are gone", [&] { return !fs::exists(many); }},
+  };
+  for (std::size_t i = 0; i < removalMoments.size(); ++i) {
+    Moment& moment = removalMoments[i];
+    SCOPED_TRACE("removal killed " + moment.name);
+    log = folder() / ("removal-killed" + std::to_string(i) + ".log");
+    const std::string program = EntryProgram();
+    ASSERT_FALSE(program.empty()) << "no uninstall entry with its program";
+    std::unique_ptr<WindowsProcess> removal = StartRemoval(program, log.filename().string());
+    const bool reached = Eventually(
+        [&] { return moment.reached() || removal->WaitForExit(0ms).has_value(); }, 180s, 2ms);
+    ASSERT_TRUE(reached) << "the removal neither reached the moment nor ended";
+    // The uninstaller first: it waits for its copy, and would go on once the copy is gone.
+    removal->Kill();
+    for (const pid_t copy : ProcessesOfCopies()) {
+      moment.killed = kill(copy, SIGKILL) == 0 || moment.killed;
+    }
+    moment.fell = Leftover(log);
+    EXPECT_TRUE(InstallToTheEnd("reinstalled" + std::to_string(i) + ".log"));
+    ExpectWholeInstallation(false);
+  }
+  PrintMoments("removal", removalMoments);
+  RecordProperty("removal_kills", Landed(removalMoments));
+  EXPECT_GE(Landed(removalMoments), 2) << "too few kills landed while the removal ran";
 
   ASSERT_TRUE(RemoveThroughTheEntry("removal.log"));
   ExpectNothingOfTheProductAfterARestart();

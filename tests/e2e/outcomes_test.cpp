@@ -15,7 +15,7 @@
 #include <set>
 #include <thread>
 
-#include "bench.h"
+#include "product_test.h"
 #include "registry_keys.h"
 
 namespace e2e {
@@ -50,10 +50,6 @@ std::string CmdArgument(const std::string& argument) {
   return argument.empty() || argument.find_first_of(" ()&") != std::string::npos
              ? "\"" + argument + "\""
              : argument;
-}
-
-bool KeyInView(const std::string& key) {
-  return RunWindows({"reg", "query", key, "/reg:32"}).exitCode == 0;
 }
 
 // A log as the program writes it: lines ended by CR LF.
@@ -140,50 +136,17 @@ struct Drive {
   std::string Apps() const { return std::string(1, letter) + ":\\Apps"; }
 };
 
-class OutcomesTest : public WineTest {
+class OutcomesTest : public ProductTest {
  protected:
-  void SetUp() override {
-    WineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) {
-      return;
-    }
-    dist_ = bench().setupExe.parent_path() / "dist";
-    ASSERT_TRUE(fs::exists(dist_ / "setup.exe") && fs::exists(dist_ / "PictvUnInst.log"))
-        << "the sample distribution was not built: " << dist_;
-    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
-    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
-    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
-    const std::optional<std::string> userPrograms = RegValue(kUserShellFolders, "Programs");
-    const std::optional<std::string> userDesktop = RegValue(kUserShellFolders, "Desktop");
-    ASSERT_TRUE(programFiles && programs && desktop && userPrograms && userDesktop)
-        << "the prefix lacks a program files or shell folder entry";
-    installWin_ = *programFiles + "\\Pictavo 6";
-    install_ = HostPath(installWin_);
-    group_ = HostPath(*programs + "\\Pictavo 6");
-    desktopLink_ = HostPath(*desktop + "\\Pictavo 6.lnk");
-    userGroup_ = HostPath(*userPrograms + "\\Pictavo 6");
-    userDesktopLink_ = HostPath(*userDesktop + "\\Pictavo 6.lnk");
-    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
-    tempBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
-    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
-    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
-    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
-    ASSERT_FALSE(KeyInView(kProductKey)) << "the prefix already knows the product";
-    touched_ = true;
-  }
-
   void TearDown() override {
     setup_.reset();
-    if (touched_) {
-      EndStrayRuns();
-      RemoveProduct();
-      if (recorderSet_) {
-        EXPECT_TRUE(ImportRegistry(
-            "Windows Registry Editor Version 5.00\n\n[" + std::string(kHttpCommandKey) +
-            "]\n@=" + (httpBefore_ ? RegQuoted(*httpBefore_) : std::string("-")) + "\n"))
-            << "our stand-in browser stays registered";
-      }
+    if (recorderSet_) {
+      EXPECT_TRUE(ImportRegistry(
+          "Windows Registry Editor Version 5.00\n\n[" + std::string(kHttpCommandKey) +
+          "]\n@=" + (httpBefore_ ? RegQuoted(*httpBefore_) : std::string("-")) + "\n"))
+          << "our stand-in browser stays registered";
     }
+    ProductTest::TearDown();
     for (const Drive& drive : drives_) {
       std::error_code error;
       if (fs::is_symlink(drive.link)) {
@@ -196,29 +159,6 @@ class OutcomesTest : public WineTest {
       }
       fs::remove(drive.root, error);  // empty once unmounted
     }
-    WineTest::TearDown();
-  }
-
-  // Installer and uninstaller processes a failed test left running, ended by their ids; the
-  // uninstaller's temporary copies too.
-  void EndStrayRuns() {
-    for (const char* image : {"setup.exe", "PictvUnInst.exe"}) {
-      for (const UiRecord& process :
-           OfKind(Uiauto({"procs", "--image", image}).records, "process")) {
-        RunWindows({"taskkill", "/f", "/pid", process.Get("pid")});
-      }
-    }
-    RemoveTemporaryCopies(tempBefore_);
-  }
-
-  void RemoveProduct() {
-    std::error_code error;
-    for (const fs::path& path : {install_, group_, desktopLink_, userGroup_, userDesktopLink_}) {
-      fs::remove_all(path, error);
-    }
-    EXPECT_TRUE(
-        ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
-        << "the product's keys stay behind";
   }
 
   // A program run to its end through a batch file: cmd waits for it, even for a GUI program,
@@ -325,16 +265,6 @@ class OutcomesTest : public WineTest {
     return log;
   }
 
-  fs::path dist_;
-  std::string installWin_;
-  fs::path install_;
-  fs::path group_;
-  fs::path desktopLink_;
-  fs::path userGroup_;
-  fs::path userDesktopLink_;
-  std::vector<std::string> tempBefore_;
-  bool pendingBefore_ = false;
-  bool touched_ = false;
   std::vector<Drive> drives_;
   bool recorderSet_ = false;
   std::optional<std::string> httpBefore_;
@@ -534,7 +464,7 @@ TEST_F(OutcomesTest, RemovalMeetingAHeldFileFinishesItAtTheNextStart) {
         << testing::PrintToString(RegularFilesUnder(install_));
 
     EndStrayRuns();
-    RemoveProduct();
+    RemoveProductByHand();
   }
 }
 
