@@ -51,6 +51,18 @@ RegData Dword(std::uintmax_t number) {
   return {"REG_DWORD", hex.str()};
 }
 
+// Whether `path` is gone, or goes within `timeout`: the uninstaller returns before the removal's
+// tail takes its own file and the folder away.
+bool GoneWithin(const fs::path& path, std::chrono::milliseconds timeout) {
+  for (auto waited = 0ms; fs::exists(path); waited += 100ms) {
+    if (waited >= timeout) {
+      return false;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
 bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
 }
@@ -526,14 +538,7 @@ TEST_F(InstallTest, QuietUninstallStringAsWrittenRemovesTheProductWithNoWindow) 
   EXPECT_TRUE(OfKind(Uiauto({"list", "--title", kCaption}).records, "window").empty())
       << "a box of the program is showing";
   EXPECT_FALSE(KeyInView(kUninstallKey, "/reg:32")) << "the entry stays";
-  bool removed = false;
-  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
-    removed = !fs::exists(install_);
-    if (!removed) {
-      std::this_thread::sleep_for(100ms);
-    }
-  }
-  EXPECT_TRUE(removed) << "the product folder stays behind";
+  EXPECT_TRUE(GoneWithin(install_, 15s)) << "the product folder stays behind";
   ExpectNothingInstalled();
 }
 
@@ -624,14 +629,7 @@ TEST_F(InstallTest, ReadOnlyMediaPlantedProgramShortNamesAndAHeldUninstaller) {
   EXPECT_FALSE(hold->WaitForExit(0ms).has_value())
       << "the file was let go before the uninstaller ended: nothing had to be tried again";
   EXPECT_EQ(hold->WaitForExit(20s), 0);
-  bool removed = false;
-  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
-    removed = !fs::exists(install_);
-    if (!removed) {
-      std::this_thread::sleep_for(100ms);
-    }
-  }
-  EXPECT_TRUE(removed) << "the product folder stays behind";
+  EXPECT_TRUE(GoneWithin(install_, 15s)) << "the product folder stays behind";
   EXPECT_FALSE(fs::exists(group_)) << "the program group stays behind";
   EXPECT_FALSE(fs::exists(desktopLink_));
 }
@@ -667,14 +665,7 @@ TEST_F(InstallTest, DoubleByteInstallFolderInCodePage932) {
   const std::optional<int> uninstalled = setup_->WaitForExit(30s);
   ASSERT_TRUE(uninstalled.has_value()) << "the uninstaller did not end";
   EXPECT_EQ(*uninstalled, 0) << "the removal did not complete";
-  bool removed = false;
-  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
-    removed = !fs::exists(chosen.path);
-    if (!removed) {
-      std::this_thread::sleep_for(100ms);
-    }
-  }
-  EXPECT_TRUE(removed) << "the chosen folder stays behind";
+  EXPECT_TRUE(GoneWithin(chosen.path, 15s)) << "the chosen folder stays behind";
   FolderState left = SnapshotFolder(programFiles);
   FolderState expected = before;
   expected.erase(name);
