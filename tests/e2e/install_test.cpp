@@ -526,7 +526,7 @@ TEST_F(InstallTest, QuietUninstallStringAsWrittenRemovesTheProductWithNoWindow) 
   // A batch file's line is a command line as written, quotes and all; cmd waits for the
   // program and passes its exit code on.
   const fs::path batch = folder() / "quiet.cmd";
-  WriteAll(batch, *quiet + "\r\nexit /b %errorlevel%\r\n");
+  WriteAll(batch, "@echo off\r\n" + *quiet + "\r\nexit /b %errorlevel%\r\n");
   setup_ = std::make_unique<WindowsProcess>(
       "cmd", std::vector<std::string>{"/c", WindowsPath(batch)}, folder());
   ASSERT_TRUE(setup_->started());
