@@ -79,9 +79,11 @@ trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$build/dist" "$dist"
-# A large help file (the manifest copies every *.chm) keeps the installation busy long enough
-# for its page to be caught. Sparse here; the copy writes it in full, and it is removed after.
-truncate -s 300M "$dist/Pictv6Extra.chm"
+# Many small files keep the installation busy long enough for its page to be caught with the
+# progress bar part way; a large file would hold the bar still while it is copied.
+mkdir "$dist/Many"
+for i in $(seq 0 2999); do printf '%512s' '' >"$dist/Many/file$i.dat"; done
+printf 'Make Dir: Many\r\nFile Copy: Many\\*.dat\r\n' >>"$dist/PictvUnInst.log"
 # The vendor's page goes to the recorder, not to a browser on the host.
 reg_import "[$http_key]"$'\n@='"$(reg_quoted "\"$(winepath -w "$(realpath "$build/urlrecorder.exe")")\" \"$temp\\pictavo-screenshots\\opened.txt\" \"%1\"")"
 

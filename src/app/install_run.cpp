@@ -140,9 +140,9 @@ Outcome InstallRun(CSetupApp& app) {
     LogOptions(log, options);
     PerformInstall(app, options, app.Wow64(), report);
   } else {
-    CSetupDlg wizard(app, options, [&]() -> const RunReport& {
+    CSetupDlg wizard(app, options, [&](DeploymentProgress& progress) -> const RunReport& {
       LogOptions(log, options);
-      PerformInstall(app, options, app.Wow64(), report);
+      PerformInstall(app, options, app.Wow64(), report, &progress);
       return report;
     });
     const int result = wizard.DoModal();

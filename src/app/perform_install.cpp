@@ -13,14 +13,6 @@
 
 namespace {
 
-std::optional<std::uint64_t> FileSize(platform::FileSystem& files, const std::string& path) {
-  const std::vector<platform::FoundFile> found = files.FindFiles(path);
-  if (found.size() != 1 || (found.front().attributes & platform::kAttributeDirectory)) {
-    return std::nullopt;
-  }
-  return found.front().size;
-}
-
 // The uninstaller is a copy of this program: one of another size was cut short (a full disk)
 // or is not there. One that waits to replace an uninstaller in use at the next start leaves
 // the earlier one, whole, to serve until then.
@@ -54,7 +46,7 @@ void RemoveThisRunsFiles(platform::Platform& platform, const SetupOptions& optio
 }  // namespace
 
 void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
-                    RunReport& report) {
+                    RunReport& report, DeploymentProgress* progress) {
   platform::Platform& platform = app.GetPlatform();
   // From here on another setup must not close this one: it would leave a half installation.
   const BusySetup busy(platform.session);
@@ -70,7 +62,8 @@ void PerformInstall(platform::Application& app, SetupOptions& options, const Wow
     ExtendInstalledLog(platform, options, manifest);
   }
   report.Step("files");
-  DeployManifest(platform, options, wow64, manifest, report);
+  DeploymentCounter deployed{progress};
+  DeployManifest(platform, options, wow64, manifest, report, deployed);
   report.Step("installed log");
   const bool logWhole = CreateInstalledLog(platform, options);
   if (!logWhole) {
@@ -92,7 +85,7 @@ void PerformInstall(platform::Application& app, SetupOptions& options, const Wow
   // Before registration: the stored all-users choice must match where the shortcuts went.
   CreateProductShortcuts(app, options, report);
   report.Step("registration");
-  if (!RegisterProduct(platform, options)) {
+  if (!RegisterProduct(platform, options, deployed.bytesCopied)) {
     report.NotDone(Shortfall::RegistryValue,
                    std::string("HKEY_LOCAL_MACHINE\\") + registration::kUninstallKey);
   }

@@ -2,6 +2,7 @@
 // SetupOptions. It lives above the engine because it also uses the log replay of the removal.
 #pragma once
 
+#include "engine/deployment.h"
 #include "engine/helpers.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
@@ -13,6 +14,7 @@
 // earlier ones achieved and tells the report what it could not do; the one exception keeps an
 // uninstall entry from pointing at an uninstaller that cannot remove the product: without the
 // uninstaller and the installed log in place, whole, no shortcut or entry is made, and a new
-// installation's files are taken away again. May change GroupName and AllUsers.
+// installation's files are taken away again. May change GroupName and AllUsers. `progress`,
+// when given, is told how far the files have got.
 void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
-                    RunReport& report);
+                    RunReport& report, DeploymentProgress* progress = nullptr);

@@ -120,6 +120,37 @@ bool LibraryNameStaysInside(const std::string& spec) {
   return StaysInsideFolder(rename ? rename->fileName : spec);
 }
 
+// Whether this machine deploys a copy record at all: an x64 one on 64-bit Windows only, and
+// none whose target, or whose library name for an "ind" record, reaches outside its folder.
+bool TakesCopyRecord(LogRecordKind kind, const std::string& spec, bool sixtyFourBit) {
+  switch (kind) {
+    case LogRecordKind::FileCopy:
+      return TargetStaysInside(spec);
+    case LogRecordKind::FileCopyX64:
+      return sixtyFourBit && TargetStaysInside(spec);
+    case LogRecordKind::FileCopyInd:
+      return TargetStaysInside(spec) && LibraryNameStaysInside(spec);
+    default:
+      return false;
+  }
+}
+
+// The files a copy record takes in hand, by the search its deployment makes: every match of a
+// pattern but "." and "..", folders too (each ends the pattern as a failure); the source of a
+// rename form when something of that name is there.
+int FilesOfRecord(platform::Platform& platform, const SetupOptions& options,
+                  const std::string& spec) {
+  const std::string source = CompleteFolder(platform.system, options.SourceFolder);
+  if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
+    return PathExists(platform.files, source + rename->fileName) ? 1 : 0;
+  }
+  int files = 0;
+  for (const platform::FoundFile& entry : platform.files.FindFiles(source + spec)) {
+    files += entry.name != "." && entry.name != ".." ? 1 : 0;
+  }
+  return files;
+}
+
 // What became of one file.
 enum class CopyResult {
   Copied,    // the target holds the file now
@@ -217,6 +248,11 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
   return scheduled ? CopyResult::Deferred : CopyResult::Failed;
 }
 
+// The bytes a file's copy put in place, now or at the next start.
+std::uint64_t BytesInPlace(CopyResult result, std::uint64_t size) {
+  return result == CopyResult::Copied || result == CopyResult::Deferred ? size : 0;
+}
+
 // Tells the report what a file's copy left undone.
 void Report(CopyResult result, const std::string& targetPath, RunReport& report) {
   if (result == CopyResult::Deferred) {
@@ -230,8 +266,8 @@ void Report(CopyResult result, const std::string& targetPath, RunReport& report)
 // one in use at the next start does not end the pattern: the files after it are as much part
 // of the product.
 int CopyPattern(platform::Platform& platform, const std::string& pattern,
-                const std::string& targetFolder, const std::string& sourceFolder,
-                RunReport& report) {
+                const std::string& targetFolder, const std::string& sourceFolder, RunReport& report,
+                DeploymentCounter* counter = nullptr) {
   platform::FileSystem& files = platform.files;
   const std::string searchPath = CompleteFolder(platform.system, sourceFolder) + pattern;
   const std::vector<platform::FoundFile> found = files.FindFiles(searchPath);
@@ -258,18 +294,21 @@ int CopyPattern(platform::Platform& platform, const std::string& pattern,
       continue;
     }
     const std::string targetPath = CompleteFolder(platform.system, copyTo) + entry.name;
+    CopyResult result = CopyResult::Failed;
     // The first file that fails ends the pattern: the ones after it are not copied either.
     if (ended) {
       report.NotDone(Shortfall::File, targetPath);
-      continue;
+    } else {
+      result = DeployFile(platform, entry.name, copyFrom, copyTo, std::nullopt, entry.attributes);
+      Report(result, targetPath, report);
+      if (result == CopyResult::Copied) {
+        ++copied;
+      } else if (result != CopyResult::Deferred) {
+        ended = true;
+      }
     }
-    const CopyResult result =
-        DeployFile(platform, entry.name, copyFrom, copyTo, std::nullopt, entry.attributes);
-    Report(result, targetPath, report);
-    if (result == CopyResult::Copied) {
-      ++copied;
-    } else if (result != CopyResult::Deferred) {
-      ended = true;
+    if (counter != nullptr) {
+      counter->FilesDone(1, BytesInPlace(result, entry.size));
     }
   }
   return copied;
@@ -306,20 +345,44 @@ int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
   return CopyPattern(platform, pattern, targetFolder, sourceFolder, unread);
 }
 
+int CountFilesToCopy(platform::Platform& platform, const SetupOptions& options,
+                     const Wow64Query& wow64, const std::string& manifestPath) {
+  const bool sixtyFourBit = wow64.IsRunningOnWow64();
+  InstallLog manifest(platform.files, manifestPath);
+  int files = 0;
+  while (std::optional<std::string> line = manifest.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (record && TakesCopyRecord(record->kind, record->argument, sixtyFourBit)) {
+      files += FilesOfRecord(platform, options, record->argument);
+    }
+  }
+  return files;
+}
+
 void DeployManifest(platform::Platform& platform, const SetupOptions& options,
-                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report) {
+                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report,
+                    DeploymentCounter& counter) {
+  if (counter.progress != nullptr) {
+    counter.progress->Begin(CountFilesToCopy(platform, options, wow64, manifestPath));
+  }
   const bool sixtyFourBit = wow64.IsRunningOnWow64();
   InstallLog manifest(platform.files, manifestPath);
   if (!manifest.IsOpen()) {
     return;
   }
+  const std::string source = CompleteFolder(platform.system, options.SourceFolder);
   const auto copyRecord = [&](const std::string& spec) {
     if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
-      Report(DeployFile(platform, rename->fileName, options.SourceFolder, options.InstallFolder,
-                        rename->targetName, std::nullopt),
-             CompleteFolder(platform.system, options.InstallFolder) + rename->targetName, report);
+      const CopyResult result = DeployFile(platform, rename->fileName, options.SourceFolder,
+                                           options.InstallFolder, rename->targetName, std::nullopt);
+      Report(result, CompleteFolder(platform.system, options.InstallFolder) + rename->targetName,
+             report);
+      if (result != CopyResult::NoSource) {
+        const std::uint64_t size = FileSize(platform.files, source + rename->fileName).value_or(0);
+        counter.FilesDone(1, BytesInPlace(result, size));
+      }
     } else {
-      CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report);
+      CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report, &counter);
     }
   };
   bool installFolderMade = false;
@@ -331,19 +394,17 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
     const std::string& rest = record->argument;
     switch (record->kind) {
       case LogRecordKind::FileCopy:
-        if (TargetStaysInside(rest)) {
-          copyRecord(rest);
-        }
-        break;
       case LogRecordKind::FileCopyX64:
-        if (sixtyFourBit && TargetStaysInside(rest)) {
-          copyRecord(rest);
-        }
-        break;
       case LogRecordKind::FileCopyInd:
-        if (TargetStaysInside(rest) && LibraryNameStaysInside(rest) &&
+        if (!TakesCopyRecord(record->kind, rest, sixtyFourBit)) {
+          break;
+        }
+        if (record->kind != LogRecordKind::FileCopyInd ||
             !SystemHasLibrary(platform, options, rest)) {
           copyRecord(rest);
+        } else if (counter.progress != nullptr) {
+          // Done without a copy; looked up only for whoever counted it ahead.
+          counter.FilesDone(FilesOfRecord(platform, options, rest), 0);
         }
         break;
       case LogRecordKind::MakeDir:

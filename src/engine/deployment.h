@@ -3,6 +3,7 @@
 // the preset files of a self-extracting archive.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -34,13 +35,48 @@ bool CreateFolderWithAncestors(platform::Platform& platform, const std::string& 
 int CopyInstallFiles(platform::Platform& platform, const std::string& pattern,
                      const std::string& targetFolder, const std::string& sourceFolder);
 
+// Whoever shows how far a deployment has got.
+class DeploymentProgress {
+ public:
+  virtual ~DeploymentProgress() = default;
+  // Before the first file: how many files the copy records will take in hand.
+  virtual void Begin(int files) = 0;
+  // After each of them, with how many are done; reaches the number Begin gave.
+  virtual void Advance(int filesDone) = 0;
+};
+
+// What a deployment has done, file by file. A file counts as done once its record has dealt
+// with it, copied or not (one a failure earlier in its pattern leaves alone, one the system
+// already has as a library), so that a progress bar ends full whatever happened on the way.
+struct DeploymentCounter {
+  // None: nobody watches, and nothing is counted ahead (a silent run makes no extra search).
+  DeploymentProgress* progress = nullptr;
+  int filesDone = 0;
+  // Of the files now in place or waiting to replace one in use at the next start.
+  std::uint64_t bytesCopied = 0;
+
+  void FilesDone(int files, std::uint64_t bytes) {
+    filesDone += files;
+    bytesCopied += bytes;
+    if (progress != nullptr && files > 0) {
+      progress->Advance(filesDone);
+    }
+  }
+};
+
+// How many files the copy records of the manifest at `manifestPath` will take in hand on this
+// machine, found by the searches deployment makes: the number DeploymentCounter reaches.
+int CountFilesToCopy(platform::Platform& platform, const SetupOptions& options,
+                     const Wow64Query& wow64, const std::string& manifestPath);
+
 // Deploys the copy and folder records of the manifest at `manifestPath`, in line order, from
 // `SourceFolder` into `InstallFolder`. A manifest that cannot be opened deploys nothing. Tells
 // the report of every file not copied (one the distribution lacks is no shortfall: the record
 // asks for nothing then), every folder not made, and every file left to replace one in use at
-// the next start.
+// the next start; tells `counter` of every file dealt with.
 void DeployManifest(platform::Platform& platform, const SetupOptions& options,
-                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report);
+                    const Wow64Query& wow64, const std::string& manifestPath, RunReport& report,
+                    DeploymentCounter& counter);
 
 // Before an update deploys: appends the manifest's copy and folder records to the installed log
 // already there (or makes one of them), so that until the new installed log replaces it, the

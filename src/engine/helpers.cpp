@@ -31,18 +31,38 @@ std::string ReadRegistryString(platform::Registry& registry, platform::RegistryK
   return std::string(std::string_view(value.data.c_str()));
 }
 
-bool WriteRegistryString(platform::Registry& registry, platform::RegistryKey root,
-                         const std::string& keyPath, const std::string& valueName,
-                         const std::string& text) {
+namespace {
+
+bool WriteRegistryValue(platform::Registry& registry, platform::RegistryKey root,
+                        const std::string& keyPath, const std::string& valueName,
+                        std::uint32_t type, const std::string& data) {
   platform::RegistryKey key = 0;
   if (registry.CreateKey(root, keyPath, key) != platform::kErrorSuccess) {
     return false;
   }
-  // The data length counts the terminating zero, which is stored with the text.
-  const long status = registry.SetValue(key, valueName, platform::kRegSz,
-                                        std::string(text.c_str(), text.size() + 1));
+  const long status = registry.SetValue(key, valueName, type, data);
   registry.CloseKey(key);
   return status == platform::kErrorSuccess;
+}
+
+}  // namespace
+
+bool WriteRegistryString(platform::Registry& registry, platform::RegistryKey root,
+                         const std::string& keyPath, const std::string& valueName,
+                         const std::string& text) {
+  // The data length counts the terminating zero, which is stored with the text.
+  return WriteRegistryValue(registry, root, keyPath, valueName, platform::kRegSz,
+                            std::string(text.c_str(), text.size() + 1));
+}
+
+bool WriteRegistryDword(platform::Registry& registry, platform::RegistryKey root,
+                        const std::string& keyPath, const std::string& valueName,
+                        std::uint32_t number) {
+  std::string bytes(4, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>(number >> (8 * i) & 0xFF);
+  }
+  return WriteRegistryValue(registry, root, keyPath, valueName, platform::kRegDword, bytes);
 }
 
 void NormalizeFolderText(platform::System& system, std::string& text) {

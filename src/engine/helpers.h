@@ -2,6 +2,7 @@
 // on failure that its callers rely on instead of checking.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,12 @@ std::string ReadRegistryString(platform::Registry& registry, platform::RegistryK
 bool WriteRegistryString(platform::Registry& registry, platform::RegistryKey root,
                          const std::string& keyPath, const std::string& valueName,
                          const std::string& text);
+
+// Sets a REG_DWORD value, its four bytes least significant first, creating the key as
+// WriteRegistryString does. True when the value was set.
+bool WriteRegistryDword(platform::Registry& registry, platform::RegistryKey root,
+                        const std::string& keyPath, const std::string& valueName,
+                        std::uint32_t number);
 
 // Turns every slash into a backslash, then strips blanks, tabs, CR, LF and backslashes from
 // the start and then from the end. Steps by characters of the ANSI code page, so the second

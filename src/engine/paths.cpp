@@ -1,6 +1,7 @@
 #include "engine/paths.h"
 
 #include <cstddef>
+#include <vector>
 
 bool StaysInsideFolder(std::string_view relative) {
   if (relative.empty() || relative.front() == '\\' || relative.front() == '/' ||
@@ -27,4 +28,12 @@ bool StaysInsideFolder(std::string_view relative) {
 
 bool PathExists(platform::FileSystem& files, const std::string& path) {
   return files.GetFileAttributes(path) != platform::kInvalidFileAttributes;
+}
+
+std::optional<std::uint64_t> FileSize(platform::FileSystem& files, const std::string& path) {
+  const std::vector<platform::FoundFile> found = files.FindFiles(path);
+  if (found.size() != 1 || (found.front().attributes & platform::kAttributeDirectory)) {
+    return std::nullopt;
+  }
+  return found.front().size;
 }

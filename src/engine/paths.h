@@ -2,6 +2,8 @@
 // less trusted user can write, while the program may run with more rights than that user.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,3 +16,7 @@ bool StaysInsideFolder(std::string_view relative);
 
 // The runtime's existence test of a path: a file or a folder.
 bool PathExists(platform::FileSystem& files, const std::string& path);
+
+// The size of the one file `path` names, as a search of it tells; none for a folder, for a
+// wildcard that matches several, and for nothing there.
+std::optional<std::uint64_t> FileSize(platform::FileSystem& files, const std::string& path);

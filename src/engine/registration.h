@@ -2,6 +2,8 @@
 // run of this program.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/setup_options.h"
 #include "platform/platform.h"
 
@@ -20,10 +22,14 @@ inline constexpr char kAllUsersOn[] = "B";
 inline constexpr char kAllUsersOff[] = "A";
 
 inline constexpr char kPublisher[] = "Corvantis Technology LLC";
+// The switch of the entry's QuietUninstallString.
+inline constexpr char kSilentSwitch[] = "-s";
 
 }  // namespace registration
 
 // Writes the product key, the application path and the uninstall entry, all under
-// HKEY_LOCAL_MACHINE and in a fixed order. Each write stands alone: a refused one does not
-// stop the others. True when every value was written.
-bool RegisterProduct(platform::Platform& platform, const SetupOptions& options);
+// HKEY_LOCAL_MACHINE and in a fixed order; the entry's size is `installedBytes` in kilobytes,
+// rounded up. Each write stands alone: a refused one does not stop the others. True when every
+// value was written.
+bool RegisterProduct(platform::Platform& platform, const SetupOptions& options,
+                     std::uint64_t installedBytes);

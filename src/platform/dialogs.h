@@ -27,6 +27,13 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
+// A progress bar's position and the upper end of its range, which starts at 0.
+struct ProgressState {
+  int position = 0;
+  int maximum = 0;
+  bool operator==(const ProgressState&) const = default;
+};
+
 // The logic's side of one dialog window; the backend calls it from the dialog procedure.
 class DialogEvents {
  public:
@@ -108,6 +115,13 @@ class Dialogs {
   virtual void ScrollCaret(WindowHandle edit) = 0;
   // EM_GETSEL: the selection's start and end.
   virtual std::pair<int, int> GetEditSelection(WindowHandle edit) = 0;
+
+  // PBM_SETRANGE32 from 0 to `maximum`, and PBM_SETPOS, of a progress bar (msctls_progress32,
+  // which starts at 0 of 0 to 100). A position outside the range is taken to its nearer end.
+  virtual void SetProgressRange(WindowHandle bar, int maximum) = 0;
+  virtual void SetProgressPosition(WindowHandle bar, int position) = 0;
+  // PBM_GETPOS and PBM_GETRANGE's upper end.
+  virtual ProgressState GetProgress(WindowHandle bar) = 0;
 
   // The window's rectangle in the client coordinates of its parent (GetWindowRect, then
   // ScreenToClient of the parent).

@@ -37,5 +37,6 @@ inline constexpr int kInstallingText = 1009;
 inline constexpr int kReadyText = 1010;
 inline constexpr int kReadyHint = 1011;
 inline constexpr int kRunProduct = 1012;
+inline constexpr int kInstallProgress = 1014;
 
 }  // namespace layout

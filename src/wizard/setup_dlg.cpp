@@ -1,5 +1,7 @@
 #include "wizard/setup_dlg.h"
 
+#include <algorithm>
+
 #include "engine/format_text.h"
 #include "resources/catalogue.h"
 #include "wizard/folder_dlg.h"
@@ -19,6 +21,24 @@ enum Position : int {
 
 // Pixels between the side picture and the page.
 constexpr int kPageGap = 4;
+
+// The installing page's bar, one step a file.
+class ProgressBar final : public DeploymentProgress {
+ public:
+  ProgressBar(platform::Dialogs& dialogs, platform::WindowHandle bar)
+      : dialogs_(dialogs), bar_(bar) {}
+
+  void Begin(int files) override {
+    // A range of 0 to 0 is one the control does not expect; no files leaves the bar empty.
+    dialogs_.SetProgressRange(bar_, std::max(files, 1));
+    dialogs_.SetProgressPosition(bar_, 0);
+  }
+  void Advance(int filesDone) override { dialogs_.SetProgressPosition(bar_, filesDone); }
+
+ private:
+  platform::Dialogs& dialogs_;
+  platform::WindowHandle bar_;
+};
 
 }  // namespace
 
@@ -147,6 +167,8 @@ void CSetupDlg::Install() {
   dialogs.Show(PageItem(layout::kReadyText), false);
   dialogs.Show(PageItem(layout::kReadyHint), false);
   dialogs.Show(PageItem(layout::kInstallingText), true);
+  ProgressBar progress(dialogs, PageItem(layout::kInstallProgress));
+  dialogs.Show(PageItem(layout::kInstallProgress), true);
   dialogs.Repaint(page_->Handle());
   dialogs.Enable(backButton_, false);
   dialogs.Enable(nextButton_, false);
@@ -155,7 +177,7 @@ void CSetupDlg::Install() {
   // The installation runs here, on the window's own thread; meanwhile the frame keeps
   // painting and takes no input.
   dialogs.SetBusy(Handle(), true);
-  const RunReport& report = performInstall_();
+  const RunReport& report = performInstall_(progress);
   dialogs.SetBusy(Handle(), false);
   dialogs.SetCursor(platform::Cursor::Arrow);
 
@@ -163,6 +185,7 @@ void CSetupDlg::Install() {
   dialogs.Enable(nextButton_, true);
   dialogs.SetText(nextButton_, app.LoadString(catalogue::kFinishLabel));
   dialogs.Show(PageItem(layout::kInstallingText), false);
+  dialogs.Show(PageItem(layout::kInstallProgress), false);
   const platform::WindowHandle runProduct = PageItem(layout::kRunProduct);
   dialogs.SetCheck(runProduct, false);
   // A product that did not arrive whole is not offered to be started.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/deployment.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
 #include "platform/framework.h"
@@ -13,10 +14,10 @@
 
 class CSetupDlg : public platform::CDialog {
  public:
-  // `performInstall` runs the installation when the user confirms the ready page and tells
-  // what it did not achieve; the frame ends with kIdOk only after it ran and the user pressed
-  // Finish.
-  using Installation = std::function<const RunReport&()>;
+  // `performInstall` runs the installation when the user confirms the ready page, telling the
+  // page's progress bar how far the files have got, and tells what it did not achieve; the
+  // frame ends with kIdOk only after it ran and the user pressed Finish.
+  using Installation = std::function<const RunReport&(DeploymentProgress&)>;
   CSetupDlg(platform::Application& app, SetupOptions& options, Installation performInstall)
       : CDialog(app, layout::kFrame),
         options_(options),

@@ -39,6 +39,7 @@ constexpr int kDesktopIcon = 1009;
 constexpr int kInstalling = 1009;
 constexpr int kReady = 1010;
 constexpr int kRunProduct = 1012;
+constexpr int kProgress = 1014;
 
 // What the frame's checks end the dialog with: no button's id, so that a command routed by
 // mistake cannot pass for it.
@@ -279,6 +280,7 @@ TEST_F(DialogsConformance, VisibilityFollowsTheLayoutAndEveryParent) {
       {kReadyPage, kReady, true},
       {kReadyPage, kInstalling, false},
       {kReadyPage, kRunProduct, false},
+      {kReadyPage, kProgress, false},
   };
   std::vector<Events> pages(cases.size());
   InFrame([&](WindowHandle frame) {
@@ -373,6 +375,42 @@ TEST_F(DialogsConformance, CheckStatesAreSetAndReadPerButton) {
       EXPECT_TRUE(dialogs_.IsChecked(button)) << c.layout << "/" << c.id;
       dialogs_.SetCheck(button, false);
       EXPECT_FALSE(dialogs_.IsChecked(button)) << c.layout << "/" << c.id;
+    }
+  });
+}
+
+TEST_F(DialogsConformance, ProgressBarHoldsItsPositionWithinItsRange) {
+  using platform::ProgressState;
+  struct Step {
+    bool range;  // false: a position
+    int value;
+    ProgressState after;
+  };
+  const std::vector<Step> steps = {
+      {true, 7, {0, 7}},
+      {false, 3, {3, 7}},
+      {false, 7, {7, 7}},
+      {false, 12, {7, 7}},
+      {false, -2, {0, 7}},
+      {false, 1, {1, 7}},
+      // Past the 16 bits of PBM_SETRANGE: a distribution of many files.
+      {true, 100000, {1, 100000}},
+      {false, 99999, {99999, 100000}},
+  };
+  Events ready;
+  InFrame([&](WindowHandle frame) {
+    const WindowHandle bar = PageControl(frame, kReadyPage, kProgress, ready);
+    ASSERT_NE(bar, kNoWindow);
+    EXPECT_EQ(dialogs_.GetText(bar), "");
+    EXPECT_EQ(dialogs_.GetProgress(bar), (ProgressState{0, 100})) << "as made";
+    for (const Step& step : steps) {
+      if (step.range) {
+        dialogs_.SetProgressRange(bar, step.value);
+      } else {
+        dialogs_.SetProgressPosition(bar, step.value);
+      }
+      EXPECT_EQ(dialogs_.GetProgress(bar), step.after)
+          << (step.range ? "range " : "position ") << step.value;
     }
   });
 }

@@ -316,8 +316,8 @@ std::optional<std::string> QueryRegistry(const std::string& key) {
   return output.out;
 }
 
-std::optional<std::string> RegValue(const std::string& key, const std::string& name,
-                                    const std::string& view) {
+std::optional<RegData> RegEntry(const std::string& key, const std::string& name,
+                                const std::string& view) {
   std::vector<std::string> query = {"reg", "query", key};
   if (name.empty()) {
     query.push_back("/ve");
@@ -344,9 +344,18 @@ std::optional<std::string> RegValue(const std::string& key, const std::string& n
       continue;
     }
     const std::size_t data = line.find("    ", type + 4);
-    return data == std::string::npos ? std::string() : line.substr(data + 4);
+    if (data == std::string::npos) {
+      return RegData{line.substr(type + 4), ""};
+    }
+    return RegData{line.substr(type + 4, data - type - 4), line.substr(data + 4)};
   }
   return std::nullopt;
+}
+
+std::optional<std::string> RegValue(const std::string& key, const std::string& name,
+                                    const std::string& view) {
+  const std::optional<RegData> entry = RegEntry(key, name, view);
+  return entry ? std::optional<std::string>(entry->data) : std::nullopt;
 }
 
 std::string ReadAll(const fs::path& path) {

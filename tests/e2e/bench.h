@@ -104,8 +104,17 @@ bool ImportRegistry(const std::string& regText);
 std::string RegQuoted(const std::string& text);
 // `reg query KEY /s`: the key's values and subkeys as text, nullopt when the key is missing.
 std::optional<std::string> QueryRegistry(const std::string& key);
-// One string value of a key in the 32-bit view (or the view named, such as "/reg:64"); an empty
+// One value of a key in the 32-bit view (or the view named, such as "/reg:64") as reg query
+// prints it: its type ("REG_SZ", "REG_DWORD") and its data (a REG_DWORD as "0x1f"); an empty
 // name asks for the default value. nullopt when the key or the value is missing.
+struct RegData {
+  std::string type;
+  std::string data;
+  bool operator==(const RegData&) const = default;
+};
+std::optional<RegData> RegEntry(const std::string& key, const std::string& name,
+                                const std::string& view = "/reg:32");
+// The data alone, for a string value.
 std::optional<std::string> RegValue(const std::string& key, const std::string& name,
                                     const std::string& view = "/reg:32");
 

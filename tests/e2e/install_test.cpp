@@ -32,6 +32,37 @@ constexpr pe::FixedVersion kBuiltVersion = {pe::VersionMS(6, 30), pe::VersionLS(
 constexpr pe::FixedVersion kUpdateVersion = {pe::VersionMS(6, 31), pe::VersionLS(4, 0),
                                              pe::VersionMS(6, 31), pe::VersionLS(4, 0)};
 
+// The sample's payload: its name in the distribution, and in the install folder.
+const std::vector<std::pair<std::string, std::string>> kPayload = {
+    {"Pictv6.exe", "Pictv6.exe"},
+    {"setup.exe", "PictvUnInst.exe"},
+    {"Pictv6Man.chm", "Pictv6Man.chm"},
+    {"readme.txt", "readme.txt"},
+    {"HomePage.url", "HomePage.url"},
+    {"Samples/harbour.pvs", "Samples/harbour.pvs"},
+    {"Samples/meadow.pvs", "Samples/meadow.pvs"},
+    {"samples.txt", "Samples/About the samples.txt"},
+};
+
+// A number as reg query prints a REG_DWORD.
+RegData Dword(std::uintmax_t number) {
+  std::ostringstream hex;
+  hex << "0x" << std::hex << number;
+  return {"REG_DWORD", hex.str()};
+}
+
+// Whether `path` is gone, or goes within `timeout`: the uninstaller returns before the removal's
+// tail takes its own file and the folder away.
+bool GoneWithin(const fs::path& path, std::chrono::milliseconds timeout) {
+  for (auto waited = 0ms; fs::exists(path); waited += 100ms) {
+    if (waited >= timeout) {
+      return false;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
 bool KeyInView(const std::string& key, const std::string& view) {
   return RunWindows({"reg", "query", key, view}).exitCode == 0;
 }
@@ -172,7 +203,8 @@ class InstallTest : public WineTest {
     EXPECT_FALSE(fs::exists(userDesktopLink_)) << "a shortcut on the user's own desktop";
   }
 
-  void ExpectRegistration(const std::string& displayVersion) {
+  // `distFolder` gave the installed payload, whose size the entry tells.
+  void ExpectRegistration(const std::string& displayVersion, const fs::path& distFolder) {
     EXPECT_EQ(RegValue(kProductKey, "AllUsers"), "B");
     EXPECT_EQ(RegValue(kProductKey, "Path"), installWin_);
     EXPECT_EQ(RegValue(kAppPathKey, ""), installWin_ + "\\Pictv6.exe");
@@ -183,6 +215,17 @@ class InstallTest : public WineTest {
     EXPECT_EQ(RegValue(kUninstallKey, "UninstallString"),
               "\"" + installWin_ + "\\PictvUnInst.exe\"");
     EXPECT_EQ(RegValue(kUninstallKey, "URLInfoAbout"), "http://www.corvantis.example");
+    EXPECT_EQ(RegValue(kUninstallKey, "QuietUninstallString"),
+              "\"" + installWin_ + "\\PictvUnInst.exe\" -s");
+    EXPECT_EQ(RegValue(kUninstallKey, "InstallLocation"), installWin_);
+    EXPECT_EQ(RegValue(kUninstallKey, "DisplayIcon"), "\"" + installWin_ + "\\Pictv6.exe\",0");
+    std::uintmax_t bytes = 0;
+    for (const auto& [source, target] : kPayload) {
+      bytes += fs::file_size(distFolder / source);
+    }
+    EXPECT_EQ(RegEntry(kUninstallKey, "EstimatedSize"), Dword((bytes + 1023) / 1024)) << bytes;
+    EXPECT_EQ(RegEntry(kUninstallKey, "NoModify"), Dword(1));
+    EXPECT_EQ(RegEntry(kUninstallKey, "NoRepair"), Dword(1));
     // A 32-bit program that named the 64-bit view would be invisible to its next run.
     EXPECT_FALSE(KeyInView(kProductKey, "/reg:64")) << "the product key is in the 64-bit view";
     EXPECT_FALSE(KeyInView(kUninstallKey, "/reg:64")) << "the uninstall entry is 64-bit";
@@ -323,17 +366,7 @@ TEST_F(InstallTest, SilentFirstInstallationLaysDownFilesLogShortcutsAndRegistrat
 
   // Every payload file, under its own name or the rename form's, inside the sub-folder that
   // the manifest makes first; the agreement stays in the distribution.
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"Pictv6.exe", "Pictv6.exe"},
-      {"setup.exe", "PictvUnInst.exe"},
-      {"Pictv6Man.chm", "Pictv6Man.chm"},
-      {"readme.txt", "readme.txt"},
-      {"HomePage.url", "HomePage.url"},
-      {"Samples/harbour.pvs", "Samples/harbour.pvs"},
-      {"Samples/meadow.pvs", "Samples/meadow.pvs"},
-      {"samples.txt", "Samples/About the samples.txt"},
-  };
-  for (const auto& [source, target] : files) {
+  for (const auto& [source, target] : kPayload) {
     ASSERT_TRUE(fs::exists(install_ / target)) << target << " is missing";
     EXPECT_EQ(ReadAll(install_ / target), ReadAll(dist_ / source)) << target;
   }
@@ -356,7 +389,7 @@ TEST_F(InstallTest, SilentFirstInstallationLaysDownFilesLogShortcutsAndRegistrat
   std::string distExe = ReadAll(dist_ / "Pictv6.exe");
   ASSERT_EQ(pe::ReadFixedVersions(distExe), std::vector<pe::FixedVersion>{kBuiltVersion})
       << "the stand-in product of the build has another version";
-  ExpectRegistration("6.30.02");
+  ExpectRegistration("6.30.02", dist_);
   EXPECT_FALSE(RegValue(kSessionManager, "PendingFileRenameOperations").has_value() &&
                !pendingBefore_)
       << "a first installation waits for a restart";
@@ -396,7 +429,7 @@ TEST_F(InstallTest, SilentUpdateDeletesObsoleteFilesAndReplacesTheRunningProgram
   EXPECT_EQ(ReadAll(install_ / "readme.txt"), ReadAll(update / "readme.txt"));
   EXPECT_EQ(ReadAll(install_ / "PictvUnInst.log"), ExpectedInstalledLog(manifest));
   ASSERT_NO_FATAL_FAILURE(ExpectShortcuts());
-  ExpectRegistration("6.31.04");
+  ExpectRegistration("6.31.04", update);
   EXPECT_FALSE(product_->WaitForExit(0ms).has_value()) << "the update ended the product";
 
   // Neither program may be lost while the old one runs: the old one set aside as .old (to be
@@ -486,6 +519,29 @@ TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) 
   EXPECT_TRUE(gone) << copy << " survives the restart";
 }
 
+TEST_F(InstallTest, QuietUninstallStringAsWrittenRemovesTheProductWithNoWindow) {
+  ASSERT_NO_FATAL_FAILURE(InstallSample());
+  const std::optional<std::string> quiet = RegValue(kUninstallKey, "QuietUninstallString");
+  ASSERT_TRUE(quiet.has_value());
+  // A batch file's line is a command line as written, quotes and all; cmd waits for the
+  // program and passes its exit code on.
+  const fs::path batch = folder() / "quiet.cmd";
+  WriteAll(batch, "@echo off\r\n" + *quiet + "\r\nexit /b %errorlevel%\r\n");
+  setup_ = std::make_unique<WindowsProcess>(
+      "cmd", std::vector<std::string>{"/c", WindowsPath(batch)}, folder());
+  ASSERT_TRUE(setup_->started());
+  // A window or box would hold the command until someone answered it.
+  const std::optional<int> code = setup_->WaitForExit(60s);
+  ASSERT_TRUE(code.has_value()) << "the quiet command still waits, showing:"
+                                << WindowsShownBy("PictvUnInst.exe");
+  EXPECT_EQ(*code, 0);
+  EXPECT_TRUE(OfKind(Uiauto({"list", "--title", kCaption}).records, "window").empty())
+      << "a box of the program is showing";
+  EXPECT_FALSE(KeyInView(kUninstallKey, "/reg:32")) << "the entry stays";
+  EXPECT_TRUE(GoneWithin(install_, 15s)) << "the product folder stays behind";
+  ExpectNothingInstalled();
+}
+
 // Sets an environment variable for the programs started while it lives.
 class ScopedVariable {
  public:
@@ -573,14 +629,7 @@ TEST_F(InstallTest, ReadOnlyMediaPlantedProgramShortNamesAndAHeldUninstaller) {
   EXPECT_FALSE(hold->WaitForExit(0ms).has_value())
       << "the file was let go before the uninstaller ended: nothing had to be tried again";
   EXPECT_EQ(hold->WaitForExit(20s), 0);
-  bool removed = false;
-  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
-    removed = !fs::exists(install_);
-    if (!removed) {
-      std::this_thread::sleep_for(100ms);
-    }
-  }
-  EXPECT_TRUE(removed) << "the product folder stays behind";
+  EXPECT_TRUE(GoneWithin(install_, 15s)) << "the product folder stays behind";
   EXPECT_FALSE(fs::exists(group_)) << "the program group stays behind";
   EXPECT_FALSE(fs::exists(desktopLink_));
 }
@@ -616,14 +665,7 @@ TEST_F(InstallTest, DoubleByteInstallFolderInCodePage932) {
   const std::optional<int> uninstalled = setup_->WaitForExit(30s);
   ASSERT_TRUE(uninstalled.has_value()) << "the uninstaller did not end";
   EXPECT_EQ(*uninstalled, 0) << "the removal did not complete";
-  bool removed = false;
-  for (int attempt = 0; attempt < 150 && !removed; ++attempt) {
-    removed = !fs::exists(chosen.path);
-    if (!removed) {
-      std::this_thread::sleep_for(100ms);
-    }
-  }
-  EXPECT_TRUE(removed) << "the chosen folder stays behind";
+  EXPECT_TRUE(GoneWithin(chosen.path, 15s)) << "the chosen folder stays behind";
   FolderState left = SnapshotFolder(programFiles);
   FolderState expected = before;
   expected.erase(name);

@@ -48,6 +48,8 @@ constexpr int kNext = 1;
 constexpr int kCancel = 2;
 constexpr int kBack = 3;
 constexpr int kSidePicture = 1002;
+// The installing page's progress bar.
+constexpr int kProgressBar = 1014;
 
 enum class Page { Welcome, Agreement, Folder, Group, Ready };
 
@@ -689,6 +691,58 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
       OfKind(Uiauto({"list", "--title", "Pictavo 6", "--class", "Pictavo6Main"}).records, "window")
           .empty())
       << "the cancelled run started the product";
+}
+
+// One look at the installing page while 2,000 more files are copied: the bar's range is every
+// file the manifest copies, and it is met part way; at the end it is full and goes.
+TEST_F(WizardTest, ProgressBarMovesThroughTheFilesOfALargerInstallation) {
+  constexpr int kMany = 2000;
+  constexpr int kSampleFiles = 8;
+  destination_ = HostPath(defaultInstallWin_);
+  const fs::path big = folder() / "big";
+  WriteManyFileDistribution(dist_, big, kMany);
+  setup_ = std::make_unique<WindowsProcess>(WindowsPath(big / "setup.exe"),
+                                            std::vector<std::string>{}, folder());
+  ASSERT_TRUE(setup_->started());
+  ASSERT_NO_FATAL_FAILURE(WaitForFrame());
+  for (const Page page : {Page::Welcome, Page::Agreement, Page::Folder, Page::Group}) {
+    WaitForPage(page);
+    Press(kNext);
+  }
+  Screen screen = WaitForPage(Page::Ready);
+  EXPECT_EQ(screen.Item(kProgressBar).Get("visible"), "0") << "a bar before the installation";
+  Press(kNext);
+
+  UiRecord bar;
+  for (int attempt = 0; attempt < 600; ++attempt) {
+    screen = Look();
+    bar = screen.Item(kProgressBar);
+    if (bar.Get("visible") == "1" && bar.Number("pos") > 0) {
+      break;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(AsciiLower(bar.Get("class")), "msctls_progress32");
+  EXPECT_EQ(bar.Number("max"), kMany + kSampleFiles);
+  EXPECT_GT(bar.Number("pos"), 0);
+  EXPECT_LT(bar.Number("pos"), kMany + kSampleFiles) << "the installation was not met at work";
+  EXPECT_EQ(screen.Item(1009).Get("visible"), "1") << "the text above the bar went";
+
+  // The Finish label comes a moment before the page turns into the closing page.
+  const auto closing = [&] {
+    return screen.FrameText(kNext) == "&Finish >" && screen.Item(1012).Get("visible") == "1";
+  };
+  for (int attempt = 0; attempt < 1200 && !closing(); ++attempt) {
+    std::this_thread::sleep_for(100ms);
+    screen = Look();
+  }
+  ASSERT_TRUE(closing()) << "the closing page did not show";
+  EXPECT_EQ(screen.Item(kProgressBar).Get("visible"), "0");
+  EXPECT_EQ(screen.Item(kProgressBar).Number("pos"), kMany + kSampleFiles);
+  Press(kNext);
+  const std::optional<int> code = WaitForSetupExit();
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 0);
 }
 
 }  // namespace

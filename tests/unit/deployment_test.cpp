@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/install_log.h"
@@ -41,11 +43,12 @@ class DeploymentTest : public ::testing::Test {
   void Deploy(const std::string& manifest) {
     files().WriteFile(Src("PictvUnInst.log"), manifest);
     DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
-                   report_);
+                   report_, counter_);
   }
 
   sim::Machine machine_;
   RunReport report_;
+  DeploymentCounter counter_;
   sim::Process& process_ = machine_.StartProcess({Src("setup.exe"), {}, {}});
   platform::Platform& platform_ = process_.GetPlatform();
   SetupOptions options_;
@@ -256,8 +259,8 @@ TEST_F(DeploymentTest, RecordsMatchWhatTheVolumeMatches) {
     machine.Files().WriteFile(
         Src("PictvUnInst.log"),
         "File Copy: *.htm\r\nFile Copy: notes.txt. \r\nMake Dir: Extras.\r\n");
-    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"),
-                   report_);
+    DeployManifest(platform, options_, Wow64Query(platform.system), Src("PictvUnInst.log"), report_,
+                   counter_);
     std::vector<std::string> installed;
     for (const std::string& path : machine.Files().AllPaths()) {
       if (path.rfind(Dst(""), 0) == 0 && path.size() > Dst("").size()) {
@@ -316,8 +319,8 @@ TEST_F(DeploymentTest, FileReplacedAtTheNextStartDoesNotEndThePattern) {
   files().SetInUse(Dst("b.dll"), sim::InUse::NotRenamable);
   files().WriteFile(Src("PictvUnInst.log"), "File Copy: *.dll\n");
 
-  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
-                 report_);
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_,
+                 counter_);
   EXPECT_EQ(Read(Dst("a.dll")), "new");
   EXPECT_EQ(Read(Dst("b.dll.new")), "new");
   EXPECT_EQ(Read(Dst("c.dll")), "new");
@@ -337,8 +340,8 @@ TEST_F(DeploymentTest, ReportCountsEveryFileAFailedCopyLeftOut) {
   files().SetDriveCapacity('F', 150);
   options_.InstallFolder = "F:\\Apps";
 
-  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
-                 report_);
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_,
+                 counter_);
   // A record whose source the distribution lacks asks for nothing: no shortfall.
   EXPECT_EQ(report_.Count(Shortfall::File), 3);
   EXPECT_EQ(report_.Count(Shortfall::Folder), 0);
@@ -377,8 +380,8 @@ TEST_F(DeploymentTest, ManifestRecordsAreDeployedInLineOrder) {
 
 TEST_F(DeploymentTest, MissingManifestDeploysNothing) {
   files().WriteFile(Src("Pictv6.exe"), "x");
-  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"),
-                 report_);
+  DeployManifest(platform_, options_, Wow64Query(platform_.system), Src("PictvUnInst.log"), report_,
+                 counter_);
   EXPECT_FALSE(files().Exists(kInstall));
 }
 
@@ -458,6 +461,109 @@ TEST_F(DeploymentTest, FolderRecordBeforeAnyFileMakesTheInstallFolderAndStaysIns
   for (const std::string& outside :
        {std::string("C:\\Program Files\\Outside"), std::string("C:\\Elsewhere"), Dst("Rooted")}) {
     EXPECT_FALSE(files().Exists(outside)) << outside;
+  }
+}
+
+// --- DeploymentCounter ------------------------------------------------------------------------
+
+// What a progress bar is told, with the files in the install folder at each step.
+class RecordedProgress final : public DeploymentProgress {
+ public:
+  explicit RecordedProgress(sim::FileSystem& files) : files_(files) {}
+
+  void Begin(int files) override { totals.push_back(files); }
+  void Advance(int filesDone) override { steps.push_back({filesDone, InstalledFiles()}); }
+
+  std::vector<int> totals;
+  std::vector<std::pair<int, int>> steps;  // files done, files in the install folder then
+
+ private:
+  int InstalledFiles() const {
+    int count = 0;
+    for (const std::string& path : files_.AllPaths()) {
+      count += path.rfind(Dst(""), 0) == 0 && files_.ReadFile(path) ? 1 : 0;
+    }
+    return count;
+  }
+
+  sim::FileSystem& files_;
+};
+
+TEST_F(DeploymentTest, CounterStepsOnceForEveryFileTakenInHandAndAddsTheBytesPutInPlace) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::Machine&)> lay;  // the distribution, the install folder, faults
+    std::string manifest;
+    std::vector<std::pair<int, int>> steps;  // the last one's files are the total
+    std::uint64_t bytes;
+  };
+  const auto write = [](sim::Machine& machine, const char* name, std::size_t size) {
+    machine.Files().WriteFile(Src(name), std::string(size, 'x'));
+  };
+  const Case cases[] = {
+      {"patterns and a rename form; records this machine skips count nothing",
+       [&](sim::Machine& m) {
+         write(m, "a.dat", 10);
+         write(m, "b.dat", 2000);
+         write(m, "one.txt", 5);
+         write(m, "hook64.dll", 64);
+       },
+       "File Copy: *.dat\nMake Dir: Sub\nFile Copy: one.txt > Sub\\renamed.txt\n"
+       "File Copy x64: hook64.dll\nFile Copy: missing.txt\nFile Copy: gone.txt>x.txt\n"
+       "File Copy: a.dat>..\\a.dat\nFile Del: b.dat\n",
+       {{1, 1}, {2, 2}, {3, 3}},
+       2015},
+      {"a failed copy ends its pattern, and the files it leaves out are done too",
+       [&](sim::Machine& m) {
+         for (const char* name : {"a.dll", "b.dll", "c.dll"}) {
+           write(m, name, 100);
+         }
+         write(m, "z.txt", 7);
+         m.Faults().Set(
+             sim::Fault{.at = 2, .error = platform::kErrorAccessDenied, .call = "CopyFileA"});
+       },
+       "File Copy: *.dll\nFile Copy: z.txt\n",
+       {{1, 1}, {2, 1}, {3, 1}, {4, 2}},
+       107},
+      {"a file in use waits for the next start, and its bytes count",
+       [&](sim::Machine& m) {
+         for (const char* name : {"a.dll", "b.dll", "c.dll"}) {
+           write(m, name, 3);
+         }
+         m.Files().WriteFile(Dst("b.dll"), "old");
+         m.Files().SetInUse(Dst("b.dll"), sim::InUse::NotRenamable);
+       },
+       "File Copy: *.dll\n",
+       {{1, 2}, {2, 3}, {3, 4}},
+       9},
+      {"a library the system has is done without a copy",
+       [&](sim::Machine& m) {
+         m.AddSystemLibrary("msxvc7.dll");
+         write(m, "msxvc7.dll", 50);
+         write(m, "x.dat", 1);
+       },
+       "File Copy ind: msxvc7.dll\nFile Copy: x.dat\n",
+       {{1, 0}, {2, 1}},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Machine machine;
+    c.lay(machine);
+    machine.Files().WriteFile(Src("PictvUnInst.log"), c.manifest);
+    platform::Platform& platform = machine.StartProcess({Src("setup.exe"), {}, {}}).GetPlatform();
+    const Wow64Query wow64(platform.system);
+    const int total = c.steps.back().first;
+    EXPECT_EQ(CountFilesToCopy(platform, options_, wow64, Src("PictvUnInst.log")), total);
+
+    RecordedProgress progress(machine.Files());
+    DeploymentCounter counter{&progress};
+    RunReport report;
+    DeployManifest(platform, options_, wow64, Src("PictvUnInst.log"), report, counter);
+    EXPECT_EQ(progress.totals, std::vector<int>{total});
+    EXPECT_EQ(progress.steps, c.steps);
+    EXPECT_EQ(counter.filesDone, total);
+    EXPECT_EQ(counter.bytesCopied, c.bytes);
   }
 }
 

@@ -103,6 +103,60 @@ TEST_F(InstallScenarioTest, InstalledProductIsRemovedWithoutATrace) {
   EXPECT_EQ(machine_.Snapshot(), before);
 }
 
+TEST_F(InstallScenarioTest, UninstallEntryIsRewrittenByEachUpdateAndItsQuietCommandRemoves) {
+  const std::vector<std::string> before = machine_.Snapshot();
+  sim::Registry& registry = machine_.Registry();
+  const char* const entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
+  const std::string folder = kFolder;
+  const std::string readme = std::string(kDist) + "\\readme.txt";
+  // The other payload files hold their own names, 71 bytes in all (the program "product").
+  const struct {
+    const char* name;
+    std::size_t readmeSize;
+    std::uint32_t kilobytes;
+  } stages[] = {
+      {"new installation", 3000, 3},       // 3,071 bytes
+      {"update to more bytes", 4000, 4},   // 4,071
+      {"update to exactly 1 KB", 953, 1},  // 1,024
+      {"update to 1 byte more", 954, 2},   // 1,025
+  };
+  for (const auto& stage : stages) {
+    SCOPED_TRACE(stage.name);
+    machine_.Files().WriteFile(readme, std::string(stage.readmeSize, 'r'));
+    SetupOptions options = NewInstallation();
+    options.NewInstall = stage.kilobytes == 3;
+    if (!options.NewInstall) {
+      // What an older version, or someone else, left in the entry gives way.
+      registry.SetString(kHkeyLocalMachine, entry, "InstallLocation", "D:\\Old");
+      registry.SetValue(kHkeyLocalMachine, entry, "NoRepair", platform::kRegDword,
+                        std::string(4, '\0'));
+    }
+    Install(options);
+    EXPECT_EQ(registry.GetString(kHkeyLocalMachine, entry, "QuietUninstallString"),
+              "\"" + folder + "\\PictvUnInst.exe\" -s");
+    EXPECT_EQ(registry.GetString(kHkeyLocalMachine, entry, "InstallLocation"), folder);
+    EXPECT_EQ(registry.GetString(kHkeyLocalMachine, entry, "DisplayIcon"),
+              "\"" + folder + "\\Pictv6.exe\",0");
+    EXPECT_EQ(registry.GetDword(kHkeyLocalMachine, entry, "EstimatedSize"), stage.kilobytes);
+    EXPECT_EQ(registry.GetDword(kHkeyLocalMachine, entry, "NoModify"), 1u);
+    EXPECT_EQ(registry.GetDword(kHkeyLocalMachine, entry, "NoRepair"), 1u);
+  }
+
+  // The command as the system's list runs it: quietly, with nothing shown, and nothing left.
+  const std::vector<std::string> command = sim::SplitCommandLine(
+      registry.GetString(kHkeyLocalMachine, entry, "QuietUninstallString").value());
+  ASSERT_EQ(command.size(), 2u);
+  EXPECT_EQ(RunProgram(machine_, command[0], {command.begin() + 1, command.end()}).exitCode, 0u);
+  EXPECT_EQ(machine_.Processes().back()->Spec().arguments.at(0), "-delself");
+  EXPECT_EQ(RunRemovalTail(machine_), 0u);
+  EXPECT_TRUE(machine_.GetUser().Boxes().empty());
+  EXPECT_TRUE(machine_.GetUser().Dialogs().empty());
+  EXPECT_FALSE(registry.KeyExists(kHkeyLocalMachine, entry));
+  machine_.Reboot();
+  machine_.Files().WriteFile(readme, "readme.txt");
+  EXPECT_EQ(machine_.Snapshot(), before);
+}
+
 TEST_F(InstallScenarioTest, UpdateIntoAnotherGroupClearsTheEarlierGroupAndObsoleteFiles) {
   Install(NewInstallation());
   const std::string programs =

@@ -98,9 +98,17 @@ class RemovalScenarioTest : public ::testing::Test {
     registry.SetString(kHkeyLocalMachine,
                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pictv6.exe", "",
                        folder + "\\Pictv6.exe");
-    registry.SetString(kHkeyLocalMachine,
-                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6",
-                       "UninstallString", folder + "\\PictvUnInst.exe");
+    const std::string entry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
+    registry.SetString(kHkeyLocalMachine, entry, "UninstallString", folder + "\\PictvUnInst.exe");
+    registry.SetString(kHkeyLocalMachine, entry, "QuietUninstallString",
+                       "\"" + folder + "\\PictvUnInst.exe\" -s");
+    registry.SetString(kHkeyLocalMachine, entry, "InstallLocation", folder);
+    registry.SetString(kHkeyLocalMachine, entry, "DisplayIcon", "\"" + folder + "\\Pictv6.exe\",0");
+    for (const auto& [name, number] : {std::pair{"EstimatedSize", '\x07'},
+                                       std::pair{"NoModify", '\1'}, std::pair{"NoRepair", '\1'}}) {
+      registry.SetValue(kHkeyLocalMachine, entry, name, platform::kRegDword,
+                        std::string(1, number) + std::string(3, '\0'));
+    }
     registry.SetString(kHkeyClassesRoot, "PV6.Document\\shell\\open\\command", "",
                        folder + "\\Pictv6.exe \"%1\"");
     registry.SetString(kHkeyCurrentUser, std::string(kFileExts) + "\\.png", "PictvOld",

@@ -241,7 +241,8 @@ TEST(DialogLayouts, ControlsInTemplateOrder) {
              "selections.",
              5, 19, 207, 28},
             {1009, "Static", "Installing Pictavo, please wait...", 5, 80, 207, 20},
-            {1012, "Button", "Run Pictavo", 5, 66, 206, 11}});
+            {1012, "Button", "Run Pictavo", 5, 66, 206, 11},
+            {1014, "msctls_progress32", "", 5, 104, 207, 12}});
 }
 
 TEST(DialogLayouts, ControlsLieInsideTheirDialog) {
@@ -262,7 +263,8 @@ TEST(DialogLayouts, OnlyThePictureAndTheProgressControlsStartHidden) {
         hidden.insert({dialog.id, c.id});
     }
   }
-  EXPECT_EQ(hidden, (std::set<std::pair<int, int>>{{103, 1002}, {108, 1009}, {108, 1012}}));
+  EXPECT_EQ(hidden,
+            (std::set<std::pair<int, int>>{{103, 1002}, {108, 1009}, {108, 1012}, {108, 1014}}));
 }
 
 TEST(DialogLayouts, NextIsTheOnlyDefaultButton) {

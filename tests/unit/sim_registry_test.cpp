@@ -186,6 +186,14 @@ TEST_F(SimRegistryTest, TestSideReadsAndWritesValuesAsStored) {
   EXPECT_EQ(registry_.GetString(kHkeyLocalMachine, "SOFTWARE\\K", "Missing"), std::nullopt);
   EXPECT_EQ(registry_.GetString(kHkeyLocalMachine, "SOFTWARE\\Missing", "Text"), std::nullopt);
   EXPECT_THROW(registry_.SetString(0x1234, "K", "V", "x"), sim::ScriptError);
+
+  registry_.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "Number", platform::kRegDword,
+                     std::string("\x78\x56\x34\x12", 4));
+  EXPECT_EQ(registry_.GetDword(kHkeyLocalMachine, "SOFTWARE\\K", "Number"), 0x12345678u);
+  registry_.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "Short", platform::kRegDword, "AB");
+  for (const char* name : {"Short", "Bytes", "Text", "Missing"}) {
+    EXPECT_EQ(registry_.GetDword(kHkeyLocalMachine, "SOFTWARE\\K", name), std::nullopt) << name;
+  }
 }
 
 TEST_F(SimRegistryTest, DumpShowsEveryKeyAndValueInEnumerationOrder) {

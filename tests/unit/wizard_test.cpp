@@ -2,6 +2,8 @@
 // as a person would, and the tests read what each page showed and what the run left behind.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/helpers.h"
 #include "engine/registration.h"
 #include "program_runner.h"
@@ -186,6 +188,8 @@ TEST_F(WizardTest, WalkForwardAndBackShowsEachPageWithItsLabelsAndInstalls) {
   EXPECT_FALSE(installing.Control(layout::kReadyText)->visible);
   EXPECT_FALSE(installing.Control(layout::kReadyHint)->visible);
   EXPECT_FALSE(installing.Control(layout::kRunProduct)->visible);
+  EXPECT_TRUE(installing.Control(layout::kInstallProgress)->visible);
+  EXPECT_EQ(installing.Control(layout::kInstallProgress)->progress.position, 0);
 
   const std::size_t closing = std::size(rows) + 1;
   const sim::SeenDialog& finished = seen[closing];
@@ -199,6 +203,9 @@ TEST_F(WizardTest, WalkForwardAndBackShowsEachPageWithItsLabelsAndInstalls) {
   EXPECT_EQ(TextAt(closing, layout::kReadyHint),
             "Press the Finish button to exit this installation.");
   EXPECT_FALSE(PageAt(closing).Control(layout::kInstallingText)->visible);
+  const sim::SeenControl* bar = PageAt(closing).Control(layout::kInstallProgress);
+  EXPECT_FALSE(bar->visible);
+  EXPECT_EQ(bar->progress, (platform::ProgressState{3, 3})) << "one step for each of 3 files";
   const sim::SeenControl* runProduct = PageAt(closing).Control(layout::kRunProduct);
   EXPECT_TRUE(runProduct->visible && !runProduct->checked);
 
@@ -208,6 +215,52 @@ TEST_F(WizardTest, WalkForwardAndBackShowsEachPageWithItsLabelsAndInstalls) {
   EXPECT_TRUE(M().CreatedProcesses().empty());
   EXPECT_EQ(M().OpenedFiles(), std::vector<std::string>{kInstScript});
   EXPECT_TRUE(User().Boxes().empty());
+}
+
+TEST_F(WizardTest, ProgressBarRangeIsTheFilesTheManifestCopiesAndItEndsFull) {
+  constexpr char kSampleManifest[] =
+      "File Copy: Pictv6.exe\r\nFile Copy: HomePage.url\r\n"
+      "File Copy: setup.exe>PictvUnInst.exe\r\n";
+  struct Case {
+    const char* name;
+    std::function<void(sim::Machine&)> lay;
+    std::string manifest;
+    int files;
+  };
+  const std::string samples = std::string(kDist) + "\\Samples\\";
+  const std::string extra =
+      "Make Dir: Samples\r\nFile Copy: Samples\\*.dat\r\nFile Copy x64: Pictv6.exe\r\n"
+      "File Copy: missing.txt\r\nFile Copy: gone.txt>there.txt\r\n";
+  const Case cases[] = {
+      {"a pattern; an x64 record, missing sources",
+       [&](sim::Machine& machine) {
+         for (const char* name : {"one.dat", "two.dat", "three.dat"}) {
+           machine.Files().WriteFile(samples + name, name);
+         }
+       },
+       kSampleManifest + extra, 6},
+      {"a copy that fails",
+       [](sim::Machine& machine) {
+         machine.Faults().Set(sim::Fault{.error = platform::kErrorAccessDenied,
+                                         .call = "CopyFileA",
+                                         .object = std::string(kDefaultFolder) + "\\HomePage.url",
+                                         .lasting = true});
+       },
+       kSampleManifest, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fresh();
+    M().Files().WriteFile(std::string(kDist) + "\\PictvUnInst.log", c.manifest);
+    c.lay(M());
+    for (int i = 0; i < 6; ++i) {
+      User().Press(layout::kNext);
+    }
+    Run();
+    const sim::SeenControl* bar = PageAt(Waits() - 1).Control(layout::kInstallProgress);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->progress, (platform::ProgressState{c.files, c.files}));
+  }
 }
 
 TEST_F(WizardTest, EveryWayToCancelAsksAndOnlyYesEndsWithNothingChanged) {

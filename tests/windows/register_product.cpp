@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   options.InstallFolder = argv[1];
   options.AllUsers = true;
   options.NewVersion = {6, 30, 2, 0};
-  RegisterProduct(platform.Get(), options);
+  RegisterProduct(platform.Get(), options, 0);
   return windows_tests::MachineKeyExists(platform.Get().registry, registration::kProductKey) ? 0
                                                                                              : 1;
 }

@@ -37,7 +37,8 @@ class RegistrationTest : public testing::Test {
     EXPECT_FALSE(MachineKeyExists(platform_.registry, registration::kUninstallKey));
   }
 
-  std::string MachineValue(const char* key, const char* name) {
+  std::string MachineValue(const char* key, const char* name,
+                           std::uint32_t type = platform::kRegSz) {
     platform::RegistryKey opened = 0;
     if (platform_.registry.OpenKey(platform::kHkeyLocalMachine, key, platform::kKeyRead, opened) !=
         platform::kErrorSuccess) {
@@ -49,7 +50,7 @@ class RegistrationTest : public testing::Test {
     if (status != platform::kErrorSuccess) {
       return "<no value>";
     }
-    return value.type == platform::kRegSz ? value.data : "<not REG_SZ>";
+    return value.type == type ? value.data : "<type " + std::to_string(value.type) + ">";
   }
 
   // The shell folder the previous installation's shortcuts went to, as Windows names it.
@@ -92,13 +93,17 @@ TEST_F(RegistrationTest, TheNextRunFindsTheInstallationAndItsChoices) {
   installed.InstallFolder = scratch_.path();
   installed.AllUsers = true;
   installed.NewVersion = {6, 30, 2, 0};
-  RegisterProduct(platform_, installed);
+  RegisterProduct(platform_, installed, 2049);
 
-  // Stored as REG_SZ with the terminating zero.
+  // Stored as REG_SZ with the terminating zero; numbers as REG_DWORD, least significant first.
   EXPECT_EQ(MachineValue(registration::kProductKey, "Path"), scratch_.path() + '\0');
   EXPECT_EQ(MachineValue(registration::kProductKey, "AllUsers"), std::string("B", 2));
   EXPECT_EQ(MachineValue(registration::kUninstallKey, "DisplayVersion"), std::string("6.30.02", 8));
   EXPECT_EQ(MachineValue(registration::kUninstallKey, "DisplayName"), std::string("Pictavo 6", 10));
+  EXPECT_EQ(MachineValue(registration::kUninstallKey, "EstimatedSize", platform::kRegDword),
+            std::string("\3\0\0\0", 4));
+  EXPECT_EQ(MachineValue(registration::kUninstallKey, "NoRepair", platform::kRegDword),
+            std::string("\1\0\0\0", 4));
 
   SetupOptions next;
   next.GroupName = "Pictavo 6";
@@ -113,7 +118,7 @@ TEST_F(RegistrationTest, ACurrentUserInstallationIsFoundThroughTheApplicationPat
   SetupOptions installed;
   installed.InstallFolder = scratch_.path();
   installed.AllUsers = false;
-  RegisterProduct(platform_, installed);
+  RegisterProduct(platform_, installed, 0);
   // An older installation kept no product key: the application path still leads to it.
   ASSERT_EQ(platform_.registry.DeleteKey(platform::kHkeyLocalMachine, registration::kProductKey),
             platform::kErrorSuccess);
@@ -131,7 +136,7 @@ TEST_F(RegistrationTest, ACurrentUserInstallationIsFoundThroughTheApplicationPat
 TEST_F(RegistrationTest, TheKeysLieInTheViewOfThirtyTwoBitPrograms) {
   SetupOptions installed;
   installed.InstallFolder = scratch_.path();
-  RegisterProduct(platform_, installed);
+  RegisterProduct(platform_, installed, 0);
   EXPECT_TRUE(MachineKeyExists(platform_.registry, registration::kProductKey, kKeyWow64_32Key));
   if (platform_.system.IsWow64Process()) {
     // On 64-bit Windows the same name in the 64-bit programs' view is another key.
@@ -145,7 +150,7 @@ TEST_F(RegistrationTest, TheKeysLieInTheViewOfThirtyTwoBitPrograms) {
 TEST_F(RegistrationTest, AKeyWithSubKeysIsNotDeleted) {
   SetupOptions installed;
   installed.InstallFolder = scratch_.path();
-  RegisterProduct(platform_, installed);
+  RegisterProduct(platform_, installed, 0);
   // The removal of the maker's key relies on this: another product's key keeps it.
   EXPECT_NE(platform_.registry.DeleteKey(platform::kHkeyLocalMachine, "SOFTWARE\\Corvantis"),
             platform::kErrorSuccess);

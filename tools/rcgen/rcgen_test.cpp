@@ -77,6 +77,7 @@ TEST(RcgenControls, TextOrdinalClassNameAndExtendedStyle) {
       "1 DIALOGEX 0, 0, 10, 10\nBEGIN\n"
       "  CONTROL 101, 1002, \"STATIC\", SS_BITMAP, -3, 2, 81, 161, WS_EX_CLIENTEDGE\n"
       "  CONTROL \"a\"\"b\\nc\", -1, \"button\", BS_GROUPBOX, 1, 2, 3, 4\n"
+      "  CONTROL \"\", 7, \"MSCTLS_Progress32\", WS_BORDER, 1, 2, 3, 4\n"
       "END\n");
   const Control& picture = dialog.controls.at(0);
   EXPECT_EQ(picture.text, "#101");
@@ -89,6 +90,10 @@ TEST(RcgenControls, TextOrdinalClassNameAndExtendedStyle) {
   EXPECT_EQ(group.text, "a\"b\nc");
   EXPECT_EQ(group.id, -1);
   EXPECT_EQ(group.windowClass, "Button");
+  EXPECT_EQ(dialog.controls.at(2).windowClass, "msctls_progress32");
+  EXPECT_EQ(ErrorLine("1 DIALOGEX 0, 0, 10, 10\nBEGIN\n"
+                      "  CONTROL \"\", 7, \"msctls_trackbar32\", 0, 1, 2, 3, 4\nEND\n"),
+            3);
 }
 
 // Expected values are what windres 2.40 stores for the same statements.

@@ -49,8 +49,9 @@ constexpr std::array<std::pair<std::string_view, std::uint32_t>, 36> kStyleNames
     {"ES_READONLY", 0x0800},
 }};
 
-constexpr std::array<std::string_view, 6> kClassNames{"Button",  "Edit",     "Static",
-                                                      "ListBox", "ComboBox", "ScrollBar"};
+// The dialog manager's own classes, and the common controls' ones the layouts use.
+constexpr std::array<std::string_view, 7> kClassNames{
+    "Button", "Edit", "Static", "ListBox", "ComboBox", "ScrollBar", "msctls_progress32"};
 
 // windres's defaults: a dialog without STYLE is a bordered pop-up with a system menu, and a
 // CONTROL statement's style starts from a visible child.

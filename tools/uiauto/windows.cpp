@@ -227,6 +227,15 @@ Record ControlRecord(HWND top, HWND control) {
         .Number("sel_end", HIWORD(selection))
         .Number("first_line", static_cast<long long>(firstLine));
   }
+  if (EqualIgnoringCase(ClassName(control), PROGRESS_CLASSW)) {
+    DWORD_PTR position = 0;
+    DWORD_PTR maximum = 0;
+    SendMessageTimeoutW(control, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &position);
+    SendMessageTimeoutW(control, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                        &maximum);
+    record.Number("pos", static_cast<long long>(static_cast<int>(position)))
+        .Number("max", static_cast<long long>(static_cast<int>(maximum)));
+  }
   if (IsCheckable(control)) {
     DWORD_PTR check = 0;
     SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &check);

@@ -51,6 +51,18 @@ bool IsPredefined(RegistryKey key) {
   return key >= platform::kHkeyClassesRoot && key <= 0x80000006;
 }
 
+// A REG_DWORD's number, its four bytes least significant first.
+std::optional<std::uint32_t> DwordOf(const RegistryValue& value) {
+  if (value.type != platform::kRegDword || value.data.size() != 4) {
+    return std::nullopt;
+  }
+  std::uint32_t number = 0;
+  for (int i = 3; i >= 0; --i) {
+    number = number << 8 | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+  }
+  return number;
+}
+
 std::string DescribeValue(const RegistryValue& value) {
   const std::string& data = value.data;
   const bool text = value.type == platform::kRegSz || value.type == platform::kRegExpandSz;
@@ -58,12 +70,8 @@ std::string DescribeValue(const RegistryValue& value) {
     return std::string(value.type == platform::kRegSz ? "REG_SZ" : "REG_EXPAND_SZ") + " \"" +
            data.substr(0, data.size() - 1) + "\"";
   }
-  if (value.type == platform::kRegDword && data.size() == 4) {
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) {
-      number = number << 8 | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
-    }
-    return "REG_DWORD " + std::to_string(number);
+  if (const std::optional<std::uint32_t> number = DwordOf(value)) {
+    return "REG_DWORD " + std::to_string(*number);
   }
   std::string hex = "type " + std::to_string(value.type) + " hex:";
   for (char c : data) {
@@ -405,6 +413,12 @@ std::optional<std::string> Registry::GetString(RegistryKey root, const std::stri
     return std::nullopt;
   }
   return value->data.substr(0, value->data.find('\0'));
+}
+
+std::optional<std::uint32_t> Registry::GetDword(RegistryKey root, const std::string& path,
+                                                const std::string& name) const {
+  const std::optional<RegistryValue> value = GetValue(root, path, name);
+  return value ? DwordOf(*value) : std::nullopt;
 }
 
 bool Registry::KeyExists(RegistryKey root, const std::string& path) const {

@@ -55,6 +55,9 @@ class Registry final : public platform::Registry {
   // or value, or one of another type.
   std::optional<std::string> GetString(platform::RegistryKey root, const std::string& path,
                                        const std::string& name) const;
+  // A REG_DWORD's number; none for a missing key or value, or one of another type or size.
+  std::optional<std::uint32_t> GetDword(platform::RegistryKey root, const std::string& path,
+                                        const std::string& name) const;
   std::optional<platform::RegistryValue> GetValue(platform::RegistryKey root,
                                                   const std::string& path,
                                                   const std::string& name) const;

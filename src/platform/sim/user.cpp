@@ -119,7 +119,12 @@ void DescribeWindow(const SeenWindow& window, const std::string& indent, std::st
     out += indent + "  " + std::to_string(control.id) + " " + control.windowClass + " \"" +
            control.text + "\"" + (control.visible ? "" : " hidden") +
            (control.enabled ? "" : " disabled") + (control.checked ? " checked" : "") +
-           (control.focused ? " focused" : "") + "\n";
+           (control.focused ? " focused" : "") +
+           (control.progress == platform::ProgressState{}
+                ? ""
+                : " at " + std::to_string(control.progress.position) + " of " +
+                      std::to_string(control.progress.maximum)) +
+           "\n";
   }
 }
 

@@ -42,7 +42,8 @@ struct SeenControl {
   bool enabled = false;
   bool checked = false;
   bool focused = false;
-  platform::Rect rect;  // in its dialog's client coordinates
+  platform::Rect rect;               // in its dialog's client coordinates
+  platform::ProgressState progress;  // a progress bar's; zeros for other controls
 };
 
 // A dialog window as the user saw it: its own state and its direct controls in tab order.

@@ -33,6 +33,9 @@ constexpr std::uint32_t kGroupBox = 0x7;
 constexpr std::uint32_t kAutoRadioButton = 0x9;
 
 constexpr char kDialogClass[] = "#32770";
+constexpr char kProgressClass[] = "msctls_progress32";
+// Where a new progress bar stands: 0 of 0 to 100.
+constexpr platform::ProgressState kNewProgress{0, 100};
 
 bool SameClass(const std::string& windowClass, const char* name) {
   return std::equal(windowClass.begin(), windowClass.end(), name, name + std::strlen(name),
@@ -158,6 +161,9 @@ WindowHandle WindowManager::MakeDialog(unsigned process, const resources::Dialog
     window.windowClass = std::string(control.windowClass);
     window.id = control.id;
     window.text = ControlText(control.text);
+    if (SameClass(window.windowClass, kProgressClass)) {
+      window.progress = kNewProgress;
+    }
     window.style = control.style;
     window.exStyle = control.exStyle;
     const int x = HorizontalPixels(control.x);
@@ -465,6 +471,26 @@ void WindowManager::SetCheck(WindowHandle button, bool checked) {
   }
 }
 
+void WindowManager::SetProgressRange(WindowHandle bar, int maximum) {
+  Window* found = Find(bar);
+  if (found && SameClass(found->windowClass, kProgressClass)) {
+    found->progress.maximum = maximum;
+    found->progress.position = std::clamp(found->progress.position, 0, std::max(maximum, 0));
+  }
+}
+
+void WindowManager::SetProgressPosition(WindowHandle bar, int position) {
+  Window* found = Find(bar);
+  if (found && SameClass(found->windowClass, kProgressClass)) {
+    found->progress.position = std::clamp(position, 0, std::max(found->progress.maximum, 0));
+  }
+}
+
+platform::ProgressState WindowManager::GetProgress(WindowHandle bar) const {
+  const Window* found = Find(bar);
+  return found ? found->progress : platform::ProgressState{};
+}
+
 // SetFocus fails for another thread's window and for one that is disabled or lies in a
 // disabled window; SetFocus(nullptr) takes the focus away.
 void WindowManager::SetFocus(unsigned process, WindowHandle window) {
@@ -566,7 +592,7 @@ SeenWindow WindowManager::SeeWindow(const Window& window, WindowHandle focus) co
     }
     seen.controls.push_back({control.id, control.windowClass, control.text,
                              (control.style & kVisible) != 0, !(control.style & kDisabled),
-                             control.checked, child == focus, control.rect});
+                             control.checked, child == focus, control.rect, control.progress});
   }
   return seen;
 }

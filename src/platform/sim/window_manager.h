@@ -59,6 +59,9 @@ class WindowManager {
   platform::WindowHandle GetFocus(unsigned process) const;
   void SetEditSelection(platform::WindowHandle edit, int start, int end);
   std::pair<int, int> GetEditSelection(platform::WindowHandle edit) const;
+  void SetProgressRange(platform::WindowHandle bar, int maximum);
+  void SetProgressPosition(platform::WindowHandle bar, int position);
+  platform::ProgressState GetProgress(platform::WindowHandle bar) const;
   platform::Rect GetRectInParent(platform::WindowHandle window) const;
   void PlaceOnTop(platform::WindowHandle window, int x, int y);
   void SetCursor(unsigned process, platform::Cursor cursor);
@@ -110,6 +113,7 @@ class WindowManager {
     bool checked = false;
     int selectionStart = 0;
     int selectionEnd = 0;
+    platform::ProgressState progress;  // progress bars only
     platform::Rect rect;
     platform::DialogEvents* events = nullptr;
     std::vector<platform::WindowHandle> children;  // in z-order, top first: the tab order
@@ -211,6 +215,15 @@ class DialogsFacility final : public platform::Dialogs {
   void ScrollCaret(platform::WindowHandle) override {}
   std::pair<int, int> GetEditSelection(platform::WindowHandle edit) override {
     return windows_.GetEditSelection(edit);
+  }
+  void SetProgressRange(platform::WindowHandle bar, int maximum) override {
+    windows_.SetProgressRange(bar, maximum);
+  }
+  void SetProgressPosition(platform::WindowHandle bar, int position) override {
+    windows_.SetProgressPosition(bar, position);
+  }
+  platform::ProgressState GetProgress(platform::WindowHandle bar) override {
+    return windows_.GetProgress(bar);
   }
   platform::Rect GetRectInParent(platform::WindowHandle window) override {
     return windows_.GetRectInParent(window);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "platform/win32/user32.h"
@@ -120,6 +121,22 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
   }
 }
 
+// The layouts name the common controls' progress bar, whose class the dialog manager finds
+// only once the library has registered it: without it the page would not be made at all. It is
+// loaded with the first dialog, never in a run that shows none.
+void RegisterCommonControls() {
+  static bool registered = false;
+  if (registered) {
+    return;
+  }
+  registered = true;
+  if (auto* const initialise =
+          SystemEntry<decltype(::InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx")) {
+    const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+    initialise(&classes);
+  }
+}
+
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data) {
   auto* events = reinterpret_cast<BrowseEvents*>(data);
   switch (message) {
@@ -170,6 +187,7 @@ int Win32Dialogs::DoModal(unsigned layout, WindowHandle owner, DialogEvents& eve
   if (owner != kNoWindow && !user32::IsWindow(Window(owner))) {
     return -1;
   }
+  RegisterCommonControls();
   return static_cast<int>(
       user32::DialogBoxParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout), Window(owner),
                               DialogProcedure, reinterpret_cast<LPARAM>(&events)));
@@ -180,6 +198,7 @@ void Win32Dialogs::EndDialog(WindowHandle dialog, int result) {
 }
 
 WindowHandle Win32Dialogs::CreateChild(unsigned layout, WindowHandle parent, DialogEvents& events) {
+  RegisterCommonControls();
   return Handle(user32::CreateDialogParamA(::GetModuleHandleW(nullptr), MAKEINTRESOURCEA(layout),
                                            Window(parent), DialogProcedure,
                                            reinterpret_cast<LPARAM>(&events)));
@@ -256,6 +275,19 @@ std::pair<int, int> Win32Dialogs::GetEditSelection(WindowHandle edit) {
   user32::SendMessageA(Window(edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                        reinterpret_cast<LPARAM>(&end));
   return {static_cast<int>(start), static_cast<int>(end)};
+}
+
+void Win32Dialogs::SetProgressRange(WindowHandle bar, int maximum) {
+  user32::SendMessageA(Window(bar), PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum));
+}
+
+void Win32Dialogs::SetProgressPosition(WindowHandle bar, int position) {
+  user32::SendMessageA(Window(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+ProgressState Win32Dialogs::GetProgress(WindowHandle bar) {
+  return {static_cast<int>(user32::SendMessageA(Window(bar), PBM_GETPOS, 0, 0)),
+          static_cast<int>(user32::SendMessageA(Window(bar), PBM_GETRANGE, FALSE, 0))};
 }
 
 Rect Win32Dialogs::GetRectInParent(WindowHandle window) {

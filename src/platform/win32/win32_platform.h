@@ -166,6 +166,9 @@ class Win32Dialogs final : public Dialogs {
   void SetEditSelection(WindowHandle edit, int start, int end) override;
   void ScrollCaret(WindowHandle edit) override;
   std::pair<int, int> GetEditSelection(WindowHandle edit) override;
+  void SetProgressRange(WindowHandle bar, int maximum) override;
+  void SetProgressPosition(WindowHandle bar, int position) override;
+  ProgressState GetProgress(WindowHandle bar) override;
   Rect GetRectInParent(WindowHandle window) override;
   void PlaceOnTop(WindowHandle window, int x, int y) override;
   void Repaint(WindowHandle window) override;
