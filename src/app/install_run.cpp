@@ -6,6 +6,7 @@
 #include "engine/distribution.h"
 #include "engine/format_text.h"
 #include "engine/paths.h"
+#include "engine/switches.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 #include "wizard/setup_dlg.h"
@@ -44,20 +45,20 @@ std::string ApplyInstallSwitches(platform::Platform& platform,
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
-    if (argument == "-instdir" && i + 1 < arguments.size()) {
+    if (argument == switches::kInstallFolder && i + 1 < arguments.size()) {
       candidate = arguments[i + 1];
       if (!PathExists(platform.files, candidate)) {
         candidate.clear();
       } else if (EndsWithCharacter(platform.system, candidate, kSeparators)) {
         candidate.pop_back();
       }
-    } else if (EqualsIgnoringCase(argument, "-runafter")) {
+    } else if (EqualsIgnoringCase(argument, switches::kRunAfter)) {
       options.RunAfter = true;
-    } else if (EqualsIgnoringCase(argument, "-allusers")) {
+    } else if (EqualsIgnoringCase(argument, switches::kAllUsers)) {
       options.AllUsers = true;
-    } else if (EqualsIgnoringCase(argument, "-autostart")) {
+    } else if (EqualsIgnoringCase(argument, switches::kAutostart)) {
       options.Autostart = true;
-    } else if (EqualsIgnoringCase(argument, "-nodeskico")) {
+    } else if (EqualsIgnoringCase(argument, switches::kNoDesktopIcon)) {
       options.DesktopIcon = false;
     }
   }

@@ -47,8 +47,8 @@ TEST(MessageCatalogue, HoldsTheCatalogueAndTheOutcomeTextsInAscendingOrder) {
   for (const StringEntry& entry : StringTable())
     ids.push_back(entry.id);
   const std::vector<std::uint16_t> expected{
-      1,  2,  3,  4,  6,  7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,  19,
-      20, 21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 208, 57344};
+      1,  2,  3,  4,  6,   7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,  19,   20,
+      21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 208, 220, 57344};
   EXPECT_EQ(ids, expected);
   for (const StringEntry& entry : StringTable())
     EXPECT_FALSE(entry.text.empty()) << entry.id;
@@ -82,6 +82,7 @@ TEST(MessageCatalogue, EveryNumberTheLogicNamesIsPresent) {
                              kHelpShortcut,
                              kReadmeShortcut,
                              kUninstallShortcut,
+                             kSwitchHelp,
                              kAppTitle}) {
     EXPECT_NE(FindString(static_cast<std::uint16_t>(id)), nullptr) << id;
   }
@@ -122,6 +123,16 @@ TEST(MessageCatalogue, TextsKeepQuotesLineFeedsAndTyposExactly) {
   EXPECT_EQ(Text(15), "Pictavo 6");
   EXPECT_EQ(Text(2), "Pictavo Setup");
   EXPECT_EQ(Text(57344), "Pictavo Setup");
+}
+
+TEST(MessageCatalogue, HelpTextKeepsItsTabsAndLinesAndEndsWithoutALineFeed) {
+  const std::string help = Text(catalogue::kSwitchHelp);
+  EXPECT_EQ(help.rfind("Usage: setup.exe [switches], or PictvUnInst.exe [switches]", 0), 0u);
+  EXPECT_NE(help.find("\n\n-install\tInstall, whatever this program is called"), std::string::npos);
+  EXPECT_NE(help.find("\n-instdir FOLDER\t"), std::string::npos);
+  EXPECT_NE(help.find("\n\nExit codes:\n0\t"), std::string::npos);
+  EXPECT_EQ(help.find('\\'), std::string::npos);  // every escape resolved
+  EXPECT_NE(help.back(), '\n');
 }
 
 TEST(MessageCatalogue, StartUpTextsFitTheirFixedBuffers) {
