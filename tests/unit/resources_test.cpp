@@ -18,7 +18,7 @@ constexpr std::uint32_t kPopup = 0x80000000, kChild = 0x40000000, kVisible = 0x1
                         kCaption = 0x00C00000, kBorder = 0x00800000, kVScroll = 0x00200000,
                         kSysMenu = 0x00080000, kGroup = 0x00020000, kTabStop = 0x00010000,
                         kSetFont = 0x40, kModalFrame = 0x80, kControl = 0x400,
-                        kExControlParent = 0x00010000;
+                        kRealSizeControl = 0x40, kExControlParent = 0x00010000;
 constexpr std::uint32_t kButtonType = 0xF, kDefPushButton = 0x1, kAutoCheckBox = 0x3,
                         kGroupBox = 0x7, kAutoRadio = 0x9;
 constexpr std::uint32_t kStaticType = 0x1F, kBitmap = 0xE, kEtchedHorz = 0x10, kSunken = 0x1000;
@@ -323,6 +323,7 @@ TEST(DialogLayouts, SpecialControlStyles) {
   const ControlLayout& picture = Control(103, 1002);
   EXPECT_EQ(picture.style & kStaticType, kBitmap);
   EXPECT_TRUE(picture.style & kSunken);
+  EXPECT_TRUE(picture.style & kRealSizeControl) << "stretched to its box at any DPI";
   EXPECT_EQ(FindDialog(103)->controls[4].style & kStaticType, kEtchedHorz);
 
   const ControlLayout& agreement = Control(104, 1000);
