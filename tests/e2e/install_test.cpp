@@ -12,6 +12,7 @@
 #include "bench.h"
 #include "pe_file.h"
 #include "registry_keys.h"
+#include "resources/resource_tables.h"
 
 namespace e2e {
 namespace {
@@ -440,6 +441,40 @@ TEST_F(InstallTest, ProductWithoutVersionIsRefusedLikeAMissingManifest) {
             1);
   ASSERT_TRUE(pe::WriteFile((damaged / "Pictv6.exe").string(), program));
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedAsDamaged(damaged));
+}
+
+TEST_F(InstallTest, HelpSwitchShowsTheSwitchesInOneBoxAndEndsWithZeroHavingDoneNothing) {
+  // Started in its distribution folder, where it would otherwise install.
+  const std::string program = WindowsPath(dist_ / "setup.exe");
+  const FolderState distBefore = SnapshotFolder(dist_);
+  setup_ =
+      std::make_unique<WindowsProcess>(program, std::vector<std::string>{"-allusers", "/?"}, dist_);
+  ASSERT_TRUE(setup_->started());
+  const UiResult box = Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--image",
+                               program, "--timeout", "20000"},
+                              40s);
+  ASSERT_EQ(box.exitCode, 0) << "no help box appeared\n" << box.err;
+  const std::vector<UiRecord> windows = OfKind(box.records, "window");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows[0].Number("owner"), 0) << "the help box must have no owner window";
+  const std::vector<UiRecord> messages = OfKind(box.records, "message");
+  ASSERT_EQ(messages.size(), 1u);
+  const resources::StringEntry* help = resources::FindString(220);
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(messages[0].Get("text"), Windows1252ToUtf8(help->text));
+  const std::vector<UiRecord> icons = OfKind(box.records, "icon");
+  ASSERT_EQ(icons.size(), 1u);
+  EXPECT_EQ(icons[0].Get("name"), "information");
+  ExpectNothingInstalled();
+
+  const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
+                                   std::to_string(kOk), "--wait-close", "10000"});
+  ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
+  const std::optional<int> code = setup_->WaitForExit(30s);
+  ASSERT_TRUE(code.has_value()) << "the setup still runs after the help box was closed";
+  EXPECT_EQ(*code, 0);
+  ExpectNothingInstalled();
+  EXPECT_EQ(SnapshotFolder(dist_), distBefore);
 }
 
 TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) {
