@@ -49,10 +49,10 @@ class SetupProgram {
   int Run();
 
   // The run's options as it left them; the initial ones when only the help was shown.
-  const SetupOptions& Options() const { return run_ ? run_->Options() : helpOptions_; }
+  const SetupOptions& Options() const { return run_ ? run_->Options() : initialOptions_; }
 
  private:
   platform::Platform& platform_;
   std::optional<SetupRun> run_;
-  SetupOptions helpOptions_;
+  SetupOptions initialOptions_;
 };
