@@ -28,8 +28,9 @@ std::string HelpText() {
   return entry ? std::string(entry->text) : std::string();
 }
 
-// What the help's lines name before their tab: the switches (a line may give several
-// spellings, parted by ", ", each perhaps followed by the name of its value) and the exit codes.
+// What the help's lines name before their ": ": the switches (the help's own spellings share a
+// line, parted by ", "; a switch may be followed by the name of its value) and the exit codes.
+// Other lines name neither.
 struct HelpHeads {
   std::multiset<std::string> switches;
   std::multiset<unsigned> exitCodes;
@@ -39,13 +40,16 @@ HelpHeads ReadHeads(const std::string& text) {
   HelpHeads heads;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos) {
+    const std::size_t colon = line.find(": ");
+    if (colon == std::string::npos || line.empty()) {
       continue;
     }
-    const std::string head = line.substr(0, tab);
+    const std::string head = line.substr(0, colon);
     if (head.find_first_not_of("0123456789") == std::string::npos) {
       heads.exitCodes.insert(static_cast<unsigned>(std::stoul(head)));
+      continue;
+    }
+    if (head[0] != '-' && head[0] != '/') {
       continue;
     }
     std::size_t start = 0;
