@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need beyond the machine's own g++, cmake and GoogleTest:
-# the i686 mingw-w64 cross compiler, Wine with its 32-bit part, Xvfb, ImageMagick (for
-# scripts/screenshots.sh), and clang with libFuzzer for the fuzz preset. Idempotent; run as root.
+# the i686 mingw-w64 cross compiler, Wine with its 32-bit part and the fonts a Windows desktop
+# has, Xvfb, ImageMagick (for scripts/screenshots.sh), and clang with libFuzzer for the fuzz
+# preset. Idempotent; run as root.
 set -euo pipefail
 
 # A mirror or a cache in front of it sometimes serves an index out of step with its Release file
@@ -21,6 +22,9 @@ apt_update() {
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine wine32:i386 wine64)
+# Marlett draws the caption buttons of the windows that Wine frames itself (without it the close
+# box shows an "r"), Tahoma and MS Sans Serif the dialogs' text, as on Windows.
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
 command -v import >/dev/null || need+=(imagemagick)

@@ -16,6 +16,9 @@ if [ "${1:-}" != --in-session ]; then
   done
   command -v import >/dev/null || { echo "screenshots: ImageMagick's import is missing" \
     "(scripts/install-tools.sh)" >&2; exit 1; }
+  # Without Wine's fonts the pictures show host fonts and an "r" for the close box.
+  [ -f /usr/share/wine/fonts/marlett.ttf ] || { echo "screenshots: Wine's fonts are missing" \
+    "(fonts-wine; scripts/install-tools.sh)" >&2; exit 1; }
   mkdir -p "$out"
   # A display of our own: run-in-prefix starts Xvfb when DISPLAY is unset.
   unset DISPLAY

@@ -6,6 +6,7 @@
 #include "engine/distribution.h"
 #include "engine/format_text.h"
 #include "engine/paths.h"
+#include "engine/switches.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 #include "wizard/setup_dlg.h"
@@ -29,11 +30,20 @@ void LogOptions(const platform::RunLog& log, const SetupOptions& options) {
        yesNo(options.NewInstall), version.major, version.minor, version.build, version.revision}));
 }
 
+// The setup runs elevated; the browser and the product must not. The desktop's shell starts
+// them with the rights of the user it belongs to. Only where no desktop shell answers (a
+// service's session) does the setup start them itself, with its own rights.
+void OpenAsDesktopUser(platform::Shell& shell, const std::string& address) {
+  if (!shell.OpenFromDesktop(address, {})) {
+    shell.Open(address);
+  }
+}
+
 // The vendor's page for this installation, opened in the browser.
 void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
   const std::string query =
       HomePageQuery(platform.files, options.InstallFolder + "\\" + distribution::kHomePageShortcut);
-  platform.shell.Open(VendorPageAddress(options.NewInstall, query));
+  OpenAsDesktopUser(platform.shell, VendorPageAddress(options.NewInstall, query));
 }
 
 }  // namespace
@@ -44,20 +54,20 @@ std::string ApplyInstallSwitches(platform::Platform& platform,
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
-    if (argument == "-instdir" && i + 1 < arguments.size()) {
+    if (argument == switches::kInstallFolder && i + 1 < arguments.size()) {
       candidate = arguments[i + 1];
       if (!PathExists(platform.files, candidate)) {
         candidate.clear();
       } else if (EndsWithCharacter(platform.system, candidate, kSeparators)) {
         candidate.pop_back();
       }
-    } else if (EqualsIgnoringCase(argument, "-runafter")) {
+    } else if (EqualsIgnoringCase(argument, switches::kRunAfter)) {
       options.RunAfter = true;
-    } else if (EqualsIgnoringCase(argument, "-allusers")) {
+    } else if (EqualsIgnoringCase(argument, switches::kAllUsers)) {
       options.AllUsers = true;
-    } else if (EqualsIgnoringCase(argument, "-autostart")) {
+    } else if (EqualsIgnoringCase(argument, switches::kAutostart)) {
       options.Autostart = true;
-    } else if (EqualsIgnoringCase(argument, "-nodeskico")) {
+    } else if (EqualsIgnoringCase(argument, switches::kNoDesktopIcon)) {
       options.DesktopIcon = false;
     }
   }
@@ -127,7 +137,7 @@ Outcome InstallRun(CSetupApp& app) {
     // A silent run has nobody to read a box or a web page: its exit code and log tell.
     if (!options.Silent) {
       app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
-      platform.shell.Open(vendor::kSite);
+      OpenAsDesktopUser(platform.shell, vendor::kSite);
     }
     platform.process.ExitProcess(app.Conclude(Outcome::DamagedDistribution));
   }
@@ -165,7 +175,9 @@ Outcome InstallRun(CSetupApp& app) {
     // The path is the application name as well: unquoted as the command line is, it would
     // start a "C:\Program Files (x86)\Pictavo.exe" that someone put there.
     const std::string product = options.InstallFolder + "\\" + distribution::kProductProgram;
-    platform.process.CreateProcess(product, product, options.InstallFolder);
+    if (!platform.shell.OpenFromDesktop(product, options.InstallFolder)) {
+      platform.process.CreateProcess(product, product, options.InstallFolder);
+    }
   }
   return outcome;
 }

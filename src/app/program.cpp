@@ -1,13 +1,16 @@
 #include "app/program.h"
 
+#include "app/outcome.h"
 #include "app/run_mode.h"
+#include "engine/switches.h"
+#include "resources/catalogue.h"
 
 namespace {
 
 // The log the command line asks for, its name made full now: the run changes its current
 // folder later.
 platform::RunLog LogFor(platform::Platform& platform) {
-  const std::optional<std::string> name = SwitchValue(platform.process.Arguments(), kLogSwitch);
+  const std::optional<std::string> name = SwitchValue(platform.process.Arguments(), switches::kLog);
   if (!name || name->empty()) {
     return {};
   }
@@ -27,7 +30,7 @@ std::string CommandLineText(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-SetupProgram::SetupProgram(platform::Platform& platform)
+SetupRun::SetupRun(platform::Platform& platform)
     : log_(LogFor(platform)),
       recording_(log_.Enabled() ? std::make_unique<platform::RecordingPlatform>(platform, log_)
                                 : nullptr),
@@ -36,7 +39,7 @@ SetupProgram::SetupProgram(platform::Platform& platform)
       wow64_(platform_.system),
       app_(platform_, options_, wow64_, instances_, log_) {}
 
-int SetupProgram::Run() {
+int SetupRun::Run() {
   if (log_.Enabled()) {
     log_.Write("Pictavo Setup log: " + platform_.process.ModuleFileName());
     log_.Write("Command line:" + CommandLineText(platform_.process.Arguments()));
@@ -48,4 +51,26 @@ int SetupProgram::Run() {
   // Whatever InitInstance returns, no window stays open: the program ends here.
   app_.InitInstance();
   return static_cast<int>(app_.ExitCode());
+}
+
+SetupProgram::SetupProgram(platform::Platform& platform) : platform_(platform) {
+  if (!AsksForHelp(platform.process.Arguments())) {
+    run_.emplace(platform);
+  }
+}
+
+int SetupProgram::Run() {
+  if (run_) {
+    return run_->Run();
+  }
+  // A silent run promises no box, and a deployment tool would wait for ever on one nobody can
+  // see: there the help shows nothing. Either way nothing is installed, removed or logged, and
+  // the run ends with 0, as a look at the switches is no failure.
+  if (!HasSilentSwitch(platform_.process.Arguments())) {
+    platform::UserInterface& ui = platform_.ui;
+    ui.MessageBox(platform::kNoWindow, ui.LoadString(catalogue::kSwitchHelp),
+                  ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity),
+                  {platform::Buttons::Ok, platform::Icon::Information});
+  }
+  return static_cast<int>(exit_code::kComplete);
 }

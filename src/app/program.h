@@ -1,8 +1,10 @@
-// The process-wide objects of one run of the program, created at start-up in their order,
-// then the one entry, then the normal end.
+// The program in one process: the help its command line asks for, or else one run with its
+// process-wide objects, created at start-up in their order, then the one entry, then the normal
+// end.
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "app/setup_app.h"
 #include "engine/helpers.h"
@@ -12,9 +14,9 @@
 #include "platform/recording.h"
 #include "platform/run_log.h"
 
-class SetupProgram {
+class SetupRun {
  public:
-  explicit SetupProgram(platform::Platform& platform);
+  explicit SetupRun(platform::Platform& platform);
 
   // Runs InitInstance and the normal end; returns the process's exit code: 1 without the
   // instance list's locks, before anything is changed.
@@ -35,4 +37,22 @@ class SetupProgram {
   Wow64Query wow64_;
   SetupOptions options_;
   CSetupApp app_;
+};
+
+class SetupProgram {
+ public:
+  // Creates the run's objects, unless the command line asks for help: then the process must
+  // neither join the instance list nor open a log.
+  explicit SetupProgram(platform::Platform& platform);
+
+  // The help box, or the run; the process's exit code.
+  int Run();
+
+  // The run's options as it left them; the initial ones when only the help was shown.
+  const SetupOptions& Options() const { return run_ ? run_->Options() : initialOptions_; }
+
+ private:
+  platform::Platform& platform_;
+  std::optional<SetupRun> run_;
+  SetupOptions initialOptions_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/switches.h"
 #include "engine/text.h"
 
 bool HasSwitch(const std::vector<std::string>& arguments, const char* name) {
@@ -22,15 +23,20 @@ std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments
 }
 
 bool HasSilentSwitch(const std::vector<std::string>& arguments) {
-  return HasSwitch(arguments, "-s");
+  return HasSwitch(arguments, switches::kSilent);
+}
+
+bool AsksForHelp(const std::vector<std::string>& arguments) {
+  return std::any_of(switches::kHelp.begin(), switches::kHelp.end(),
+                     [&arguments](const char* name) { return HasSwitch(arguments, name); });
 }
 
 RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::string& programPath) {
   // "-delself" is written by the uninstaller itself, always exactly so, and always with a path.
-  if (arguments.size() >= 3 && arguments[1] == "-delself") {
+  if (arguments.size() >= 3 && arguments[1] == switches::kSelfRemoval) {
     return RunMode::SelfRemoval;
   }
-  if (arguments.size() >= 2 && EqualsIgnoringCase(arguments[1], "-install")) {
+  if (arguments.size() >= 2 && EqualsIgnoringCase(arguments[1], switches::kInstall)) {
     return RunMode::Install;
   }
   // Any "setup.exe" in the path counts, folders and longer names (mysetup.exe) included.

@@ -7,13 +7,6 @@
 
 enum class RunMode { SelfRemoval, Install, Uninstall };
 
-// Switches for administrators' tools, any position, letter case ignored: "-log" with the log's
-// file after it, "-restartcode" for 3010 where a restart completes the run.
-inline constexpr char kLogSwitch[] = "-log";
-inline constexpr char kRestartCodeSwitch[] = "-restartcode";
-// Written by the uninstaller behind "-delself" for the copy whose outcome it waits for.
-inline constexpr char kOutcomeSwitch[] = "-outcome";
-
 // `name` as a whole argument anywhere after the program name, letter case ignored.
 bool HasSwitch(const std::vector<std::string>& arguments, const char* name);
 
@@ -23,6 +16,10 @@ std::optional<std::string> SwitchValue(const std::vector<std::string>& arguments
 
 // "-s" as a whole argument anywhere after the program name, letter case ignored.
 bool HasSilentSwitch(const std::vector<std::string>& arguments);
+
+// A help switch ("/?", "-?", "/h", "-h", "--help") as a whole argument anywhere after the program
+// name, letter case ignored: also where it stands as the value of another switch.
+bool AsksForHelp(const std::vector<std::string>& arguments);
 
 // `arguments` is the runtime's argument vector (element 0 the program); `programPath` the full
 // path of the program file.

@@ -5,6 +5,7 @@
 #include "engine/format_text.h"
 #include "engine/paths.h"
 #include "engine/reboot_operations.h"
+#include "engine/switches.h"
 #include "engine/text.h"
 #include "instances/close_instances.h"
 #include "resources/catalogue.h"
@@ -81,16 +82,17 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
   const std::string own = ProgramFilePath(platform.process.ModuleFileName());
   platform.files.CopyFile(own, copy, false);
 
-  std::vector<std::string> arguments = {QuotedIfNeeded(copy), "-delself", QuotedIfNeeded(own)};
+  std::vector<std::string> arguments = {QuotedIfNeeded(copy), switches::kSelfRemoval,
+                                        QuotedIfNeeded(own)};
   if (app.Options().Silent) {
-    arguments.push_back("-s");
+    arguments.push_back(switches::kSilent);
   }
   std::vector<std::string> logArguments;
   if (log.Enabled()) {
-    logArguments = {kLogSwitch, QuotedIfNeeded(log.Path())};
+    logArguments = {switches::kLog, QuotedIfNeeded(log.Path())};
   }
   std::vector<std::string> removal = arguments;
-  removal.insert(removal.end(), {kOutcomeSwitch, kRestartCodeSwitch});
+  removal.insert(removal.end(), {switches::kOutcome, switches::kRestartCode});
   removal.insert(removal.end(), logArguments.begin(), logArguments.end());
   const platform::KernelHandle copyProcess =
       platform.session.StartProcess(copy, JoinedArguments(removal));
@@ -113,7 +115,7 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
   // This program's file goes once this process has ended, and with it the folder.
   std::vector<std::string> tail = arguments;
   if (!app.Options().Silent) {
-    tail.push_back("-s");
+    tail.push_back(switches::kSilent);
   }
   tail.insert(tail.end(), logArguments.begin(), logArguments.end());
   const platform::KernelHandle tailProcess =
@@ -134,7 +136,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
 
-  const bool awaited = HasSwitch(platform.process.Arguments(), kOutcomeSwitch);
+  const bool awaited = HasSwitch(platform.process.Arguments(), switches::kOutcome);
   if (awaited) {
     log.Write("Run: removal");
     // The uninstaller waits for this run, holding its own file: the copy it starts next takes

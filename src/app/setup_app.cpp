@@ -3,6 +3,7 @@
 #include "app/install_run.h"
 #include "app/run_mode.h"
 #include "app/self_removal.h"
+#include "engine/switches.h"
 #include "instances/close_instances.h"
 #include "resources/catalogue.h"
 
@@ -16,7 +17,7 @@ bool CSetupApp::InitInstance() {
   platform::Platform& platform = GetPlatform();
   const std::vector<std::string> arguments = platform.process.Arguments();
   options_.Silent = HasSilentSwitch(arguments);
-  restartCode_ = HasSwitch(arguments, kRestartCodeSwitch);
+  restartCode_ = HasSwitch(arguments, switches::kRestartCode);
 
   const RunMode mode = ChooseRunMode(arguments, ProgramFilePath(platform.process.ModuleFileName()));
   if (mode == RunMode::SelfRemoval) {

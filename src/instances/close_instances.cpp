@@ -1,6 +1,7 @@
 #include "instances/close_instances.h"
 
 #include "engine/format_text.h"
+#include "engine/switches.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
@@ -50,7 +51,8 @@ bool UserAllowsClosing(platform::Platform& platform, int count) {
 
 bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
   for (std::size_t i = 2; i < arguments.size(); ++i) {
-    if (EqualsIgnoringCase(arguments[i], "-s") || EqualsIgnoringCase(arguments[i], "/s")) {
+    if (EqualsIgnoringCase(arguments[i], switches::kSilent) ||
+        EqualsIgnoringCase(arguments[i], switches::kNoInstanceQuestion)) {
       return true;
     }
   }

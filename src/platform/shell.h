@@ -37,6 +37,17 @@ class Shell {
   // normally: opens a document or a web address in its program. False when that failed.
   virtual bool Open(const std::string& file) = 0;
 
+  // Asks the shell of the user's desktop (Explorer) to open `file`, a program or a web address,
+  // with the verb "open", no parameters, `folder` as its current folder (empty: the shell's
+  // choice), shown normally: IShellDispatch2::ShellExecute of the desktop's folder view, reached
+  // through IShellWindows::FindWindowSW(SWC_DESKTOP), its top-level browser and the view's
+  // background object. What the desktop starts runs with the rights of the user who owns the
+  // desktop, not with this process's, which may be elevated. True when the shell took the
+  // request; it carries it out on its own, and whether the start then succeeds is not known
+  // here. False when no desktop shell answers (none runs in the session, as for a service) or a
+  // step of the way is refused: then nothing has been started.
+  virtual bool OpenFromDesktop(const std::string& file, const std::string& folder) = 0;
+
   // SHChangeNotify without items: tells the shell that something it shows has changed.
   virtual void ChangeNotify(std::int32_t event, std::uint32_t flags) = 0;
 };

@@ -40,6 +40,8 @@ enum Text : unsigned {
   kNotRemovedCompletely = 206,
   kAgreementMissing = 207,
   kAnotherSetupRunning = 208,
+  // The switches and exit codes, for "/?" and its kin.
+  kSwitchHelp = 220,
   kAppTitle = 57344,  // the application title: caption of every service box
 };
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench.h"
+#include "built_program.h"
 #include "pe_file.h"
 
 namespace {
@@ -67,24 +67,10 @@ Names MentionedUnsafely(std::string_view image) {
   return found;
 }
 
-// The Windows build's program file; a missing one fails in CI and skips elsewhere.
-std::optional<std::string> BuiltProgram(const std::string& name) {
-  const std::string path = std::string(E2E_WIN32_BUILD_DIR) + "/" + name;
-  std::optional<std::string> image = pe::ReadFile(path);
-  if (!image) {
-    if (e2e::InCi()) {
-      ADD_FAILURE() << path << " is missing: build the win32 preset first";
-    } else {
-      [&] { GTEST_SKIP() << path << " is missing: build the win32 preset first"; }();
-    }
-  }
-  return image;
-}
-
 // setup.exe's import tables; none when the program is missing (said by BuiltProgram) or its
 // tables cannot be read (a failure).
 std::optional<pe::Imports> SetupImports() {
-  const std::optional<std::string> image = BuiltProgram("setup.exe");
+  const std::optional<std::string> image = e2e::BuiltProgram("setup.exe");
   if (!image) {
     return std::nullopt;
   }
@@ -127,7 +113,7 @@ TEST(SetupImportsTest, OnlyTheLibrariesEveryRunNeedsAreImported) {
 TEST(SetupImportsTest, MentionNoOtherLibrary) {
   // Delay-load tables that GNU ld leaves out of the delay-load directory, and names handed to
   // LoadLibrary, only show as text.
-  const std::optional<std::string> image = BuiltProgram("setup.exe");
+  const std::optional<std::string> image = e2e::BuiltProgram("setup.exe");
   if (!image) {
     return;
   }
@@ -137,7 +123,7 @@ TEST(SetupImportsTest, MentionNoOtherLibrary) {
 TEST(SetupImportsTest, TheChecksCatchAProgramThatLinksOtherLibraries) {
   // import_probe.exe links version.dll the ordinary way and dwmapi.dll through a delay-load
   // library of dlltool.
-  const std::optional<std::string> image = BuiltProgram("import_probe.exe");
+  const std::optional<std::string> image = e2e::BuiltProgram("import_probe.exe");
   if (!image) {
     return;
   }

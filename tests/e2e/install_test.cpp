@@ -12,6 +12,7 @@
 #include "bench.h"
 #include "pe_file.h"
 #include "registry_keys.h"
+#include "resources/resource_tables.h"
 
 namespace e2e {
 namespace {
@@ -282,6 +283,41 @@ class InstallTest : public WineTest {
     return shown;
   }
 
+  // The one box that `program` shows, with no owner, `text`, `icon` and an OK button: its
+  // window, or none after a failure.
+  std::optional<std::string> ExpectOkBox(const std::string& program, const std::string& text,
+                                         const std::string& icon) {
+    const UiResult box = Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--image",
+                                 program, "--timeout", "20000"},
+                                40s);
+    const std::vector<UiRecord> windows = OfKind(box.records, "window");
+    const std::vector<UiRecord> messages = OfKind(box.records, "message");
+    const std::vector<UiRecord> icons = OfKind(box.records, "icon");
+    if (box.exitCode != 0 || windows.size() != 1 || messages.size() != 1 || icons.size() != 1) {
+      ADD_FAILURE() << "no message box of one text and icon appeared\n" << box.err;
+      return std::nullopt;
+    }
+    EXPECT_EQ(windows[0].Number("owner"), 0) << "the box must have no owner window";
+    EXPECT_EQ(messages[0].Get("text"), text);
+    EXPECT_EQ(icons[0].Get("name"), icon);
+    std::vector<std::string> buttons;
+    for (const UiRecord& control : OfKind(box.records, "control")) {
+      if (AsciiLower(control.Get("class")) == "button") {
+        buttons.push_back(control.Get("id") + ":" + control.Get("text"));
+      }
+    }
+    EXPECT_EQ(buttons, std::vector<std::string>{"1:OK"});
+    return windows[0].Get("hwnd");
+  }
+
+  // Presses OK on the box: the setup's exit code once it has ended, none while it runs on.
+  std::optional<int> AnswerOkBox(const std::string& box) {
+    const UiResult pressed =
+        Uiauto({"press", "--hwnd", box, "--id", std::to_string(kOk), "--wait-close", "10000"});
+    EXPECT_EQ(pressed.exitCode, 0) << pressed.err;
+    return setup_->WaitForExit(30s);
+  }
+
   // A damaged distribution ends the run with code 1 before anything is installed. A silent run
   // has nobody to read a box or a web page: it ends at once and shows nothing. Started by a
   // user, the run explains itself in a box and, once that is answered, opens the vendor's home
@@ -303,33 +339,12 @@ class InstallTest : public WineTest {
 
     setup_ = std::make_unique<WindowsProcess>(program, std::vector<std::string>{}, distFolder);
     ASSERT_TRUE(setup_->started());
-    const UiResult box = Uiauto({"describe", "--title", kCaption, "--class", "#32770", "--image",
-                                 program, "--timeout", "20000"},
-                                40s);
-    ASSERT_EQ(box.exitCode, 0) << "no message box appeared in the interactive run\n" << box.err;
-    const std::vector<UiRecord> messages = OfKind(box.records, "message");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].Get("text"), kDamaged);
-    const std::vector<UiRecord> icons = OfKind(box.records, "icon");
-    ASSERT_EQ(icons.size(), 1u);
-    EXPECT_EQ(icons[0].Get("name"), "error");
-    std::vector<std::string> buttons;
-    for (const UiRecord& control : OfKind(box.records, "control")) {
-      if (AsciiLower(control.Get("class")) == "button") {
-        buttons.push_back(control.Get("id") + ":" + control.Get("text"));
-      }
-    }
-    EXPECT_EQ(buttons, std::vector<std::string>{"1:OK"});
+    const std::optional<std::string> box = ExpectOkBox(program, kDamaged, "error");
+    ASSERT_TRUE(box.has_value());
     // Until the box is answered, the run has not gone any further.
     ExpectNothingInstalled();
     EXPECT_EQ(OpenedAddresses(), std::vector<std::string>{}) << "a page opened before the answer";
-
-    const std::vector<UiRecord> windows = OfKind(box.records, "window");
-    ASSERT_EQ(windows.size(), 1u);
-    const UiResult pressed = Uiauto({"press", "--hwnd", windows[0].Get("hwnd"), "--id",
-                                     std::to_string(kOk), "--wait-close", "10000"});
-    ASSERT_EQ(pressed.exitCode, 0) << pressed.err;
-    code = setup_->WaitForExit(30s);
+    code = AnswerOkBox(*box);
     ASSERT_TRUE(code.has_value()) << "the setup still runs after the box was answered";
     EXPECT_EQ(*code, 1);
     ExpectNothingInstalled();
@@ -473,6 +488,27 @@ TEST_F(InstallTest, ProductWithoutVersionIsRefusedLikeAMissingManifest) {
             1);
   ASSERT_TRUE(pe::WriteFile((damaged / "Pictv6.exe").string(), program));
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedAsDamaged(damaged));
+}
+
+TEST_F(InstallTest, HelpSwitchShowsTheSwitchesInOneBoxAndEndsWithZeroHavingDoneNothing) {
+  // Started in its distribution folder, where it would otherwise install.
+  const std::string program = WindowsPath(dist_ / "setup.exe");
+  const FolderState distBefore = SnapshotFolder(dist_);
+  setup_ =
+      std::make_unique<WindowsProcess>(program, std::vector<std::string>{"-allusers", "/?"}, dist_);
+  ASSERT_TRUE(setup_->started());
+  const resources::StringEntry* help = resources::FindString(220);
+  ASSERT_NE(help, nullptr);
+  const std::optional<std::string> box =
+      ExpectOkBox(program, Windows1252ToUtf8(help->text), "information");
+  ASSERT_TRUE(box.has_value());
+  ExpectNothingInstalled();
+
+  const std::optional<int> code = AnswerOkBox(*box);
+  ASSERT_TRUE(code.has_value()) << "the setup still runs after the help box was closed";
+  EXPECT_EQ(*code, 0);
+  ExpectNothingInstalled();
+  EXPECT_EQ(SnapshotFolder(dist_), distBefore);
 }
 
 TEST_F(InstallTest, SilentRemovalAfterTheInstallationLeavesNothingOfTheProduct) {

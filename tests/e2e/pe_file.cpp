@@ -390,6 +390,140 @@ int SetFixedVersion(std::string& image, const FixedVersion& version) {
   return static_cast<int>(offsets.size());
 }
 
+namespace {
+
+constexpr std::size_t kResourceDirectorySize = 16;
+constexpr std::size_t kResourceEntrySize = 8;
+constexpr std::uint32_t kSubdirectoryBit = 0x80000000;
+constexpr std::uint32_t kNamedEntryBit = 0x80000000;
+
+// The resource directory as the loader walks it: type, then name or number, then language, each
+// level a table of entries whose offsets count from the directory's start.
+class ResourceWalker {
+ public:
+  ResourceWalker(std::string_view image, const Headers& headers, std::string& error)
+      : image_(image), headers_(headers), error_(error) {}
+
+  bool Start(DataDirectory directory) {
+    if (directory.rva == 0) {
+      return true;
+    }
+    std::size_t available = 0;
+    const std::optional<std::size_t> start = headers_.Offset(directory.rva, &available);
+    if (!start) {
+      error_ = "the resource directory lies outside the file's sections";
+      return false;
+    }
+    directory_ = image_.substr(*start, std::min<std::size_t>(available, directory.size));
+    return true;
+  }
+
+  bool Empty() const { return directory_.empty(); }
+
+  // Calls `take(id, named, offset)` for each entry of the table at `offset`; `offset` of an
+  // entry keeps its subdirectory bit.
+  template <typename Take>
+  bool Entries(std::uint32_t offset, Take take) {
+    std::uint16_t named = 0;
+    std::uint16_t numbered = 0;
+    if (!Read16(directory_, std::size_t{offset} + 12, named) ||
+        !Read16(directory_, std::size_t{offset} + 14, numbered)) {
+      error_ = "a resource table lies outside the resource directory";
+      return false;
+    }
+    for (std::size_t i = 0; i < std::size_t{named} + numbered; ++i) {
+      const std::size_t at = offset + kResourceDirectorySize + i * kResourceEntrySize;
+      std::uint32_t name = 0;
+      std::uint32_t target = 0;
+      if (!Read32(directory_, at, name) || !Read32(directory_, at + 4, target)) {
+        error_ = "a resource table runs past the resource directory";
+        return false;
+      }
+      if (!take(name & ~kNamedEntryBit, (name & kNamedEntryBit) != 0, target)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The table a directory entry leads to; false when the entry is a leaf.
+  bool Table(std::uint32_t target, std::uint32_t& table) {
+    if ((target & kSubdirectoryBit) == 0) {
+      error_ = "a resource entry names data where a table belongs";
+      return false;
+    }
+    // The walk goes three levels deep whatever the offsets say, so a table that points back
+    // is read again but cannot loop.
+    table = target & ~kSubdirectoryBit;
+    return true;
+  }
+
+  bool Data(std::uint32_t target, std::string& data) {
+    std::uint32_t rva = 0;
+    std::uint32_t size = 0;
+    if ((target & kSubdirectoryBit) != 0 || !Read32(directory_, target, rva) ||
+        !Read32(directory_, std::size_t{target} + 4, size)) {
+      error_ = "a resource's data entry is missing";
+      return false;
+    }
+    std::size_t available = 0;
+    const std::optional<std::size_t> offset = headers_.Offset(rva, &available);
+    if (!offset || available < size) {
+      error_ = "a resource's data lies outside the file's sections";
+      return false;
+    }
+    data = image_.substr(*offset, size);
+    return true;
+  }
+
+ private:
+  std::string_view image_;
+  const Headers& headers_;
+  std::string& error_;
+  std::string_view directory_;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ReadResources(std::string_view image, std::uint16_t type,
+                                                      std::string& error) {
+  Headers headers;
+  if (!headers.Parse(image, error)) {
+    return std::nullopt;
+  }
+  ResourceWalker walker(image, headers, error);
+  std::vector<std::string> found;
+  if (!walker.Start(headers.Directory(kResourceDirectory))) {
+    return std::nullopt;
+  }
+  if (walker.Empty()) {
+    return found;
+  }
+  const bool read = walker.Entries(0, [&](std::uint32_t id, bool named, std::uint32_t target) {
+    std::uint32_t names = 0;
+    if (named || id != type) {
+      return true;
+    }
+    return walker.Table(target, names) &&
+           walker.Entries(names, [&](std::uint32_t, bool, std::uint32_t nameTarget) {
+             std::uint32_t languages = 0;
+             return walker.Table(nameTarget, languages) &&
+                    walker.Entries(languages, [&](std::uint32_t, bool, std::uint32_t leaf) {
+                      std::string data;
+                      if (!walker.Data(leaf, data)) {
+                        return false;
+                      }
+                      found.push_back(std::move(data));
+                      return true;
+                    });
+           });
+  });
+  if (!read) {
+    return std::nullopt;
+  }
+  return found;
+}
+
 std::optional<std::string> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -56,6 +56,16 @@ std::vector<FixedVersion> ReadFixedVersions(std::string_view image);
 // resource are left as they are: Windows reads the version of a file from the fixed block.
 int SetFixedVersion(std::string& image, const FixedVersion& version);
 
+// The resource type of application manifests (RT_MANIFEST).
+inline constexpr std::uint16_t kManifestResource = 24;
+
+// The data of every resource of a numeric type, in the order of the resource directory (by
+// name or number, then by language). nullopt when the image is no well-formed PE image or its
+// resource directory is damaged, with `error` saying what is wrong; an image without resources
+// of that type gives an empty list.
+std::optional<std::vector<std::string>> ReadResources(std::string_view image, std::uint16_t type,
+                                                      std::string& error);
+
 // Whole files, as bytes.
 std::optional<std::string> ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, std::string_view bytes);

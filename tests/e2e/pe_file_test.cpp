@@ -131,6 +131,55 @@ std::string FixedVersionBlock(std::uint32_t ms, std::uint32_t ls) {
 
 using Names = std::vector<std::string>;
 
+// A resource directory as windres lays it out: the type table, then one name table per type,
+// then one language table per name, then the data entries. Each resource is {type, name,
+// language, data address, size}.
+struct ResourceSpec {
+  std::uint32_t type;
+  std::uint32_t name;
+  std::uint32_t language;
+  std::uint32_t rva;
+  std::uint32_t size;
+};
+
+std::string Table(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries) {
+  std::string table(16, '\0');
+  Put16(table, 14, static_cast<std::uint16_t>(entries.size()));
+  for (const auto& [id, target] : entries) {
+    std::string entry(8, '\0');
+    Put32(entry, 0, id);
+    Put32(entry, 4, target);
+    table += entry;
+  }
+  return table;
+}
+
+// One resource per type and name, as the program's own script makes them.
+std::string ResourceDirectory(const std::vector<ResourceSpec>& resources) {
+  constexpr std::uint32_t kTable = 0x80000000;
+  const auto count = static_cast<std::uint32_t>(resources.size());
+  const std::uint32_t rootSize = 16 + 8 * count;
+  const std::uint32_t levelSize = 16 + 8;  // a table of one entry
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> types;
+  std::string names;
+  std::string languages;
+  std::string data;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const ResourceSpec& r = resources[i];
+    const std::uint32_t nameTable = rootSize + i * levelSize;
+    const std::uint32_t languageTable = rootSize + count * levelSize + i * levelSize;
+    const std::uint32_t dataEntry = rootSize + 2 * count * levelSize + i * 16;
+    types.emplace_back(r.type, kTable | nameTable);
+    names += Table({{r.name, kTable | languageTable}});
+    languages += Table({{r.language, dataEntry}});
+    std::string entry(16, '\0');
+    Put32(entry, 0, r.rva);
+    Put32(entry, 4, r.size);
+    data += entry;
+  }
+  return Table(types) + names + languages + data;
+}
+
 TEST(PeImportsTest, ListsBothDirectoriesInTheirOrder) {
   ImageBuilder builder;
   builder.SetDirectory(1, builder.PutImportTable({"KERNEL32.dll", "USER32.dll", "msvcrt.dll"}), 80);
@@ -213,6 +262,60 @@ TEST(PeMentionedLibrariesTest, FindsEachNameOnceWithoutItsFolder) {
                             "\xFF"
                             "dwmapi.dll\0a.dllx not-a-dll .dll again VERSION.DLL"s;
   EXPECT_EQ(MentionedLibraries(bytes), (Names{"VERSION.DLL", "dwmapi.dll"}));
+}
+
+TEST(PeResourcesTest, ReadsTheDataOfEveryResourceOfOneType) {
+  ImageBuilder builder;
+  const std::string manifest = "<assembly/>";
+  const std::uint32_t manifestRva = builder.Put(manifest);
+  const std::uint32_t otherRva = builder.Put("<other/>");
+  const std::uint32_t iconRva = builder.Put("icon bytes");
+  const std::string directory = ResourceDirectory({{3, 1, 1033, iconRva, 10},
+                                                   {kManifestResource, 1, 1033, manifestRva, 11},
+                                                   {kManifestResource, 2, 0, otherRva, 8}});
+  builder.SetDirectory(2, builder.Put(directory), static_cast<std::uint32_t>(directory.size()));
+  const std::string image = builder.Build();
+  std::string error;
+
+  EXPECT_EQ(ReadResources(image, kManifestResource, error), (Names{"<assembly/>", "<other/>"}))
+      << error;
+  EXPECT_EQ(ReadResources(image, 3, error), Names{"icon bytes"}) << error;
+  EXPECT_EQ(ReadResources(image, 16, error), Names{}) << error;
+
+  ImageBuilder bare;
+  bare.Put("data");
+  EXPECT_EQ(ReadResources(bare.Build(), kManifestResource, error), Names{}) << error;
+}
+
+TEST(PeResourcesTest, DamagedResourceDirectoriesAreRejectedNotMisread) {
+  std::string error;
+  const auto imageWith = [](const std::vector<ResourceSpec>& resources, std::uint32_t cut = 0) {
+    ImageBuilder builder;
+    const std::string directory = ResourceDirectory(resources);
+    builder.SetDirectory(2, builder.Put(directory),
+                         static_cast<std::uint32_t>(directory.size()) - cut);
+    return builder.Build();
+  };
+  EXPECT_FALSE(ReadResources(imageWith({{kManifestResource, 1, 1033, 0x9000, 4}}),
+                             kManifestResource, error));
+  EXPECT_EQ(error, "a resource's data lies outside the file's sections");
+  // Data that runs past its section's file data.
+  EXPECT_FALSE(ReadResources(imageWith({{kManifestResource, 1, 1033, kSectionRva, 0x10000}}),
+                             kManifestResource, error));
+  // A directory whose stated size ends before its last data entry.
+  EXPECT_FALSE(ReadResources(imageWith({{kManifestResource, 1, 1033, kSectionRva, 4}}, 12),
+                             kManifestResource, error));
+  EXPECT_EQ(error, "a resource's data entry is missing");
+
+  // A type entry that leads straight to data.
+  ImageBuilder leaf;
+  std::string entry(16, '\0');
+  Put32(entry, 0, kSectionRva);
+  Put32(entry, 4, 4);
+  const std::string directory = Table({{kManifestResource, 24}}) + entry;
+  leaf.SetDirectory(2, leaf.Put(directory), static_cast<std::uint32_t>(directory.size()));
+  EXPECT_FALSE(ReadResources(leaf.Build(), kManifestResource, error));
+  EXPECT_EQ(error, "a resource entry names data where a table belongs");
 }
 
 TEST(PeFixedVersionTest, PatchesTheFourWordsOfTheResourceOnly) {

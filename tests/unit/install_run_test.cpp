@@ -107,6 +107,27 @@ TEST_F(InstallRunTest, SilentFirstInstallationGoesToTheDefaultFolderForAllUsers)
   EXPECT_TRUE(machine_.CreatedProcesses().empty());
 }
 
+TEST_F(InstallRunTest, SilentRunAfterHasTheDesktopStartTheProductWhereADesktopAnswers) {
+  machine_.SetDesktopShell(true);
+  RunProgram(machine_, kSetup, {"-s", "-runafter"});
+  const std::string product = std::string(kDefaultFolder) + "\\Pictv6.exe";
+  EXPECT_EQ(machine_.DesktopOpens(),
+            (std::vector<sim::DesktopOpen>{
+                {machine_.Processes().front()->Id(), product, kDefaultFolder}}));
+  EXPECT_TRUE(machine_.CreatedProcesses().empty());
+  EXPECT_TRUE(machine_.OpenedFiles().empty());
+}
+
+TEST_F(InstallRunTest, DamagedDistributionOpensTheHomePageThroughTheDesktop) {
+  machine_.Files().Remove(std::string(kDist) + "\\PictvUnInst.log");
+  machine_.SetDesktopShell(true);
+  machine_.GetUser().WillAnswer(BoxResult::Ok);
+  EXPECT_EQ(RunProgram(machine_, kSetup).exitCode, 1u);
+  ASSERT_EQ(machine_.DesktopOpens().size(), 1u);
+  EXPECT_EQ(machine_.DesktopOpens()[0].file, "http://www.corvantis.example");
+  EXPECT_TRUE(machine_.OpenedFiles().empty());
+}
+
 TEST_F(InstallRunTest, SilentInstallationIntoAnInstdirWithRunAfterStartsTheProduct) {
   machine_.Files().CreateFolders("E:\\Apps\\Pictavo");
   ProgramRun run =

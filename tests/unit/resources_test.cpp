@@ -18,7 +18,7 @@ constexpr std::uint32_t kPopup = 0x80000000, kChild = 0x40000000, kVisible = 0x1
                         kCaption = 0x00C00000, kBorder = 0x00800000, kVScroll = 0x00200000,
                         kSysMenu = 0x00080000, kGroup = 0x00020000, kTabStop = 0x00010000,
                         kSetFont = 0x40, kModalFrame = 0x80, kControl = 0x400,
-                        kExControlParent = 0x00010000;
+                        kRealSizeControl = 0x40, kExControlParent = 0x00010000;
 constexpr std::uint32_t kButtonType = 0xF, kDefPushButton = 0x1, kAutoCheckBox = 0x3,
                         kGroupBox = 0x7, kAutoRadio = 0x9;
 constexpr std::uint32_t kStaticType = 0x1F, kBitmap = 0xE, kEtchedHorz = 0x10, kSunken = 0x1000;
@@ -47,8 +47,8 @@ TEST(MessageCatalogue, HoldsTheCatalogueAndTheOutcomeTextsInAscendingOrder) {
   for (const StringEntry& entry : StringTable())
     ids.push_back(entry.id);
   const std::vector<std::uint16_t> expected{
-      1,  2,  3,  4,  6,  7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,  19,
-      20, 21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 208, 57344};
+      1,  2,  3,  4,  6,   7,   8,   9,   10,  11,  12,  13,  14,  15,  16,  17,  18,  19,   20,
+      21, 22, 23, 24, 101, 102, 104, 200, 201, 202, 203, 204, 205, 206, 207, 208, 220, 57344};
   EXPECT_EQ(ids, expected);
   for (const StringEntry& entry : StringTable())
     EXPECT_FALSE(entry.text.empty()) << entry.id;
@@ -82,6 +82,7 @@ TEST(MessageCatalogue, EveryNumberTheLogicNamesIsPresent) {
                              kHelpShortcut,
                              kReadmeShortcut,
                              kUninstallShortcut,
+                             kSwitchHelp,
                              kAppTitle}) {
     EXPECT_NE(FindString(static_cast<std::uint16_t>(id)), nullptr) << id;
   }
@@ -122,6 +123,18 @@ TEST(MessageCatalogue, TextsKeepQuotesLineFeedsAndTyposExactly) {
   EXPECT_EQ(Text(15), "Pictavo 6");
   EXPECT_EQ(Text(2), "Pictavo Setup");
   EXPECT_EQ(Text(57344), "Pictavo Setup");
+}
+
+TEST(MessageCatalogue, HelpTextKeepsItsLinesHasNoTabsAndEndsWithoutALineFeed) {
+  const std::string help = Text(catalogue::kSwitchHelp);
+  EXPECT_EQ(help.rfind("Usage: setup.exe [switches]\nRemoval: PictvUnInst.exe [switches]\n", 0),
+            0u);
+  EXPECT_NE(help.find("\n\n-install: install under any name"), std::string::npos);
+  EXPECT_NE(help.find("\n-instdir FOLDER: "), std::string::npos);
+  EXPECT_NE(help.find("\n\nExit codes:\n0: "), std::string::npos);
+  EXPECT_EQ(help.find('\\'), std::string::npos);  // every escape resolved
+  EXPECT_EQ(help.find('\t'), std::string::npos);
+  EXPECT_NE(help.back(), '\n');
 }
 
 TEST(MessageCatalogue, StartUpTextsFitTheirFixedBuffers) {
@@ -314,6 +327,7 @@ TEST(DialogLayouts, SpecialControlStyles) {
   const ControlLayout& picture = Control(103, 1002);
   EXPECT_EQ(picture.style & kStaticType, kBitmap);
   EXPECT_TRUE(picture.style & kSunken);
+  EXPECT_TRUE(picture.style & kRealSizeControl) << "stretched to its box at any DPI";
   EXPECT_EQ(FindDialog(103)->controls[4].style & kStaticType, kEtchedHorz);
 
   const ControlLayout& agreement = Control(104, 1000);

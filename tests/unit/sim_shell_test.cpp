@@ -258,3 +258,20 @@ TEST_F(SimShellTest, OpenTakesExistingFilesAndWebAddresses) {
 }
 
 }  // namespace
+
+TEST_F(SimShellTest, TheDesktopOpensOnlyWhereADesktopShellRunsAndTakesTheRequest) {
+  sim::Process& setup = Start();
+  platform::Shell& shell = setup.GetPlatform().shell;
+  EXPECT_FALSE(shell.OpenFromDesktop("http://www.corvantis.example", ""));  // a fresh machine
+  machine_.SetDesktopShell(true);
+  EXPECT_TRUE(shell.OpenFromDesktop("C:\\P\\Pictv6.exe", "C:\\P"));
+  machine_.Faults().Set(sim::Fault{.call = "IShellDispatch2::ShellExecute", .object = "x.exe"});
+  EXPECT_FALSE(shell.OpenFromDesktop("x.exe", ""));
+  EXPECT_TRUE(shell.OpenFromDesktop("y.exe", ""));
+  EXPECT_EQ(machine_.DesktopOpens(),
+            (std::vector<sim::DesktopOpen>{{setup.Id(), "C:\\P\\Pictv6.exe", "C:\\P"},
+                                           {setup.Id(), "y.exe", ""}}));
+  // The desktop's starts are its own: the setup neither opened nor created anything.
+  EXPECT_TRUE(machine_.OpenedFiles().empty());
+  EXPECT_TRUE(machine_.CreatedProcesses().empty());
+}

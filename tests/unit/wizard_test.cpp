@@ -307,6 +307,56 @@ TEST_F(WizardTest, AfterTheInstallationOnlyFinishEndsTheWizard) {
   EXPECT_TRUE(User().Boxes().empty());
 }
 
+struct DesktopCase {
+  const char* name;
+  bool desktopShell;
+  const char* refused;  // a file the desktop's shell refuses; nullptr: none
+  std::vector<sim::DesktopOpen> throughDesktop;
+  std::vector<std::string> openedBySetup;
+  std::vector<std::string> startedBySetup;
+};
+
+TEST_F(WizardTest, TheDesktopOpensThePageAndStartsTheProductWhereItAnswers) {
+  const std::string product = std::string(kDefaultFolder) + "\\Pictv6.exe";
+  const DesktopCase cases[] = {
+      {"desktop", true, nullptr, {{0, kInstScript, ""}, {0, product, kDefaultFolder}}, {}, {}},
+      {"no desktop", false, nullptr, {}, {kInstScript}, {product}},
+      {"product refused",
+       true,
+       "C:\\Program Files\\Pictavo 6\\Pictv6.exe",
+       {{0, kInstScript, ""}},
+       {},
+       {product}},
+      {"page refused", true, kInstScript, {{0, product, kDefaultFolder}}, {kInstScript}, {}},
+  };
+  for (const DesktopCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    Fresh();
+    M().SetDesktopShell(test.desktopShell);
+    if (test.refused != nullptr) {
+      M().Faults().Set(sim::Fault{.call = "IShellDispatch2::ShellExecute", .object = test.refused});
+    }
+    for (int i = 0; i < 5; ++i) {
+      User().Press(layout::kNext);
+    }
+    User().Tick(layout::kRunProduct);
+    User().Press(layout::kNext);
+
+    EXPECT_EQ(Run().exitCode, 0u);
+    std::vector<sim::DesktopOpen> throughDesktop = test.throughDesktop;
+    for (sim::DesktopOpen& open : throughDesktop) {
+      open.processId = M().Processes().front()->Id();
+    }
+    EXPECT_EQ(M().DesktopOpens(), throughDesktop);
+    EXPECT_EQ(M().OpenedFiles(), test.openedBySetup);
+    std::vector<std::string> started;
+    for (const sim::CreatedProcess& created : M().CreatedProcesses()) {
+      started.push_back(created.commandLine);
+    }
+    EXPECT_EQ(started, test.startedBySetup);
+  }
+}
+
 struct GroupCase {
   const char* typed;
   const char* refusal;  // nullptr: accepted

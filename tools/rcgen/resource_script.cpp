@@ -10,7 +10,7 @@ namespace {
 
 // Values from the Win32 headers (winuser.h, winresrc.h). Only names that setup.rc has a use for;
 // an unknown name is an error rather than a guess.
-constexpr std::array<std::pair<std::string_view, std::uint32_t>, 36> kStyleNames{{
+constexpr std::array<std::pair<std::string_view, std::uint32_t>, 37> kStyleNames{{
     {"WS_POPUP", 0x80000000},
     {"WS_CHILD", 0x40000000},
     {"WS_VISIBLE", 0x10000000},
@@ -42,6 +42,7 @@ constexpr std::array<std::pair<std::string_view, std::uint32_t>, 36> kStyleNames
     {"SS_CENTER", 0x0001},
     {"SS_BITMAP", 0x000E},
     {"SS_ETCHEDHORZ", 0x0010},
+    {"SS_REALSIZECONTROL", 0x0040},
     {"SS_SUNKEN", 0x1000},
     {"ES_MULTILINE", 0x0004},
     {"ES_AUTOVSCROLL", 0x0040},

@@ -25,7 +25,7 @@
 # runs directly in the same session.
 set -uo pipefail
 
-readonly prefix_format=2  # raise when the way the prefix is prepared changes
+readonly prefix_format=3  # raise when the way the prefix is prepared changes
 readonly skip_code=77
 
 arch=${PICTAVO_WINEARCH:-win64}
@@ -111,7 +111,10 @@ if ! flock -w "${PICTAVO_WINE_LOCK_TIMEOUT:-1800}" 9; then
   exit 1
 fi
 
-stamp="format=$prefix_format arch=$arch $wine_version"
+# Wine's own fonts (Debian's fonts-wine) make the dialogs and caption buttons look as on
+# Windows; a prefix made before they came would keep what it found then.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then fonts=wine; else fonts=host; fi
+stamp="format=$prefix_format arch=$arch fonts=$fonts $wine_version"
 
 create_prefix() {
   echo "run-in-prefix: creating the Wine prefix $prefix ($arch)" >&2

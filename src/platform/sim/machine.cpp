@@ -656,6 +656,16 @@ bool Process::ShellFacility::Open(const std::string& file) {
   return opened;
 }
 
+bool Process::ShellFacility::OpenFromDesktop(const std::string& file, const std::string& folder) {
+  Machine& machine = owner_.machine_;
+  if (!machine.desktopShell_ ||
+      machine.Faults().Next("IShellDispatch2::ShellExecute", file, false)) {
+    return false;
+  }
+  machine.desktopOpens_.push_back({owner_.id_, file, folder});
+  return true;
+}
+
 void Process::ShellFacility::ChangeNotify(std::int32_t event, std::uint32_t flags) {
   owner_.machine_.Notify({owner_.id_, event, flags});
 }

@@ -92,6 +92,14 @@ struct CreatedProcess {
 // argument, the program, takes no backslash rules: quotes only group it.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// What a process asked the desktop's shell to open.
+struct DesktopOpen {
+  unsigned processId = 0;
+  std::string file;
+  std::string folder;
+  bool operator==(const DesktopOpen&) const = default;
+};
+
 // An SHChangeNotify call.
 struct ShellNotification {
   unsigned processId = 0;
@@ -271,6 +279,7 @@ class Process {
     explicit ShellFacility(sim::Process& owner) : owner_(owner) {}
     std::unique_ptr<platform::ShellLink> CreateShellLink() override;
     bool Open(const std::string& file) override;
+    bool OpenFromDesktop(const std::string& file, const std::string& folder) override;
     void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 
    private:
@@ -333,7 +342,8 @@ class Machine {
   // FileSystem::SetFaults, Registry::SetFaults; IShellLink::Save names its path). Calls that
   // change nothing meet only a fault that names them, each with its object: CreateMutexA and
   // CreateFileMappingA (the name), MapViewOfFile (the section's name), OpenProcess of another
-  // process (its id; as for one of another user or a protected one), ShellExecuteA (the file),
+  // process (its id; as for one of another user or a protected one), ShellExecuteA and
+  // IShellDispatch2::ShellExecute (the file),
   // CoCreateInstance ("ShellLink"), IShellLink::SetPath, ::SetDescription and
   // ::SetWorkingDirectory (the text given). They fail as Windows fails them, without an error.
   FaultInjector& Faults() { return faults_; }
@@ -367,6 +377,13 @@ class Machine {
   // web address (a scheme of two letters or more before a colon), unless a fault makes it fail,
   // as on a machine without a program for it; a failed call leaves nothing here.
   const std::vector<std::string>& OpenedFiles() const { return opened_; }
+  // Whether a desktop shell runs in the session and takes requests to open files
+  // (Shell::OpenFromDesktop). A fresh machine has none, as in a service's session: programs
+  // open and start things themselves.
+  void SetDesktopShell(bool running) { desktopShell_ = running; }
+  // Every request the desktop's shell took, in order. It opens any file or address it is given;
+  // a fault on "IShellDispatch2::ShellExecute" (the file) refuses one.
+  const std::vector<DesktopOpen>& DesktopOpens() const { return desktopOpens_; }
   // Every program started with CreateProcess or StartProcess, in order.
   const std::vector<CreatedProcess>& CreatedProcesses() const { return created_; }
   // The program that processes started by other processes (CreateProcess, StartProcess) run,
@@ -437,6 +454,8 @@ class Machine {
   std::set<std::string> systemLibraries_;  // lower case
   bool librarySearchRestricted_ = true;
   std::vector<std::string> opened_;
+  bool desktopShell_ = false;
+  std::vector<DesktopOpen> desktopOpens_;
   std::vector<CreatedProcess> created_;
   std::function<int(platform::Platform&)> program_;
   User user_;

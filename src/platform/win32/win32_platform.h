@@ -143,6 +143,7 @@ class Win32Shell final : public Shell {
  public:
   std::unique_ptr<ShellLink> CreateShellLink() override;
   bool Open(const std::string& file) override;
+  bool OpenFromDesktop(const std::string& file, const std::string& folder) override;
   void ChangeNotify(std::int32_t event, std::uint32_t flags) override;
 };
 
