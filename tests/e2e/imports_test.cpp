@@ -142,3 +142,19 @@ TEST(SetupImportsTest, TheAllowListIgnoresLetterCaseOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// setup.exe is downloaded and run from removable media: what the comctl32, OLE and shell work
+// adds must stay within the budget it was given.
+TEST(SetupSizeTest, StaysWithin160Kilobytes) {
+  const std::optional<std::string> image = e2e::BuiltProgram("setup.exe");
+  if (!image) {
+    return;
+  }
+  EXPECT_LE(image->size(), 160u * 1024u) << "setup.exe outgrew its size budget";
+  // An image this small is no program at all: the check would pass on a broken build.
+  EXPECT_GT(image->size(), 64u * 1024u);
+}
+
+}  // namespace
