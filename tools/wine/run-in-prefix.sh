@@ -25,7 +25,7 @@
 # runs directly in the same session.
 set -uo pipefail
 
-readonly prefix_format=3  # raise when the way the prefix is prepared changes
+readonly prefix_format=4  # raise when the way the prefix is prepared changes
 readonly skip_code=77
 
 arch=${PICTAVO_WINEARCH:-win64}
@@ -137,6 +137,12 @@ create_prefix() {
     echo "run-in-prefix: configuring $prefix failed" >&2
     rm -rf "$prefix"
     exit 1
+  fi
+  # Debian's Wine does not find fonts-wine's files by itself (the close box shows an "r"); in
+  # the prefix's Fonts folder it loads them as Windows' own.
+  if [ "$fonts" = wine ]; then
+    cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf \
+      "$prefix/drive_c/windows/Fonts/"
   fi
   # A Wine update would otherwise rebuild the prefix (and those links) on the next start.
   echo disable >"$prefix/.update-timestamp"
