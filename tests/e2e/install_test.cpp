@@ -9,8 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include "bench.h"
 #include "pe_file.h"
+#include "product_test.h"
 #include "registry_keys.h"
 #include "resources/resource_tables.h"
 
@@ -74,64 +74,25 @@ struct Shortcut {
   std::string arguments;
 };
 
-class InstallTest : public WineTest {
+class InstallTest : public ProductTest {
  protected:
-  void SetUp() override {
-    WineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) {
-      return;
-    }
-    dist_ = bench().setupExe.parent_path() / "dist";
-    ASSERT_TRUE(fs::exists(dist_ / "setup.exe") && fs::exists(dist_ / "PictvUnInst.log"))
-        << "the sample distribution was not built: " << dist_;
-    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
-    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
-    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
-    const std::optional<std::string> userPrograms = RegValue(kUserShellFolders, "Programs");
-    const std::optional<std::string> userDesktop = RegValue(kUserShellFolders, "Desktop");
-    ASSERT_TRUE(programFiles && programs && desktop && userPrograms && userDesktop)
-        << "the prefix lacks a program files or shell folder entry";
-    installWin_ = *programFiles + "\\Pictavo 6";
-    groupWin_ = *programs + "\\Pictavo 6";
-    desktopLinkWin_ = *desktop + "\\Pictavo 6.lnk";
-    userGroup_ = HostPath(*userPrograms + "\\Pictavo 6");
-    userDesktopLink_ = HostPath(*userDesktop + "\\Pictavo 6.lnk");
-    install_ = HostPath(installWin_);
-    group_ = HostPath(groupWin_);
-    desktopLink_ = HostPath(desktopLinkWin_);
-    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
-    tempBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
-    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
-
-    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
-    ASSERT_FALSE(fs::exists(group_)) << "a program group from elsewhere lies in the prefix";
-    ASSERT_FALSE(KeyInView(kProductKey, "/reg:32")) << "the prefix already knows the product";
-    touched_ = true;
-  }
-
   void TearDown() override {
     product_.reset();
     setup_.reset();
-    if (touched_) {
-      RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
-      RemoveTemporaryCopies(tempBefore_);
-      std::error_code error;
-      fs::remove_all(install_, error);
-      fs::remove_all(group_, error);
-      fs::remove(desktopLink_, error);
-      fs::remove_all(userGroup_, error);
-      fs::remove(userDesktopLink_, error);
-      EXPECT_TRUE(
-          ImportRegistry(RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_)))
-          << "the product's keys stay behind";
-    }
     if (recorderSet_) {
       EXPECT_TRUE(ImportRegistry(
           "Windows Registry Editor Version 5.00\n\n[" + std::string(kHttpCommandKey) +
           "]\n@=" + (httpBefore_ ? RegQuoted(*httpBefore_) : std::string("-")) + "\n"))
           << "the stand-in browser stays registered";
     }
-    WineTest::TearDown();
+    ProductTest::TearDown();
+  }
+
+  // The setups this test starts end with their handles; only the product and the removal's
+  // copies may outlive them.
+  void EndStrayRuns() override {
+    RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
+    RemoveTemporaryCopies(tempBefore_);
   }
 
   // setup.exe started in its distribution folder, as a user starts it; its exit code.
@@ -357,18 +318,6 @@ class InstallTest : public WineTest {
     EXPECT_EQ(opened, std::vector<std::string>{kVendorSite});
   }
 
-  fs::path dist_;
-  std::string installWin_;
-  std::string groupWin_;
-  std::string desktopLinkWin_;
-  fs::path install_;
-  fs::path group_;
-  fs::path desktopLink_;
-  fs::path userGroup_;
-  fs::path userDesktopLink_;
-  std::vector<std::string> tempBefore_;
-  bool pendingBefore_ = false;
-  bool touched_ = false;
   std::unique_ptr<WindowsProcess> setup_;
   std::unique_ptr<WindowsProcess> product_;
   fs::path opened_;

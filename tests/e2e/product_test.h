@@ -20,8 +20,9 @@ class ProductTest : public WineTest {
   void TearDown() override;
 
   // Installer and uninstaller processes a failed test left running, ended by their ids; the
-  // uninstaller's temporary copies too.
-  void EndStrayRuns();
+  // uninstaller's temporary copies too. A test that holds every process it starts may end them
+  // more cheaply.
+  virtual void EndStrayRuns();
   // Puts the machine back as it was without the program's help: the product's folder,
   // shortcuts and keys, and the renames for the next start that a run left.
   void RemoveProductByHand();
@@ -36,9 +37,9 @@ class ProductTest : public WineTest {
   fs::path userGroup_;
   fs::path userDesktopLink_;
   std::vector<std::string> tempBefore_;  // the uninstaller's copies already in the temp folder
+  bool pendingBefore_ = false;           // renames for the next start were waiting already
 
  private:
-  bool pendingBefore_ = false;
   bool touched_ = false;
 };
 
