@@ -334,7 +334,8 @@ bool CreateFolderWithAncestors(platform::Platform& platform, const std::string& 
   NormalizeFolderText(platform.system, working);
   for (std::size_t at = FindCharacter(platform.system, working, "\\", 1); at != std::string::npos;
        at = FindCharacter(platform.system, working, "\\", at + 1)) {
-    files.CreateDirectory(working.substr(0, at));
+    // With its separator, as the folder's own path passes through it (see the group's levels).
+    files.CreateDirectory(working.substr(0, at + 1));
   }
   return files.CreateDirectory(folder) || PathExists(files, folder);
 }

@@ -80,13 +80,15 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options, R
   NormalizeFolderText(platform.system, options.GroupName);
   const std::string& group = options.GroupName;
   // Each level of a nested group first; stepping by ANSI characters, so that the second byte
-  // of a double-byte character is never taken for a level's end.
+  // of a double-byte character is never taken for a level's end. A level keeps its separator:
+  // Windows trims a last name's trailing dots and blanks but not those of a name inside a path,
+  // and the level must be the folder that the group's path passes through.
   for (std::size_t i = 0; i < group.size(); ++i) {
     if (platform.system.IsDBCSLeadByte(static_cast<unsigned char>(group[i])) &&
         i + 1 < group.size()) {
       ++i;
     } else if (group[i] == '\\' && i > 0) {
-      platform.files.CreateDirectory(programs + "\\" + group.substr(0, i));
+      platform.files.CreateDirectory(programs + "\\" + group.substr(0, i + 1));
     }
   }
   const std::string groupFolder = programs + "\\" + group;

@@ -101,6 +101,16 @@ TEST_F(ShortcutsTest, NestedGroupWithASlashAndATrailingBackslash) {
   EXPECT_TRUE(machine_.Files().Exists(group + "\\Read about Pictavo 6.lnk"));
 }
 
+// Windows trims all trailing dots of a path's last name but one of a name inside it: a level
+// made as a last name would be another folder than the one the group lies in, left behind.
+TEST_F(ShortcutsTest, NestedGroupLevelEndingInDotsIsTheFolderTheGroupLiesIn) {
+  options_.GroupName = "Corvantis..\\Pictavo 6";
+  CreateProductShortcuts(app_, options_, report_);
+  const std::string programs = Folder(kHkeyCurrentUser, "Programs");
+  EXPECT_TRUE(machine_.Files().Exists(programs + "\\Corvantis..\\Pictavo 6\\Pictavo 6.lnk"));
+  EXPECT_FALSE(machine_.Files().Exists(programs + "\\Corvantis")) << "a second, empty level";
+}
+
 TEST_F(ShortcutsTest, GroupThatCannotBeCreatedStillGetsItsRecordButNoShortcuts) {
   options_.GroupName = "Missing\\Parent\\Deep";
   options_.DesktopIcon = true;
