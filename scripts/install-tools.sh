@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need beyond the machine's own g++, cmake and GoogleTest:
 # the i686 mingw-w64 cross compiler, Wine with its 32-bit part and the fonts a Windows desktop
-# has, Xvfb, ImageMagick (for scripts/screenshots.sh), and clang with libFuzzer for the fuzz
-# preset. Idempotent; run as root.
+# has, Xvfb, ImageMagick (for scripts/screenshots.sh), clang with libFuzzer for the fuzz preset,
+# and clang-format for the format check. Idempotent; run as root.
 set -euo pipefail
 
 # A mirror or a cache in front of it sometimes serves an index out of step with its Release file
@@ -30,6 +30,7 @@ command -v xauth >/dev/null || need+=(xauth)
 command -v import >/dev/null || need+=(imagemagick)
 [ -d /usr/src/googletest ] || need+=(googletest)
 command -v clang++ >/dev/null || need+=(clang)
+command -v clang-format >/dev/null || need+=(clang-format)
 # The default clang only recommends its runtimes; libFuzzer's comes with libclang-rt-dev.
 probe=$(mktemp -d)
 printf 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }\n' \
