@@ -1,12 +1,12 @@
 #include "app/existing_installation.h"
 
-#include "app/run_mode.h"
 #include "engine/distribution.h"
 #include "engine/format_text.h"
-#include "engine/helpers.h"
 #include "engine/install_log.h"
 #include "engine/paths.h"
 #include "engine/registration.h"
+#include "engine/registry_values.h"
+#include "engine/shell_folders.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
@@ -14,10 +14,58 @@ namespace {
 
 constexpr char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-void DropTrailingBackslash(platform::System& system, std::string& folder) {
-  if (EndsWithCharacter(system, folder, "\\")) {
-    folder.pop_back();
+// A shell folder as the log's paths begin with it: lower case, a backslash behind.
+std::string FolderPrefix(platform::Platform& platform, bool allUsers, const char* kind) {
+  return LowerCase(
+      WithoutTrailingBackslash(platform.system, ShellFolder(platform.registry, allUsers, kind)) +
+      "\\");
+}
+
+bool IsShellLink(const std::optional<LogRecord>& record) {
+  return record && record->kind == LogRecordKind::ShellLink;
+}
+
+// Whether the log records a shortcut in the all-users program menu or desktop.
+bool LogsSharedShortcuts(platform::Platform& platform, InstallLog& log) {
+  const std::string programs = FolderPrefix(platform, true, "Programs");
+  const std::string desktop = FolderPrefix(platform, true, "Desktop");
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    const std::string lowered = record ? LowerCase(record->argument) : std::string();
+    if (IsShellLink(record) && (lowered.compare(0, programs.size(), programs) == 0 ||
+                                lowered.compare(0, desktop.size(), desktop) == 0)) {
+      return true;
+    }
   }
+  return false;
+}
+
+// The group of the last group shortcut the log records in the program menu; none when it
+// records none. Every group shortcut lies in the one group folder; the startup and desktop
+// shortcuts never qualify. An empty Startup folder occurs in every path, so then nothing does.
+std::optional<std::string> LoggedGroup(platform::Platform& platform, InstallLog& log,
+                                       bool allUsers) {
+  const std::string programs = FolderPrefix(platform, allUsers, "Programs");
+  const std::string startup = LowerCase(ShellFolder(platform.registry, allUsers, "Startup"));
+  std::optional<std::string> group;
+  while (std::optional<std::string> line = log.ReadLogLine()) {
+    const std::optional<LogRecord> record = ParseLogRecord(*line);
+    if (!IsShellLink(record)) {
+      continue;
+    }
+    const std::string lowered = LowerCase(record->argument);
+    if (lowered.compare(0, programs.size(), programs) == 0 &&
+        lowered.find(startup) == std::string::npos) {
+      // The log lies in the install folder, where its user may write, and the update may run
+      // with more rights: a group that would climb out of the program menu is not taken.
+      const std::string found =
+          ParentFolder(platform.system, record->argument.substr(programs.size()));
+      if (found.empty() || StaysInsideFolder(found)) {
+        group = found;
+      }
+    }
+  }
+  return group;
 }
 
 }  // namespace
@@ -36,8 +84,7 @@ std::string FindExistingInstallation(platform::Platform& platform) {
     }
     folder = at == std::string::npos ? std::string() : program.substr(0, at);
   }
-  DropTrailingBackslash(platform.system, folder);
-  return folder;
+  return WithoutTrailingBackslash(platform.system, folder);
 }
 
 std::string DefaultProgramFilesFolder(platform::Platform& platform) {
@@ -51,14 +98,11 @@ std::string DefaultProgramFilesFolder(platform::Platform& platform) {
         (firstSlash == std::string::npos ? windows + "\\" : windows.substr(0, firstSlash + 1)) +
         "Program Files";
   }
-  DropTrailingBackslash(platform.system, folder);
-  return folder;
+  return WithoutTrailingBackslash(platform.system, folder);
 }
 
 std::string OwnFolder(platform::Platform& platform) {
-  const std::string path = ProgramFilePath(platform.process.ModuleFileName());
-  const std::size_t lastSlash = FindLastCharacter(platform.system, path, "\\");
-  return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash);
+  return ParentFolder(platform.system, ProgramFilePath(platform.process.ModuleFileName()));
 }
 
 FileVersion ReadFileVersion(platform::Platform& platform, const std::string& path) {
@@ -124,57 +168,13 @@ void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options)
       return;
     }
   }
-
-  // A shell folder as the log's paths begin with it: lower case, a backslash behind.
-  auto folderPrefix = [&](platform::RegistryKey root, const char* name) {
-    std::string folder = ReadRegistryString(platform.registry, root, kShellFoldersKey, name);
-    if (!EndsWithCharacter(platform.system, folder, "\\")) {
-      folder += '\\';
-    }
-    return LowerCase(folder);
-  };
   if (allUsers.empty()) {
     // No value: the run that installed could not write it, or a removal was cut short after
     // the product key. Where the logged shortcuts lie tells the choice instead.
-    const std::string programs = folderPrefix(platform::kHkeyLocalMachine, "Common Programs");
-    const std::string desktop = folderPrefix(platform::kHkeyLocalMachine, "Common Desktop");
-    while (std::optional<std::string> line = log.ReadLogLine()) {
-      const std::optional<LogRecord> record = ParseLogRecord(*line);
-      const std::string lowered = record ? LowerCase(record->argument) : std::string();
-      if (record && record->kind == LogRecordKind::ShellLink &&
-          (lowered.compare(0, programs.size(), programs) == 0 ||
-           lowered.compare(0, desktop.size(), desktop) == 0)) {
-        options.AllUsers = true;
-        break;
-      }
-    }
+    options.AllUsers = LogsSharedShortcuts(platform, log);
     log.Rewind();
   }
-
-  const platform::RegistryKey root =
-      options.AllUsers ? platform::kHkeyLocalMachine : platform::kHkeyCurrentUser;
-  const std::string programs =
-      folderPrefix(root, options.AllUsers ? "Common Programs" : "Programs");
-  const std::string startup = LowerCase(ReadRegistryString(
-      platform.registry, root, kShellFoldersKey, options.AllUsers ? "Common Startup" : "Startup"));
-
-  // Every group shortcut lies in the one group folder; the startup and desktop shortcuts never
-  // qualify. An empty Startup folder occurs in every path, so then nothing qualifies.
-  while (std::optional<std::string> line = log.ReadLogLine()) {
-    const std::optional<LogRecord> record = ParseLogRecord(*line);
-    if (!record || record->kind != LogRecordKind::ShellLink) {
-      continue;
-    }
-    const std::string lowered = LowerCase(record->argument);
-    if (lowered.compare(0, programs.size(), programs) == 0 &&
-        lowered.find(startup) == std::string::npos) {
-      // The log lies in the install folder, where its user may write, and the update may run
-      // with more rights: a group that would climb out of the program menu is not taken.
-      const std::string group =
-          ParentFolder(platform.system, record->argument.substr(programs.size()));
-      if (group.empty() || StaysInsideFolder(group)) {
-        options.GroupName = group;
-      }
-    }
+  if (const std::optional<std::string> group = LoggedGroup(platform, log, options.AllUsers)) {
+    options.GroupName = *group;
   }
 }

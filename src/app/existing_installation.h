@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 
 // The folder of an installation the registry knows, without a trailing backslash; empty when
 // there is none.

@@ -1,11 +1,11 @@
 #include "app/install_run.h"
 
 #include "app/existing_installation.h"
-#include "app/perform_install.h"
 #include "app/setup_app.h"
 #include "engine/distribution.h"
 #include "engine/format_text.h"
 #include "engine/paths.h"
+#include "engine/perform_install.h"
 #include "engine/switches.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "app/setup_app.h"
-#include "engine/helpers.h"
 #include "engine/setup_options.h"
+#include "engine/wow64_query.h"
 #include "instances/instance_manager.h"
 #include "platform/platform.h"
 #include "platform/recording.h"

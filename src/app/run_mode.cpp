@@ -43,8 +43,3 @@ RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::stri
   return LowerCase(programPath).find("setup.exe") != std::string::npos ? RunMode::Install
                                                                        : RunMode::Uninstall;
 }
-
-std::string ProgramFilePath(const std::string& moduleFileName) {
-  constexpr std::size_t kPathCapacity = 260;
-  return moduleFileName.substr(0, kPathCapacity - 1);
-}

@@ -24,6 +24,3 @@ bool AsksForHelp(const std::vector<std::string>& arguments);
 // `arguments` is the runtime's argument vector (element 0 the program); `programPath` the full
 // path of the program file.
 RunMode ChooseRunMode(const std::vector<std::string>& arguments, const std::string& programPath);
-
-// The program file's path as a 260-character buffer holds it.
-std::string ProgramFilePath(const std::string& moduleFileName);

@@ -2,19 +2,18 @@
 
 #include "app/run_mode.h"
 #include "app/setup_app.h"
+#include "engine/busy_mark.h"
 #include "engine/format_text.h"
 #include "engine/paths.h"
 #include "engine/reboot_operations.h"
+#include "engine/removal_helpers.h"
 #include "engine/switches.h"
 #include "engine/text.h"
-#include "instances/close_instances.h"
 #include "resources/catalogue.h"
-#include "uninstall/removal_helpers.h"
 #include "uninstall/uninstall_run.h"
 
 namespace {
 
-constexpr std::size_t kPathCapacity = 260;
 // The handing-over uninstaller holds its file until it has ended, which a busy machine may put
 // off: its end is waited for this long at most. When it cannot be waited for (it has gone
 // already, or cannot be opened), its file is tried this often instead, as long.
@@ -24,16 +23,6 @@ constexpr unsigned kHandOverRetry = 20;
 // The runtime joins the arguments with blanks, so a path with a blank or a tab is quoted.
 std::string QuotedIfNeeded(const std::string& path) {
   return path.find_first_of(" \t") == std::string::npos ? path : "\"" + path + "\"";
-}
-
-// The drive and folder of a path, with the separator behind: C:\Program Files\Pictavo 6\ for
-// C:\Program Files\Pictavo 6\PictvUnInst.exe.
-std::string FolderOf(platform::System& system, const std::string& path) {
-  const std::size_t lastSeparator = FindLastCharacter(system, path, kSeparators);
-  if (lastSeparator != std::string::npos) {
-    return path.substr(0, lastSeparator + 1);
-  }
-  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
 }
 
 std::string JoinedArguments(const std::vector<std::string>& arguments) {

@@ -3,6 +3,7 @@
 #include "app/install_run.h"
 #include "app/run_mode.h"
 #include "app/self_removal.h"
+#include "engine/paths.h"
 #include "engine/switches.h"
 #include "instances/close_instances.h"
 #include "resources/catalogue.h"

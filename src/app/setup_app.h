@@ -2,11 +2,11 @@
 #pragma once
 
 #include "app/outcome.h"
-#include "engine/helpers.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
+#include "engine/wow64_query.h"
+#include "framework/framework.h"
 #include "instances/instance_manager.h"
-#include "platform/framework.h"
 #include "platform/run_log.h"
 
 class CSetupApp : public platform::Application {

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/helpers.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
+#include "engine/wow64_query.h"
 #include "platform/platform.h"
 
 // What an installed file's replacement is called while it is copied beside it, and while it

@@ -15,6 +15,9 @@ inline constexpr char kHelpFile[] = "Pictv6Man.chm";
 inline constexpr char kReadme[] = "readme.txt";
 inline constexpr char kPresetSettings[] = "Pictv6.ini";
 inline constexpr char kPresetRegistry[] = "Pictv6.reg";
+// The name of the product's folder below Program Files, of its default program group, and of
+// the shortcuts that its removal deletes by name.
+inline constexpr char kProductFolder[] = "Pictavo 6";
 // The environment variable naming the self-extracting archive that started the setup.
 inline constexpr char kArchiveVariable[] = "sfxname";
 

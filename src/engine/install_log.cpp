@@ -20,6 +20,22 @@ constexpr std::array<std::pair<LogRecordKind, std::string_view>, 8> kPrefixes = 
 
 }  // namespace
 
+bool IsFileRecord(LogRecordKind kind) {
+  switch (kind) {
+    case LogRecordKind::FileCopy:
+    case LogRecordKind::FileCopyX64:
+    case LogRecordKind::FileCopyInd:
+    case LogRecordKind::FileOverwrite:
+    case LogRecordKind::FileDel:
+      return true;
+    case LogRecordKind::MakeDir:
+    case LogRecordKind::MadeDir:
+    case LogRecordKind::ShellLink:
+      break;
+  }
+  return false;
+}
+
 std::string_view LogRecordPrefix(LogRecordKind kind) {
   for (const auto& [candidate, prefix] : kPrefixes) {
     if (candidate == kind) {

@@ -20,6 +20,9 @@ enum class LogRecordKind {
   ShellLink,
 };
 
+// The kinds that name files of the install folder: the three copies, an overwrite, a delete.
+bool IsFileRecord(LogRecordKind kind);
+
 // The prefix of a record kind, its one trailing blank included.
 std::string_view LogRecordPrefix(LogRecordKind kind);
 

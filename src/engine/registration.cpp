@@ -4,7 +4,7 @@
 
 #include "engine/distribution.h"
 #include "engine/format_text.h"
-#include "engine/helpers.h"
+#include "engine/registry_values.h"
 #include "resources/catalogue.h"
 
 bool RegisterProduct(platform::Platform& platform, const SetupOptions& options,

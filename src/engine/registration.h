@@ -10,9 +10,13 @@
 namespace registration {
 
 // Under HKEY_LOCAL_MACHINE, in the 32-bit view where this program looks for them again.
+inline constexpr char kCompanyKey[] = "SOFTWARE\\Corvantis";
 inline constexpr char kProductKey[] = "SOFTWARE\\Corvantis\\Pictavo 6";
 inline constexpr char kAppPathKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pictv6.exe";
+inline constexpr char kUninstallListKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kUninstallEntry[] = "Pictavo 6";
 inline constexpr char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pictavo 6";
 

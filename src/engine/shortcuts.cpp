@@ -1,9 +1,11 @@
 #include "engine/shortcuts.h"
 
+#include <utility>
+
 #include "engine/distribution.h"
-#include "engine/helpers.h"
 #include "engine/install_log.h"
 #include "engine/paths.h"
+#include "engine/shell_folders.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
@@ -14,11 +16,42 @@ constexpr char kProductWorkingFolder[] = "%APPDATA%";
 constexpr std::size_t kTargetCapacity = 512;
 constexpr std::size_t kShortcutPathCapacity = 260;
 
-std::string ShellFolder(platform::Platform& platform, bool allUsers, const char* common,
-                        const char* own) {
-  return ReadRegistryString(platform.registry,
-                            allUsers ? platform::kHkeyLocalMachine : platform::kHkeyCurrentUser,
-                            kShellFoldersKey, allUsers ? common : own);
+// The program menu the group goes into. An unknown all-users program menu makes the whole run
+// a current-user one.
+std::string ProgramMenu(platform::Platform& platform, SetupOptions& options) {
+  if (options.AllUsers) {
+    std::string programs = ShellFolder(platform.registry, true, "Programs");
+    if (programs.size() >= 4) {
+      return programs;
+    }
+    options.AllUsers = false;
+  }
+  return ShellFolder(platform.registry, false, "Programs");
+}
+
+// Makes the group folder with each level of a nested group, and records it in the installed
+// log. True when the folder is there.
+bool MakeGroupFolder(platform::Platform& platform, const std::string& programs,
+                     const std::string& group, const std::string& log, RunReport& report) {
+  const std::string groupFolder = programs + "\\" + group;
+  // A level keeps its separator: Windows trims a last name's trailing dots and blanks but not
+  // those of a name inside a path, and the level must be the folder that the group's path
+  // passes through.
+  ForEachCharacter(platform.system, group, [&](std::size_t at, std::size_t length) {
+    if (length == 1 && group[at] == '\\' && at > 0) {
+      platform.files.CreateDirectory(programs + "\\" + group.substr(0, at + 1));
+    }
+  });
+  const bool made =
+      platform.files.CreateDirectory(groupFolder) || PathExists(platform.files, groupFolder);
+  if (!made) {
+    report.NotDone(Shortfall::Folder, groupFolder);
+  }
+  if (!AppendLogLine(platform.files, log,
+                     std::string(LogRecordPrefix(LogRecordKind::MadeDir)) + groupFolder)) {
+    report.NotDone(Shortfall::InstalledLog, log);
+  }
+  return made;
 }
 
 }  // namespace
@@ -65,43 +98,11 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
 
 void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
-  std::string programs;
-  if (options.AllUsers) {
-    programs = ShellFolder(platform, true, "Common Programs", "Programs");
-    // The all-users program menu is unknown: the whole run becomes a current-user one.
-    if (programs.size() < 4) {
-      options.AllUsers = false;
-    }
-  }
-  if (!options.AllUsers) {
-    programs = ShellFolder(platform, false, "Common Programs", "Programs");
-  }
-
+  const std::string programs = ProgramMenu(platform, options);
   NormalizeFolderText(platform.system, options.GroupName);
-  const std::string& group = options.GroupName;
-  // Each level of a nested group first; stepping by ANSI characters, so that the second byte
-  // of a double-byte character is never taken for a level's end. A level keeps its separator:
-  // Windows trims a last name's trailing dots and blanks but not those of a name inside a path,
-  // and the level must be the folder that the group's path passes through.
-  for (std::size_t i = 0; i < group.size(); ++i) {
-    if (platform.system.IsDBCSLeadByte(static_cast<unsigned char>(group[i])) &&
-        i + 1 < group.size()) {
-      ++i;
-    } else if (group[i] == '\\' && i > 0) {
-      platform.files.CreateDirectory(programs + "\\" + group.substr(0, i + 1));
-    }
-  }
-  const std::string groupFolder = programs + "\\" + group;
-  const bool groupMade =
-      platform.files.CreateDirectory(groupFolder) || PathExists(platform.files, groupFolder);
-  if (!groupMade) {
-    report.NotDone(Shortfall::Folder, groupFolder);
-  }
+  const std::string groupFolder = programs + "\\" + options.GroupName;
   const std::string log = options.InstallFolder + "\\" + distribution::kManifest;
-  if (!AppendLogLine(platform.files, log,
-                     std::string(LogRecordPrefix(LogRecordKind::MadeDir)) + groupFolder)) {
-    report.NotDone(Shortfall::InstalledLog, log);
-  }
+  const bool groupMade = MakeGroupFolder(platform, programs, options.GroupName, log, report);
 
   const std::string folder = options.InstallFolder + "\\";
   const std::string product = folder + distribution::kProductProgram;
@@ -122,12 +123,11 @@ void CreateProductShortcuts(platform::Application& app, SetupOptions& options, R
     create(folder + distribution::kUninstaller, groupFolder, catalogue::kUninstallShortcut,
            std::nullopt);
   }
-  if (options.DesktopIcon) {
-    create(product, ShellFolder(platform, options.AllUsers, "Common Desktop", "Desktop"),
-           catalogue::kProductName, kProductWorkingFolder);
-  }
-  if (options.Autostart) {
-    create(product, ShellFolder(platform, options.AllUsers, "Common Startup", "Startup"),
-           catalogue::kProductName, kProductWorkingFolder);
+  for (const auto& [chosen, kind] :
+       {std::pair{options.DesktopIcon, "Desktop"}, std::pair{options.Autostart, "Startup"}}) {
+    if (chosen) {
+      create(product, ShellFolder(platform.registry, options.AllUsers, kind),
+             catalogue::kProductName, kProductWorkingFolder);
+    }
   }
 }

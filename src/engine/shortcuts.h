@@ -8,7 +8,7 @@
 
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 
 // Results as the shell's object interface reports them: negative on failure.
 inline constexpr std::int32_t kShortcutSaved = 0;

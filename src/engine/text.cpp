@@ -8,17 +8,6 @@ char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Calls `visit(position, length)` for each character; a lead byte at the very end stands alone.
-template <typename Visit>
-void ForEachCharacter(platform::System& system, std::string_view text, Visit visit) {
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length =
-        system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-    visit(i, length);
-    i += length;
-  }
-}
-
 bool IsOneOf(std::string_view text, std::size_t at, std::size_t length, std::string_view set) {
   return length == 1 && set.find(text[at]) != std::string_view::npos;
 }
@@ -67,4 +56,31 @@ std::size_t CharacterCount(platform::System& system, std::string_view text) {
   std::size_t count = 0;
   ForEachCharacter(system, text, [&](std::size_t, std::size_t) { ++count; });
   return count;
+}
+
+std::string TrimSpaces(platform::System& system, std::string_view text) {
+  std::size_t first = std::string_view::npos;
+  std::size_t end = 0;
+  ForEachCharacter(system, text, [&](std::size_t at, std::size_t length) {
+    if (length == 2 || !IsSpace(text[at])) {
+      first = std::min(first, at);
+      end = at + length;
+    }
+  });
+  return first == std::string_view::npos ? std::string()
+                                         : std::string(text.substr(first, end - first));
+}
+
+std::string TrimSpacesAtStart(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) {
+    text.remove_prefix(1);
+  }
+  return std::string(text);
+}
+
+std::string TrimSpacesAtEnd(std::string_view text) {
+  while (!text.empty() && IsSpace(text.back())) {
+    text.remove_suffix(1);
+  }
+  return std::string(text);
 }

@@ -1,5 +1,6 @@
-// ANSI texts: letter case as the C runtime's lower-casing in the "C" locale sees it, and the
-// characters of paths in the system's code page.
+// ANSI texts: letter case as the C runtime's lower-casing in the "C" locale sees it, blanks as
+// its isspace sees them, and the characters of a text in the system's code page. Every walk
+// over the characters of a path or a name that a user or a file gives lives here.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,18 @@ inline bool IsSpace(char c) {
 // 936, 949, 950) the second byte of many characters is 0x5C, the backslash, or a letter, so a
 // path is only ever looked at character by character.
 
+// Calls `visit(position, length)` for each character: one byte, or two for a double-byte one;
+// a lead byte at the very end stands alone.
+template <typename Visit>
+void ForEachCharacter(platform::System& system, std::string_view text, Visit visit) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length =
+        system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    visit(i, length);
+    i += length;
+  }
+}
+
 // The position of the first character at or after `from` that is one of the single-byte
 // characters in `set`; npos when there is none.
 std::size_t FindCharacter(platform::System& system, std::string_view text, std::string_view set,
@@ -37,5 +50,12 @@ bool EndsWithCharacter(platform::System& system, std::string_view text, std::str
 // How many characters the text has, as its wide form counts them: a double-byte character is one.
 std::size_t CharacterCount(platform::System& system, std::string_view text);
 
-// Path separators as Windows takes them.
-inline constexpr std::string_view kSeparators = "\\/";
+// The text without blanks, tabs and line breaks at either end, stepping by characters: a byte
+// that ends a double-byte character is never taken for a blank.
+std::string TrimSpaces(platform::System& system, std::string_view text);
+
+// The text without blanks, tabs and line breaks at its start, or at its end, byte by byte, as
+// the manifest's and the logs' records are read. No byte of a double-byte character of the
+// East Asian code pages is one of them, so for such a text this is the same as TrimSpaces.
+std::string TrimSpacesAtStart(std::string_view text);
+std::string TrimSpacesAtEnd(std::string_view text);

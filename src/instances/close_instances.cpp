@@ -1,5 +1,6 @@
 #include "instances/close_instances.h"
 
+#include "engine/busy_mark.h"
 #include "engine/format_text.h"
 #include "engine/switches.h"
 #include "engine/text.h"
@@ -8,9 +9,6 @@
 namespace {
 
 constexpr unsigned kPauseAfterCloseRequest = 10;
-// A named region of the session, for its existence alone.
-constexpr char kBusyMark[] = "Corvantis.Pictavo6.SetupBusy";
-constexpr std::uint32_t kBusyMarkSize = 4;
 // How long a terminated program may take to let go of its files.
 constexpr unsigned kEndWait = 5000;
 
@@ -57,26 +55,6 @@ bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
     }
   }
   return false;
-}
-
-BusySetup::BusySetup(platform::Session& session) : session_(session) {
-  bool existed = false;
-  mark_ = session.CreateSharedMemory(kBusyMark, kBusyMarkSize, existed);
-}
-
-BusySetup::~BusySetup() {
-  if (mark_ != platform::kNoHandle) {
-    session_.CloseHandle(mark_);
-  }
-}
-
-bool AnotherSetupIsBusy(platform::Session& session) {
-  bool existed = false;
-  const platform::KernelHandle mark = session.CreateSharedMemory(kBusyMark, kBusyMarkSize, existed);
-  if (mark != platform::kNoHandle) {
-    session.CloseHandle(mark);
-  }
-  return existed;
 }
 
 CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,

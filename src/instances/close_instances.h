@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/framework.h"
 #include "instances/instance_manager.h"
-#include "platform/framework.h"
 
 // End: the user declined. Busy: another setup is installing or removing the product right now;
 // nothing was asked or closed.
@@ -24,21 +24,3 @@ CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager
 
 // Whether an argument after the first is "-s" or "/s", in any letter case.
 bool SkipsInstanceQuestion(const std::vector<std::string>& arguments);
-
-// The mark of a setup that is installing or removing the product, held while the object lives:
-// another setup must not close it then, half way through. The mark goes with the process,
-// however it ends, since it is a named object that lives as long as a handle to it.
-class BusySetup {
- public:
-  explicit BusySetup(platform::Session& session);
-  ~BusySetup();
-  BusySetup(const BusySetup&) = delete;
-  BusySetup& operator=(const BusySetup&) = delete;
-
- private:
-  platform::Session& session_;
-  platform::KernelHandle mark_;
-};
-
-// Whether another process holds the busy mark.
-bool AnotherSetupIsBusy(platform::Session& session);

@@ -6,99 +6,102 @@
 
 #include "engine/deployment.h"
 #include "engine/distribution.h"
-#include "engine/helpers.h"
+#include "engine/log_replay.h"
 #include "engine/paths.h"
 #include "engine/registration.h"
+#include "engine/registry_values.h"
+#include "engine/removal_helpers.h"
+#include "engine/shell_folders.h"
 #include "engine/text.h"
-#include "uninstall/log_replay.h"
-#include "uninstall/removal_helpers.h"
 
 namespace {
 
 using platform::RegistryKey;
 
-constexpr char kCompanyKey[] = "SOFTWARE\\Corvantis";
 constexpr char kDocumentType[] = "PV6.Document";
-constexpr char kProductName[] = "Pictavo 6";
-constexpr char kUninstallListKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr char kFileExtsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr char kPreviousApplication[] = "PictvOld";
-
-// Registry values are read into a buffer of 512 bytes; shortcut and folder paths are formed in
-// it and used only while they stay within a path buffer of 260.
-constexpr std::size_t kValueBuffer = 512;
-constexpr std::size_t kPathCapacity = 260;
-
-// A text value, up to its first zero; empty when it cannot be read or does not fit.
-std::optional<std::string> ReadValue(platform::Registry& registry, RegistryKey key,
-                                     const std::string& name) {
-  platform::RegistryValue value;
-  if (registry.QueryValue(key, name, kValueBuffer, value) != platform::kErrorSuccess) {
-    return std::nullopt;
-  }
-  return std::string(std::string_view(value.data.c_str()));
-}
-
-std::string ReadText(platform::Registry& registry, RegistryKey key, const std::string& name) {
-  return ReadValue(registry, key, name).value_or(std::string());
-}
-
-// Calls `action` with every user's key under HKEY_USERS that opens with full access.
-template <typename Action>
-void ForEachUser(platform::Registry& registry, Action action) {
-  std::string sid;
-  for (std::uint32_t index = 0;
-       registry.EnumKey(platform::kHkeyUsers, index, sid) == platform::kErrorSuccess; ++index) {
-    RegistryKey user = 0;
-    if (registry.OpenKey(platform::kHkeyUsers, sid, platform::kKeyAllAccess, user) ==
-        platform::kErrorSuccess) {
-      action(user);
-      registry.CloseKey(user);
-    }
-  }
-}
 
 void RemoveProductKeys(platform::Registry& registry, RegistryKey root) {
   DeleteRegistryTree(registry, root, registration::kProductKey);
 }
 
 void DeleteSubKey(platform::Registry& registry, const char* parent, const char* name) {
-  RegistryKey key = 0;
-  if (registry.OpenKey(platform::kHkeyLocalMachine, parent, platform::kKeyAllAccess, key) ==
-      platform::kErrorSuccess) {
-    registry.DeleteKey(key, name);
-    registry.CloseKey(key);
+  if (const OpenedKey key =
+          OpenedKey::Open(registry, platform::kHkeyLocalMachine, parent, platform::kKeyAllAccess)) {
+    registry.DeleteKey(key.Key(), name);
   }
 }
 
-// The fixed-name shortcut and group of one set of shell folders.
-void RemoveShortcutsIn(platform::Platform& platform, RegistryKey shellFolders, const char* startup,
+// The fixed-name shortcut and group of the shell folders that `root` names.
+void RemoveShortcutsIn(platform::Platform& platform, RegistryKey root, const char* startup,
                        const char* desktop, const char* programs, RunReport& report) {
-  const std::string shortcut = std::string("\\") + kProductName + ".lnk";
+  const std::string shortcut = std::string("\\") + distribution::kProductFolder + ".lnk";
   for (const char* name : {startup, desktop}) {
-    const std::string folder = ReadText(platform.registry, shellFolders, name);
+    const std::string folder = ReadShellFolder(platform.registry, root, name);
     if (!folder.empty() && folder.size() + shortcut.size() < kPathCapacity &&
         !platform.files.DeleteFile(folder + shortcut) &&
         PathExists(platform.files, folder + shortcut)) {
       report.NotDone(Shortfall::Shortcut, folder + shortcut);
     }
   }
-  const std::string groups = ReadText(platform.registry, shellFolders, programs);
-  platform.registry.CloseKey(shellFolders);
-  const std::string group = groups + "\\" + kProductName + "\\";
+  const std::string groups = ReadShellFolder(platform.registry, root, programs);
+  const std::string group = groups + "\\" + distribution::kProductFolder + "\\";
   if (!groups.empty() && group.size() < kPathCapacity) {
     DeleteFilesByPattern(platform, group, "*.*", report);
     platform.files.RemoveDirectory(group);
   }
 }
 
+using ImageApplications = std::array<std::string, ImageExtensionTable.size()>;
+
+bool NamesProduct(const std::optional<std::string>& value) {
+  return value && value->find(distribution::kProductProgram) != std::string::npos;
+}
+
+// The application each image type had before the product took it over, where the product holds
+// it now: all are read before any is put back.
+ImageApplications PreviousApplications(platform::Registry& registry, RegistryKey root,
+                                       const std::string& examined) {
+  ImageApplications previous;
+  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
+    const OpenedKey key =
+        OpenedKey::Open(registry, root, ImageExtensionTable[i], platform::kKeyAllAccess);
+    if (key && NamesProduct(ReadRegistryText(registry, key.Key(), examined))) {
+      previous[i] =
+          ReadRegistryText(registry, key.Key(), kPreviousApplication).value_or(std::string());
+    }
+  }
+  return previous;
+}
+
+// Gives each image type the product holds its previous application back, or none. True when
+// some type changed.
+bool PutBackPreviousApplications(platform::Registry& registry, RegistryKey root,
+                                 const std::string& examined, const ImageApplications& previous) {
+  bool changed = false;
+  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
+    const OpenedKey key =
+        OpenedKey::Open(registry, root, ImageExtensionTable[i], platform::kKeyAllAccess);
+    if (!key || !NamesProduct(ReadRegistryText(registry, key.Key(), examined))) {
+      continue;
+    }
+    changed = true;
+    if (!previous[i].empty()) {
+      registry.SetValue(key.Key(), examined, platform::kRegSz,
+                        std::string(previous[i].c_str(), previous[i].size() + 1));
+    } else {
+      registry.DeleteValue(key.Key(), examined);
+    }
+    registry.DeleteValue(key.Key(), kPreviousApplication);
+  }
+  return changed;
+}
+
 // Whether a key of the product is still there after its removal.
 void CheckGone(platform::Registry& registry, const char* key, RunReport& report) {
-  RegistryKey opened = 0;
-  if (registry.OpenKey(platform::kHkeyLocalMachine, key, platform::kKeyRead, opened) ==
-      platform::kErrorSuccess) {
-    registry.CloseKey(opened);
+  if (OpenedKey::Open(registry, platform::kHkeyLocalMachine, key, platform::kKeyRead)) {
     report.NotDone(Shortfall::RegistryValue, std::string("HKEY_LOCAL_MACHINE\\") + key);
   }
 }
@@ -147,67 +150,31 @@ void RemoveProductRegistry(platform::Registry& registry) {
     RemoveProductKeys(registry, root);
   }
   for (RegistryKey root : {platform::kHkeyLocalMachine, platform::kHkeyCurrentUser}) {
-    DeleteKeyIfNoSubkeys(registry, root, kCompanyKey);
+    DeleteKeyIfNoSubkeys(registry, root, registration::kCompanyKey);
   }
-  ForEachUser(registry, [&](RegistryKey user) {
+  ForEachLoadedUser(registry, platform::kKeyAllAccess, [&](RegistryKey user) {
     RemoveProductKeys(registry, user);
-    DeleteKeyIfNoSubkeys(registry, user, kCompanyKey);
+    DeleteKeyIfNoSubkeys(registry, user, registration::kCompanyKey);
   });
   DeleteRegistryTree(registry, platform::kHkeyClassesRoot, kDocumentType);
 }
 
 void RestoreImageAssociations(platform::Platform& platform) {
   platform::Registry& registry = platform.registry;
-  // The user's own choices under FileExts, where Explorer keeps them; else the classes' defaults.
-  RegistryKey root = 0;
-  std::string examined = "Application";
-  if (registry.OpenKey(platform::kHkeyCurrentUser, kFileExtsKey, platform::kKeyAllAccess, root) !=
-      platform::kErrorSuccess) {
-    examined.clear();
-    if (registry.OpenKey(platform::kHkeyClassesRoot, "", platform::kKeyAllAccess, root) !=
-        platform::kErrorSuccess) {
-      return;
-    }
+  // The user's own choices under FileExts, where Explorer keeps them, by their "Application"
+  // value; else the classes' defaults, by their default value.
+  OpenedKey userChoices =
+      OpenedKey::Open(registry, platform::kHkeyCurrentUser, kFileExtsKey, platform::kKeyAllAccess);
+  const bool own = static_cast<bool>(userChoices);
+  const OpenedKey root =
+      own ? std::move(userChoices)
+          : OpenedKey::Open(registry, platform::kHkeyClassesRoot, "", platform::kKeyAllAccess);
+  if (!root) {
+    return;
   }
-  auto namesProduct = [](const std::optional<std::string>& value) {
-    return value && value->find(distribution::kProductProgram) != std::string::npos;
-  };
-
-  std::array<std::string, ImageExtensionTable.size()> previous;
-  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
-    RegistryKey key = 0;
-    if (registry.OpenKey(root, ImageExtensionTable[i], platform::kKeyAllAccess, key) !=
-        platform::kErrorSuccess) {
-      continue;
-    }
-    if (namesProduct(ReadValue(registry, key, examined))) {
-      previous[i] = ReadText(registry, key, kPreviousApplication);
-    }
-    registry.CloseKey(key);
-  }
-
-  bool changed = false;
-  for (std::size_t i = 0; i < ImageExtensionTable.size(); ++i) {
-    RegistryKey key = 0;
-    if (registry.OpenKey(root, ImageExtensionTable[i], platform::kKeyAllAccess, key) !=
-        platform::kErrorSuccess) {
-      continue;
-    }
-    if (namesProduct(ReadValue(registry, key, examined))) {
-      changed = true;
-      if (!previous[i].empty()) {
-        registry.SetValue(key, examined, platform::kRegSz,
-                          std::string(previous[i].c_str(), previous[i].size() + 1));
-      } else {
-        registry.DeleteValue(key, examined);
-      }
-      registry.DeleteValue(key, kPreviousApplication);
-    }
-    registry.CloseKey(key);
-  }
-  registry.CloseKey(root);
-
-  if (changed) {
+  const std::string examined = own ? "Application" : "";
+  const ImageApplications previous = PreviousApplications(registry, root.Key(), examined);
+  if (PutBackPreviousApplications(registry, root.Key(), examined, previous)) {
     platform.shell.ChangeNotify(platform::kShellEventAssociationChanged,
                                 platform::kShellNotifyIdList);
   }
@@ -215,18 +182,10 @@ void RestoreImageAssociations(platform::Platform& platform) {
 
 void RemoveFixedShortcuts(platform::Platform& platform, RunReport& report) {
   platform::Registry& registry = platform.registry;
-  RegistryKey common = 0;
-  if (registry.OpenKey(platform::kHkeyLocalMachine, kShellFoldersKey, platform::kKeyQueryValue,
-                       common) == platform::kErrorSuccess) {
-    RemoveShortcutsIn(platform, common, "Common Startup", "Common Desktop", "Common Programs",
-                      report);
-  }
-  ForEachUser(registry, [&](RegistryKey user) {
-    RegistryKey folders = 0;
-    if (registry.OpenKey(user, kShellFoldersKey, platform::kKeyAllAccess, folders) ==
-        platform::kErrorSuccess) {
-      RemoveShortcutsIn(platform, folders, "Startup", "Desktop", "Programs", report);
-    }
+  RemoveShortcutsIn(platform, platform::kHkeyLocalMachine, "Common Startup", "Common Desktop",
+                    "Common Programs", report);
+  ForEachLoadedUser(registry, platform::kKeyAllAccess, [&](RegistryKey user) {
+    RemoveShortcutsIn(platform, user, "Startup", "Desktop", "Programs", report);
   });
 }
 
@@ -275,7 +234,7 @@ void RunUninstall(platform::Platform& platform, const std::string& installFolder
   // left, the entry and the uninstaller it runs stay, so that the user can try again.
   if (report.Complete()) {
     report.Step("uninstall entry");
-    DeleteSubKey(platform.registry, kUninstallListKey, kProductName);
+    DeleteSubKey(platform.registry, registration::kUninstallListKey, registration::kUninstallEntry);
     CheckGone(platform.registry, registration::kUninstallKey, report);
   }
 }

@@ -8,7 +8,6 @@ namespace {
 
 constexpr char kVersion4Program[] = "Pictv.exe";
 constexpr char kVersion5Program[] = "Pictv5.exe";
-constexpr char kProductSubfolder[] = "Pictavo 6";
 constexpr std::size_t kPatternBuffer = 520;
 
 // The shell's folder browser with an edit box that accepts only existing file-system folders,
@@ -108,7 +107,7 @@ void CFolderDlg::Browse() {
   if (!PathExists(files, folder + "\\" + distribution::kProductProgram) &&
       CountFolderEntries(files, folder) > 0) {
     folder += "\\";
-    folder += kProductSubfolder;
+    folder += distribution::kProductFolder;
   }
   options_.InstallFolder = folder;
   Dialogs().SetText(destination_, folder);

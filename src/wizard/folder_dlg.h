@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "wizard/layout.h"
 
 class CFolderDlg : public platform::CDialog, private platform::BrowseEvents {

@@ -2,54 +2,17 @@
 
 #include <vector>
 
-#include "engine/helpers.h"
 #include "engine/paths.h"
+#include "engine/shell_folders.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 
 namespace {
 
 constexpr std::size_t kShortestGroupName = 3;
-constexpr char kUserStartup[] = "Startup";
-constexpr char kCommonStartup[] = "Common Startup";
-
-// Calls `visit` with the offset of each character: one byte, or two for a double-byte one.
-template <typename Visit>
-void ForEachCharacter(platform::System& system, const std::string& text, Visit visit) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    visit(i);
-    if (system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
-      ++i;
-    }
-  }
-}
+constexpr char kStartup[] = "Startup";
 
 }  // namespace
-
-std::string TrimSpaces(platform::System& system, const std::string& text) {
-  std::size_t first = std::string::npos;
-  std::size_t end = 0;
-  ForEachCharacter(system, text, [&](std::size_t i) {
-    const bool space = IsSpace(text[i]);
-    if (!space && first == std::string::npos) {
-      first = i;
-    }
-    if (!space) {
-      end = i + (system.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1);
-    }
-  });
-  return first == std::string::npos ? std::string() : text.substr(first, end - first);
-}
-
-std::string LastComponentLowerCase(platform::System& system, const std::string& path) {
-  std::size_t start = 0;
-  ForEachCharacter(system, path, [&](std::size_t i) {
-    if (path[i] == '\\') {
-      start = i + 1;
-    }
-  });
-  return LowerCase(path.substr(start));
-}
 
 std::string GroupAsUsed(platform::System& system, const std::string& name) {
   std::string text = name;
@@ -70,10 +33,10 @@ std::string GroupAsUsed(platform::System& system, const std::string& name) {
       parts.push_back(part);
     }
   };
-  ForEachCharacter(system, text, [&](std::size_t i) {
-    if (text[i] == '\\') {
-      take(i);
-      start = i + 1;
+  ForEachCharacter(system, text, [&](std::size_t at, std::size_t length) {
+    if (length == 1 && text[at] == '\\') {
+      take(at);
+      start = at + 1;
     }
   });
   take(text.size());
@@ -114,12 +77,10 @@ bool CGroupDlg::DestroyWindow() {
   // Judged as the shortcuts will use it, not as typed: "Startup.", ".\\Startup" and
   // "Startup\\." are the Startup folder, and a name of dots alone is the program list itself.
   const std::string name = LowerCase(GroupAsUsed(platform.system, groupName_));
-  const std::string userStartup = LastComponentLowerCase(
-      platform.system, ReadRegistryString(platform.registry, platform::kHkeyCurrentUser,
-                                          kShellFoldersKey, kUserStartup));
-  const std::string commonStartup = LastComponentLowerCase(
-      platform.system, ReadRegistryString(platform.registry, platform::kHkeyLocalMachine,
-                                          kShellFoldersKey, kCommonStartup));
+  const std::string userStartup =
+      LowerCase(LastComponent(platform.system, ShellFolder(platform.registry, false, kStartup)));
+  const std::string commonStartup =
+      LowerCase(LastComponent(platform.system, ShellFolder(platform.registry, true, kStartup)));
   // The group is a folder below the program list: a name that is absolute, names a drive or
   // climbs out with ".." would put the shortcuts, and later their removal, somewhere else.
   if (name.empty() || name == userStartup || name == commonStartup ||

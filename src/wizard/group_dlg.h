@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "wizard/layout.h"
 
 class CGroupDlg : public platform::CDialog {
@@ -27,13 +27,6 @@ class CGroupDlg : public platform::CDialog {
   int desktopIcon_ = 0;
   std::string groupName_;
 };
-
-// The text without blanks, tabs and line breaks at either end, stepping by characters of the
-// system's code page: a byte that ends a double-byte character is never taken for a blank.
-std::string TrimSpaces(platform::System& system, const std::string& text);
-
-// The last component of a path in lower case; the whole text when it has no backslash.
-std::string LastComponentLowerCase(platform::System& system, const std::string& path);
 
 // The group as the shortcuts will use it: slashes made backslashes and the ends trimmed as the
 // engine does, each name without its final dots and blanks as Windows takes it, "." steps

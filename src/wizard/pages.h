@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "wizard/layout.h"
 
 // The welcome page: the version being installed, filled into the layout's template.

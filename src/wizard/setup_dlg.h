@@ -9,7 +9,7 @@
 #include "engine/deployment.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "wizard/layout.h"
 
 class CSetupDlg : public platform::CDialog {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/run_mode.h"
+#include "engine/paths.h"
 #include "program_runner.h"
 
 namespace {

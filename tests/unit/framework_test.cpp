@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "platform/sim/machine.h"
 #include "resources/catalogue.h"
 #include "test_app.h"

@@ -2,7 +2,7 @@
 // own uninstaller: the machine must come back to what it was before the installation.
 #include <gtest/gtest.h>
 
-#include "app/perform_install.h"
+#include "engine/perform_install.h"
 #include "program_runner.h"
 #include "test_app.h"
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "engine/busy_mark.h"
 #include "instances/close_instances.h"
 #include "program_runner.h"
 #include "test_app.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "engine/log_replay.h"
 #include "platform/sim/machine.h"
-#include "uninstall/log_replay.h"
 
 namespace {
 

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "engine/removal_helpers.h"
 #include "platform/sim/machine.h"
-#include "uninstall/removal_helpers.h"
 
 namespace {
-
-using platform::kHkeyCurrentUser;
-using platform::kHkeyLocalMachine;
 
 constexpr char kFolder[] = "C:\\Program Files\\Pictavo 6";
 
@@ -115,41 +112,6 @@ TEST_F(RemovalHelpersTest, PathsBeyondTheBufferAreNeverBuilt) {
   EXPECT_TRUE(machine_.Files().Exists(folder + "\\" + std::string(30, 'n') + ".x"));
   // A search path that does not fit is not even started.
   EXPECT_EQ(DeleteFilesByPattern(platform_, folder, std::string(30, 'n') + ".x", report_), 0);
-}
-
-TEST_F(RemovalHelpersTest, RegistryTreeGoesDeepestFirst) {
-  sim::Registry& registry = machine_.Registry();
-  for (const char* key : {"A\\B1\\C1", "A\\B1\\C2", "A\\B2\\C3", "A\\B2\\C4\\D", "A\\B3"}) {
-    registry.SetString(kHkeyCurrentUser, std::string("Software\\T\\") + key, "v", "x");
-  }
-  registry.SetString(kHkeyCurrentUser, "Software\\T\\Other", "v", "x");
-  EXPECT_TRUE(DeleteRegistryTree(platform_.registry, kHkeyCurrentUser, "Software\\T\\A"));
-  EXPECT_FALSE(registry.KeyExists(kHkeyCurrentUser, "Software\\T\\A"));
-  EXPECT_TRUE(registry.KeyExists(kHkeyCurrentUser, "Software\\T\\Other"));
-  EXPECT_FALSE(DeleteRegistryTree(platform_.registry, kHkeyCurrentUser, "Software\\T\\A"));
-  EXPECT_EQ(registry.OpenHandles(), 0u);
-}
-
-TEST_F(RemovalHelpersTest, UndeletableSubKeyKeepsItsAncestorsButNotItsSiblings) {
-  sim::Registry& registry = machine_.Registry();
-  registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked", "v", "x");
-  registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Free", "v", "x");
-  machine_.Faults().Set(sim::NoAdministratorRights());
-  EXPECT_FALSE(DeleteRegistryTree(platform_.registry, kHkeyLocalMachine, "SOFTWARE\\T\\A"));
-  EXPECT_TRUE(registry.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T\\A\\Locked"));
-}
-
-TEST_F(RemovalHelpersTest, CompanyKeyGoesOnlyWithoutSubKeys) {
-  sim::Registry& registry = machine_.Registry();
-  registry.SetString(kHkeyCurrentUser, "Software\\Corvantis", "Values", "do not keep it");
-  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Corvantis");
-  EXPECT_FALSE(registry.KeyExists(kHkeyCurrentUser, "Software\\Corvantis"));
-
-  registry.SetString(kHkeyCurrentUser, "Software\\Corvantis\\Other Product", "v", "x");
-  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Corvantis");
-  EXPECT_TRUE(registry.KeyExists(kHkeyCurrentUser, "Software\\Corvantis\\Other Product"));
-  DeleteKeyIfNoSubkeys(platform_.registry, kHkeyCurrentUser, "Software\\Nobody");
-  EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // logic the framework's strings and message boxes on a simulated process, and has no run.
 #pragma once
 
-#include "platform/framework.h"
+#include "framework/framework.h"
 
 class TestApp : public platform::Application {
  public:

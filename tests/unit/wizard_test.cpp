@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "engine/helpers.h"
 #include "engine/registration.h"
+#include "engine/shell_folders.h"
 #include "program_runner.h"
 #include "wizard/folder_dlg.h"
 #include "wizard/layout.h"

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "engine/deployment.h"
-#include "engine/helpers.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
-#include "platform/framework.h"
+#include "engine/wow64_query.h"
+#include "framework/framework.h"
 
 // Clears what an earlier installation in the folder left in the start menu and what the new
 // distribution declares obsolete, deploys the files, writes the installed log, creates the

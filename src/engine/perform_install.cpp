@@ -1,15 +1,14 @@
-#include "app/perform_install.h"
+#include "engine/perform_install.h"
 
-#include "app/run_mode.h"
+#include "engine/busy_mark.h"
 #include "engine/deployment.h"
 #include "engine/distribution.h"
+#include "engine/log_replay.h"
 #include "engine/paths.h"
 #include "engine/registration.h"
+#include "engine/removal_helpers.h"
 #include "engine/shortcuts.h"
 #include "engine/text.h"
-#include "instances/close_instances.h"
-#include "uninstall/log_replay.h"
-#include "uninstall/removal_helpers.h"
 
 namespace {
 

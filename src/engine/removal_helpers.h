@@ -1,4 +1,4 @@
-// Taking things away: files by name pattern, registry trees, and company keys left empty.
+// Taking files away: by name pattern, read-only or not, now or at the next system start.
 // Whatever cannot be reached stays; a file in use goes at the next system start.
 #pragma once
 
@@ -24,12 +24,3 @@ bool HoldsNothing(platform::FileSystem& files, const std::string& folder);
 
 // Deletes the file at the next system start, telling the report whether that could be set up.
 void DeleteAtNextStart(platform::FileSystem& files, const std::string& path, RunReport& report);
-
-// Deletes the key and everything below it, deepest first. A sub-key that cannot be deleted is
-// passed over, and the keys above it stay. True when the key itself was deleted.
-bool DeleteRegistryTree(platform::Registry& registry, platform::RegistryKey root,
-                        const std::string& subKey);
-
-// Deletes the key when it has no sub-keys; values alone do not keep it.
-void DeleteKeyIfNoSubkeys(platform::Registry& registry, platform::RegistryKey root,
-                          const std::string& subKey);

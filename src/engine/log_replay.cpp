@@ -1,32 +1,16 @@
-#include "uninstall/log_replay.h"
+#include "engine/log_replay.h"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "engine/deployment.h"
-#include "engine/helpers.h"
 #include "engine/paths.h"
+#include "engine/removal_helpers.h"
+#include "engine/shell_folders.h"
 #include "engine/text.h"
-#include "uninstall/removal_helpers.h"
 
 namespace {
-
-bool IsFileRecord(LogRecordKind kind) {
-  switch (kind) {
-    case LogRecordKind::FileCopy:
-    case LogRecordKind::FileCopyX64:
-    case LogRecordKind::FileCopyInd:
-    case LogRecordKind::FileOverwrite:
-    case LogRecordKind::FileDel:
-      return true;
-    case LogRecordKind::MakeDir:
-    case LogRecordKind::MadeDir:
-    case LogRecordKind::ShellLink:
-      break;
-  }
-  return false;
-}
 
 // Only a shortcut may go by a "Shell Link: " record: the older logs' .pif and .url kinds too.
 bool IsShortcutFile(const std::string& path) {
@@ -38,43 +22,6 @@ bool IsShortcutFile(const std::string& path) {
     }
   }
   return false;
-}
-
-bool IsBareDrive(const std::string& folder) {
-  return folder.size() == 2 && folder[1] == ':';
-}
-
-// The shell folders of these kinds ("Programs", ...; "Common Programs", ... for all users), of
-// the current user, of every user whose profile is loaded and of all users: in lower case,
-// without a trailing separator.
-std::vector<std::string> ShellFolders(platform::Platform& platform,
-                                      std::initializer_list<const char*> kinds) {
-  platform::Registry& registry = platform.registry;
-  std::vector<std::string> folders;
-  auto add = [&](const std::string& path) {
-    std::string folder = LowerCase(path);
-    while (EndsWithCharacter(platform.system, folder, kSeparators)) {
-      folder.pop_back();
-    }
-    if (!folder.empty()) {
-      folders.push_back(folder);
-    }
-  };
-  std::vector<std::string> users;
-  std::string sid;
-  for (std::uint32_t index = 0;
-       registry.EnumKey(platform::kHkeyUsers, index, sid) == platform::kErrorSuccess; ++index) {
-    users.push_back(sid);
-  }
-  for (const char* kind : kinds) {
-    add(ReadRegistryString(registry, platform::kHkeyCurrentUser, kShellFoldersKey, kind));
-    add(ReadRegistryString(registry, platform::kHkeyLocalMachine, kShellFoldersKey,
-                           std::string("Common ") + kind));
-    for (const std::string& user : users) {
-      add(ReadRegistryString(registry, platform::kHkeyUsers, user + "\\" + kShellFoldersKey, kind));
-    }
-  }
-  return folders;
 }
 
 // Whether `folder` is one of the shell folders or lies above one.
@@ -116,11 +63,7 @@ bool LiesBelow(const std::string& path, const std::vector<std::string>& folders)
 std::string RemovalFileSpec(const std::string& argument) {
   std::string spec = argument.substr(0, argument.find(" | "));
   if (const std::size_t mark = spec.find('>'); mark != std::string::npos) {
-    std::size_t start = mark + 1;
-    while (start < spec.size() && IsSpace(spec[start])) {
-      ++start;
-    }
-    spec = spec.substr(start);
+    spec = TrimSpacesAtStart(std::string_view(spec).substr(mark + 1));
   }
   // The logs lie in the install folder, which its user may be able to write, while the removal
   // may run with more rights. A record must not reach what an installation never put there.
@@ -137,7 +80,7 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
   // may run with more rights: a shortcut goes only from the places the installation puts them,
   // a group only from a program menu.
   const std::vector<std::string> shortcutPlaces =
-      ShellFolders(platform, {"Programs", "Startup", "Desktop"});
+      ShellFoldersOfEveryUser(platform, {"Programs", "Startup", "Desktop"});
   while (std::optional<std::string> line = log.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
     // Attributes stay as they are: a read-only shortcut is not deleted.
@@ -148,9 +91,9 @@ void ReplayShellRecords(platform::Platform& platform, const std::string& logPath
       report.NotDone(Shortfall::Shortcut, record->argument);
     }
   }
-  const std::vector<std::string> programMenus = ShellFolders(platform, {"Programs"});
+  const std::vector<std::string> programMenus = ShellFoldersOfEveryUser(platform, {"Programs"});
   const std::vector<std::string> shellFolders =
-      ShellFolders(platform, {"Start Menu", "Programs", "Startup", "Desktop"});
+      ShellFoldersOfEveryUser(platform, {"Start Menu", "Programs", "Startup", "Desktop"});
   std::vector<platform::FileIdentity> shellIdentities;
   for (const std::string& folder : shellFolders) {
     if (const std::optional<platform::FileIdentity> identity =

@@ -1,14 +1,12 @@
-#include "uninstall/removal_helpers.h"
+#include "engine/removal_helpers.h"
 
 #include <cstddef>
 
+#include "engine/paths.h"
 #include "engine/reboot_operations.h"
 #include "engine/text.h"
 
 namespace {
-
-// The path buffer of the file search, terminator included.
-constexpr std::size_t kPathCapacity = 260;
 
 // The position after the pattern's last backslash.
 std::size_t FolderPartLength(platform::System& system, const std::string& pattern) {
@@ -111,36 +109,4 @@ int DeleteFilesByPattern(platform::Platform& platform, const std::string& folder
     }
   }
   return deleted;
-}
-
-bool DeleteRegistryTree(platform::Registry& registry, platform::RegistryKey root,
-                        const std::string& subKey) {
-  platform::RegistryKey key = 0;
-  if (registry.OpenKey(root, subKey, platform::kKeyAllAccess, key) == platform::kErrorSuccess) {
-    std::uint32_t index = 0;
-    std::string name;
-    while (registry.EnumKey(key, index, name) == platform::kErrorSuccess) {
-      ++index;
-      // A deleted sub-key frees its place: the next one moves into it.
-      if (DeleteRegistryTree(registry, key, name)) {
-        --index;
-      }
-    }
-    registry.CloseKey(key);
-  }
-  return registry.DeleteKey(root, subKey) == platform::kErrorSuccess;
-}
-
-void DeleteKeyIfNoSubkeys(platform::Registry& registry, platform::RegistryKey root,
-                          const std::string& subKey) {
-  platform::RegistryKey key = 0;
-  if (registry.OpenKey(root, subKey, platform::kKeyAllAccess, key) != platform::kErrorSuccess) {
-    return;
-  }
-  std::string name;
-  const bool hasSubKeys = registry.EnumKey(key, 0, name) == platform::kErrorSuccess;
-  registry.CloseKey(key);
-  if (!hasSubKeys) {
-    registry.DeleteKey(root, subKey);
-  }
 }

@@ -2,80 +2,20 @@
 
 #include <vector>
 
-#include "engine/helpers.h"
 #include "engine/paths.h"
+#include "engine/wow64_query.h"
 #include "platform/sim/machine.h"
 
 namespace {
 
-using platform::kHkeyCurrentUser;
-using platform::kHkeyLocalMachine;
-
-constexpr char kKey[] = "SOFTWARE\\Corvantis\\Pictavo 6";
-
-class HelpersTest : public ::testing::Test {
+class PathsTest : public ::testing::Test {
  protected:
   sim::Machine machine_;
   platform::Platform& platform_ =
       machine_.StartProcess({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
 };
 
-TEST_F(HelpersTest, RegistryStringReadsUpToTheBufferOfTwoHundredSixtyBytes) {
-  machine_.Registry().SetString(kHkeyLocalMachine, kKey, "Fits", std::string(259, 'f'));
-  machine_.Registry().SetString(kHkeyLocalMachine, kKey, "Long", std::string(260, 'l'));
-  machine_.Registry().SetString(kHkeyLocalMachine, kKey, "Path", std::string(300, 'p'));
-  machine_.Registry().SetString(kHkeyLocalMachine, kKey, "", "default");
-
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Fits"),
-            std::string(259, 'f'));
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Long"), "");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Path"), "");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, ""), "default");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Missing"), "");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, "SOFTWARE\\Nobody", "Path"),
-            "");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyCurrentUser, kKey, "Fits"), "");
-}
-
-TEST_F(HelpersTest, RegistryStringEndsAtTheFirstZeroAndIgnoresTheType) {
-  machine_.Registry().SetValue(kHkeyLocalMachine, kKey, "Two", platform::kRegSz,
-                               std::string("C:\\A\0C:\\B\0", 10));
-  machine_.Registry().SetValue(kHkeyLocalMachine, kKey, "Expand", platform::kRegExpandSz,
-                               std::string("%ProgramFiles%\0", 15));
-  machine_.Registry().SetValue(kHkeyLocalMachine, kKey, "Unterminated", platform::kRegBinary, "AB");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Two"), "C:\\A");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Expand"),
-            "%ProgramFiles%");
-  EXPECT_EQ(ReadRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Unterminated"), "AB");
-}
-
-TEST_F(HelpersTest, WriteCreatesEveryMissingKeyAndStoresTheTerminatingZero) {
-  const std::string deep = "Software\\A\\B\\C";
-  ASSERT_FALSE(machine_.Registry().KeyExists(kHkeyCurrentUser, "Software\\A"));
-  EXPECT_TRUE(WriteRegistryString(platform_.registry, kHkeyCurrentUser, deep, "Name", "text"));
-  EXPECT_TRUE(machine_.Registry().KeyExists(kHkeyCurrentUser, "Software\\A\\B"));
-
-  platform::RegistryKey key = 0;
-  ASSERT_EQ(platform_.registry.OpenKey(kHkeyCurrentUser, deep, platform::kKeyRead, key),
-            platform::kErrorSuccess);
-  platform::RegistryValue value;
-  EXPECT_EQ(platform_.registry.QueryValue(key, "Name", 260, value), platform::kErrorSuccess);
-  platform_.registry.CloseKey(key);
-  EXPECT_EQ(value.type, platform::kRegSz);
-  EXPECT_EQ(value.data, std::string("text\0", 5));
-
-  EXPECT_TRUE(WriteRegistryString(platform_.registry, kHkeyCurrentUser, deep, "", "default"));
-  EXPECT_EQ(machine_.Registry().GetString(kHkeyCurrentUser, deep, ""), "default");
-}
-
-TEST_F(HelpersTest, WriteFailsWhereTheUserMayNotWrite) {
-  machine_.Faults().Set(sim::NoAdministratorRights());
-  EXPECT_FALSE(WriteRegistryString(platform_.registry, kHkeyLocalMachine, kKey, "Path", "C:\\P"));
-  EXPECT_FALSE(machine_.Registry().KeyExists(kHkeyLocalMachine, kKey));
-  EXPECT_TRUE(WriteRegistryString(platform_.registry, kHkeyCurrentUser, kKey, "Path", "C:\\P"));
-}
-
-TEST_F(HelpersTest, NormalizeFolderTextTrimsBlanksAndBackslashesAtBothEnds) {
+TEST_F(PathsTest, NormalizeFolderTextTrimsBlanksAndBackslashesAtBothEnds) {
   struct Case {
     const char* in;
     const char* out;
@@ -96,7 +36,7 @@ TEST_F(HelpersTest, NormalizeFolderTextTrimsBlanksAndBackslashesAtBothEnds) {
   }
 }
 
-TEST_F(HelpersTest, NormalizeFolderTextNeverTakesASecondByteForASeparator) {
+TEST_F(PathsTest, NormalizeFolderTextNeverTakesASecondByteForASeparator) {
   // In code page 932, 0x95 0x5C is one character whose second byte is the backslash's code,
   // and 0x83 0x2F one whose second byte is the slash's.
   machine_.System().SetCodePage(932);
@@ -120,7 +60,7 @@ TEST_F(HelpersTest, NormalizeFolderTextNeverTakesASecondByteForASeparator) {
   EXPECT_EQ(text, "Tools\\\x95");
 }
 
-TEST_F(HelpersTest, CompleteFolderAddsOneBackslashUnlessASeparatorEndsTheFolder) {
+TEST_F(PathsTest, CompleteFolderAddsOneBackslashUnlessASeparatorEndsTheFolder) {
   struct Case {
     unsigned codePage;
     const char* folder;
@@ -144,7 +84,7 @@ TEST_F(HelpersTest, CompleteFolderAddsOneBackslashUnlessASeparatorEndsTheFolder)
   }
 }
 
-TEST_F(HelpersTest, ParentFolderDropsTheLastComponent) {
+TEST_F(PathsTest, ParentFolderDropsTheLastComponent) {
   EXPECT_EQ(ParentFolder(platform_.system, std::nullopt), "");
   struct Case {
     unsigned codePage;
