@@ -159,6 +159,86 @@ enum class CopyResult {
   NoSource,  // the distribution does not hold it: nothing was asked of the target
 };
 
+// The rungs of replacing a file in use, each taken when the one before could not be.
+
+// The installed file is never taken away before its replacement is whole: the new one is
+// copied beside it and takes its place in one rename. A stop at any moment thus leaves the old
+// file or the new one, never neither, and never a half copy under the file's name; a side copy
+// left by a stop is overwritten by the next run or deleted by the removal.
+bool ReplaceInOneRename(platform::FileSystem& files, const std::string& newPath,
+                        const std::string& targetPath) {
+  const std::uint32_t targetAttributes = files.GetFileAttributes(targetPath);
+  files.SetFileAttributes(
+      targetPath,
+      targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly | platform::kAttributeHidden});
+  return files.MoveFileEx(newPath, targetPath, platform::kMoveFileReplaceExisting);
+}
+
+// In use: a file that can still be renamed is set aside and goes at the next start. True when
+// it was set aside.
+bool SetInUseFileAside(platform::FileSystem& files, const std::string& targetPath) {
+  std::string oldPath = targetPath + kOldSuffix;
+  if (PathExists(files, oldPath) && !files.DeleteFile(oldPath)) {
+    DeleteAtReboot(files, oldPath);
+    oldPath = targetPath + kSecondOldSuffix;
+    files.DeleteFile(oldPath);
+  }
+  if (!Rename(files, targetPath, oldPath)) {
+    return false;
+  }
+  DeleteAtReboot(files, oldPath);
+  return true;
+}
+
+// Neither deletable nor renamable: the new file waits beside it for the next start. The old one
+// is only given up once its replacement is in place, so that a failed copy never leaves the
+// product without the file after the restart. Recorded in this order: the start carries them
+// out in order, and a rename does not replace a file in its way.
+CopyResult ReplaceAtNextStart(platform::FileSystem& files, const std::string& sourcePath,
+                              const std::string& newPath, const std::string& targetPath) {
+  const bool scheduled =
+      DeleteAtReboot(files, targetPath) && RenameAtReboot(files, newPath, targetPath);
+  if (CopyOver(files, sourcePath, targetPath)) {
+    return CopyResult::Copied;
+  }
+  return scheduled ? CopyResult::Deferred : CopyResult::Failed;
+}
+
+CopyResult ReplaceExistingFile(platform::FileSystem& files, const std::string& sourcePath,
+                               const std::string& targetPath) {
+  const std::string newPath = targetPath + kSideCopySuffix;
+  if (!CopyOver(files, sourcePath, newPath)) {
+    files.DeleteFile(newPath);  // what a full disk let through
+    return CopyResult::Failed;
+  }
+  if (ReplaceInOneRename(files, newPath, targetPath)) {
+    return CopyResult::Copied;
+  }
+  if (SetInUseFileAside(files, targetPath)) {
+    return Rename(files, newPath, targetPath) ? CopyResult::Copied : CopyResult::Failed;
+  }
+  return ReplaceAtNextStart(files, sourcePath, newPath, targetPath);
+}
+
+// After a copy that leaves an existing target alone was refused: the target may be the source
+// under another spelling, missing (then the refusal stands), or in the way.
+CopyResult CopyOverRefusal(platform::FileSystem& files, const std::string& sourcePath,
+                           const std::string& targetPath, bool sameFolder) {
+  const bool targetExists = PathExists(files, targetPath);
+  if (targetExists && SameFile(files, sourcePath, targetPath)) {
+    return CopyResult::Copied;
+  }
+  if (sameFolder && targetExists && !files.DeleteFile(targetPath)) {
+    return CopyResult::Copied;
+  }
+  // No target in the way: the copy refused was this very copy, and what refused it refuses
+  // again.
+  if (!targetExists) {
+    return CopyResult::Failed;
+  }
+  return ReplaceExistingFile(files, sourcePath, targetPath);
+}
+
 // CopyInstallFile, where a search may have told the source's attributes already.
 CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
                       const std::string& sourceFolder, const std::string& targetFolder,
@@ -171,8 +251,6 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
   if (sameFolder && !targetName) {
     return CopyResult::Copied;
   }
-  const auto copied = [](bool done) { return done ? CopyResult::Copied : CopyResult::Failed; };
-
   const std::string sourcePath = source + fileName;
   const std::uint32_t attributes =
       sourceAttributes ? *sourceAttributes : files.GetFileAttributes(sourcePath);
@@ -190,62 +268,11 @@ CopyResult DeployFile(platform::Platform& platform, const std::string& fileName,
     return CopyResult::Copied;
   }
   // Most targets are new: a copy that leaves an existing target alone settles them in one
-  // call, and only a refusal takes the steps below, which look again.
+  // call, and only a refusal takes the steps that look again.
   if (files.CopyFile(sourcePath, targetPath, true)) {
     return CopyResult::Copied;
   }
-  const bool targetExists = PathExists(files, targetPath);
-  if (targetExists && SameFile(files, sourcePath, targetPath)) {
-    return CopyResult::Copied;
-  }
-
-  if (sameFolder && targetExists && !files.DeleteFile(targetPath)) {
-    return CopyResult::Copied;
-  }
-  // No target in the way: the copy above was this very copy, and what refused it refuses again.
-  if (!targetExists) {
-    return CopyResult::Failed;
-  }
-
-  // The installed file is never taken away before its replacement is whole: the new one is
-  // copied beside it and takes its place in one rename. A stop at any moment thus leaves the
-  // old file or the new one, never neither, and never a half copy under the file's name; a
-  // side copy left by a stop is overwritten by the next run or deleted by the removal.
-  const std::string newPath = targetPath + kSideCopySuffix;
-  if (!CopyOver(files, sourcePath, newPath)) {
-    files.DeleteFile(newPath);  // what a full disk let through
-    return CopyResult::Failed;
-  }
-  const std::uint32_t targetAttributes = files.GetFileAttributes(targetPath);
-  files.SetFileAttributes(
-      targetPath,
-      targetAttributes & ~std::uint32_t{platform::kAttributeReadOnly | platform::kAttributeHidden});
-  if (files.MoveFileEx(newPath, targetPath, platform::kMoveFileReplaceExisting)) {
-    return CopyResult::Copied;
-  }
-
-  // In use: a file that can still be renamed is set aside and goes at the next start.
-  std::string oldPath = targetPath + kOldSuffix;
-  if (PathExists(files, oldPath) && !files.DeleteFile(oldPath)) {
-    DeleteAtReboot(files, oldPath);
-    oldPath = targetPath + kSecondOldSuffix;
-    files.DeleteFile(oldPath);
-  }
-  if (Rename(files, targetPath, oldPath)) {
-    DeleteAtReboot(files, oldPath);
-    return copied(Rename(files, newPath, targetPath));
-  }
-
-  // Neither deletable nor renamable: the new file waits beside it for the next start. The old
-  // one is only given up once its replacement is in place, so that a failed copy never leaves
-  // the product without the file after the restart. Recorded in this order: the start carries
-  // them out in order, and a rename does not replace a file in its way.
-  const bool scheduled =
-      DeleteAtReboot(files, targetPath) && RenameAtReboot(files, newPath, targetPath);
-  if (CopyOver(files, sourcePath, targetPath)) {
-    return CopyResult::Copied;
-  }
-  return scheduled ? CopyResult::Deferred : CopyResult::Failed;
+  return CopyOverRefusal(files, sourcePath, targetPath, sameFolder);
 }
 
 // The bytes a file's copy put in place, now or at the next start.
@@ -314,6 +341,39 @@ int CopyPattern(platform::Platform& platform, const std::string& pattern,
   return copied;
 }
 
+// One copy record: a rename form copies its one file, anything else is a pattern.
+void CopyRecord(platform::Platform& platform, const SetupOptions& options, const std::string& spec,
+                RunReport& report, DeploymentCounter& counter) {
+  const std::optional<RenameSpec> rename = SplitRename(spec);
+  if (!rename) {
+    CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report, &counter);
+    return;
+  }
+  const CopyResult result = DeployFile(platform, rename->fileName, options.SourceFolder,
+                                       options.InstallFolder, rename->targetName, std::nullopt);
+  Report(result, CompleteFolder(platform.system, options.InstallFolder) + rename->targetName,
+         report);
+  if (result != CopyResult::NoSource) {
+    const std::string source = CompleteFolder(platform.system, options.SourceFolder);
+    const std::uint64_t size = FileSize(platform.files, source + rename->fileName).value_or(0);
+    counter.FilesDone(1, BytesInPlace(result, size));
+  }
+}
+
+// One folder record's folder in the install folder; with `first`, the install folder itself
+// before it, as the first pattern copy would make it: on a new installation a folder record
+// may come before any file.
+void MakeRecordFolder(platform::Platform& platform, const SetupOptions& options,
+                      const std::string& relative, bool first, RunReport& report) {
+  if (first && !CreateFolderWithAncestors(platform, options.InstallFolder)) {
+    report.NotDone(Shortfall::Folder, options.InstallFolder);
+  }
+  const std::string folder = options.InstallFolder + "\\" + relative;
+  if (!platform.files.CreateDirectory(folder) && !PathExists(platform.files, folder)) {
+    report.NotDone(Shortfall::Folder, folder);
+  }
+}
+
 constexpr std::size_t kRewriteBuffer = 4096;
 
 }  // namespace
@@ -371,21 +431,6 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
   if (!manifest.IsOpen()) {
     return;
   }
-  const std::string source = CompleteFolder(platform.system, options.SourceFolder);
-  const auto copyRecord = [&](const std::string& spec) {
-    if (const std::optional<RenameSpec> rename = SplitRename(spec)) {
-      const CopyResult result = DeployFile(platform, rename->fileName, options.SourceFolder,
-                                           options.InstallFolder, rename->targetName, std::nullopt);
-      Report(result, CompleteFolder(platform.system, options.InstallFolder) + rename->targetName,
-             report);
-      if (result != CopyResult::NoSource) {
-        const std::uint64_t size = FileSize(platform.files, source + rename->fileName).value_or(0);
-        counter.FilesDone(1, BytesInPlace(result, size));
-      }
-    } else {
-      CopyPattern(platform, spec, options.InstallFolder, options.SourceFolder, report, &counter);
-    }
-  };
   bool installFolderMade = false;
   while (std::optional<std::string> line = manifest.ReadLogLine()) {
     const std::optional<LogRecord> record = ParseLogRecord(*line);
@@ -402,25 +447,17 @@ void DeployManifest(platform::Platform& platform, const SetupOptions& options,
         }
         if (record->kind != LogRecordKind::FileCopyInd ||
             !SystemHasLibrary(platform, options, rest)) {
-          copyRecord(rest);
+          CopyRecord(platform, options, rest, report, counter);
         } else if (counter.progress != nullptr) {
           // Done without a copy; looked up only for whoever counted it ahead.
           counter.FilesDone(FilesOfRecord(platform, options, rest), 0);
         }
         break;
       case LogRecordKind::MakeDir:
-        // Confined like the file records. The install folder itself is made first, as the
-        // first pattern copy would make it: on a new installation a folder record may come
-        // before any file.
+        // Confined like the file records.
         if (StaysInsideFolder(rest)) {
-          if (!installFolderMade && !CreateFolderWithAncestors(platform, options.InstallFolder)) {
-            report.NotDone(Shortfall::Folder, options.InstallFolder);
-          }
+          MakeRecordFolder(platform, options, rest, !installFolderMade, report);
           installFolderMade = true;
-          const std::string folder = options.InstallFolder + "\\" + rest;
-          if (!platform.files.CreateDirectory(folder) && !PathExists(platform.files, folder)) {
-            report.NotDone(Shortfall::Folder, folder);
-          }
         }
         break;
       case LogRecordKind::FileOverwrite:
