@@ -33,6 +33,94 @@ std::string JoinedArguments(const std::vector<std::string>& arguments) {
   return line;
 }
 
+// This program copied into the temporary folder, to run the removal from there; none when the
+// copy cannot even be named. Whatever stops the run from here on, a power cut included, the
+// copy goes at the next start.
+std::optional<std::string> MakeTemporaryCopy(CSetupApp& app) {
+  platform::Platform& platform = app.GetPlatform();
+  const std::string tempFolder = platform.files.GetTempPath();
+  const std::string copy = tempFolder.empty() || tempFolder.size() >= kPathCapacity
+                               ? std::string()
+                               : platform.files.GetTempFileName(tempFolder, "uni");
+  if (copy.empty()) {
+    app.Log().Write("Not done: temporary copy in \"" + tempFolder + "\"");
+    return std::nullopt;
+  }
+  DeleteAtNextStart(platform.files, copy, app.Report());
+  platform.files.CopyFile(ProgramFilePath(platform.process.ModuleFileName()), copy, false);
+  return copy;
+}
+
+// What the copy is started with: its arguments for removal and tail alike, and the log's.
+struct CopyCommand {
+  std::string copy;
+  std::string own;  // this program's file
+  std::vector<std::string> arguments;
+  std::vector<std::string> logArguments;
+};
+
+CopyCommand CommandOfCopy(CSetupApp& app, const std::string& copy) {
+  platform::Platform& platform = app.GetPlatform();
+  CopyCommand command{copy, ProgramFilePath(platform.process.ModuleFileName()), {}, {}};
+  command.arguments = {QuotedIfNeeded(copy), switches::kSelfRemoval, QuotedIfNeeded(command.own)};
+  if (app.Options().Silent) {
+    command.arguments.push_back(switches::kSilent);
+  }
+  if (app.Log().Enabled()) {
+    command.logArguments = {switches::kLog, QuotedIfNeeded(app.Log().Path())};
+  }
+  return command;
+}
+
+// Runs the removal in the copy and waits for it. Deployment tools and scripts wait for this
+// process: it ends with the removal's outcome.
+Outcome AwaitRemovalByCopy(platform::Platform& platform, const CopyCommand& command) {
+  std::vector<std::string> removal = command.arguments;
+  removal.insert(removal.end(), {switches::kOutcome, switches::kRestartCode});
+  removal.insert(removal.end(), command.logArguments.begin(), command.logArguments.end());
+  const platform::KernelHandle copyProcess =
+      platform.session.StartProcess(command.copy, JoinedArguments(removal));
+  if (copyProcess == platform::kNoHandle) {
+    // Nothing was removed; neither should a stray copy stay.
+    platform.files.DeleteFile(command.copy);
+    return Outcome::NotComplete;
+  }
+  platform.session.WaitForProcessEnd(copyProcess, platform::kInfinite);
+  const Outcome outcome = OutcomeOfExitCode(
+      platform.session.ProcessExitCode(copyProcess).value_or(exit_code::kNotComplete));
+  platform.session.CloseHandle(copyProcess);
+  return outcome;
+}
+
+// Starts the copy once more, silently, to take this program's file away once this process has
+// ended, and with it the folder. True when it started.
+bool StartRemovalTail(CSetupApp& app, const CopyCommand& command) {
+  platform::Platform& platform = app.GetPlatform();
+  std::vector<std::string> tail = command.arguments;
+  if (!app.Options().Silent) {
+    tail.push_back(switches::kSilent);
+  }
+  tail.insert(tail.end(), command.logArguments.begin(), command.logArguments.end());
+  const platform::KernelHandle tailProcess =
+      platform.session.StartProcess(command.copy, JoinedArguments(tail));
+  if (tailProcess == platform::kNoHandle) {
+    return false;
+  }
+  platform.session.CloseHandle(tailProcess);
+  return true;
+}
+
+// Without a tail, this program's file and its folder go at the next start.
+Outcome LeaveUninstallerToNextStart(CSetupApp& app, const CopyCommand& command) {
+  platform::Platform& platform = app.GetPlatform();
+  RunReport& report = app.Report();
+  const std::string installFolder = FolderOf(platform.system, command.own);
+  for (const std::string& path : {command.own, installFolder.substr(0, installFolder.size() - 1)}) {
+    DeleteAtNextStart(platform.files, path, report);
+  }
+  return report.Complete() ? Outcome::CompleteAfterRestart : Outcome::NotComplete;
+}
+
 // The box at the end of an interactive removal.
 void ShowRemovalOutcome(CSetupApp& app, Outcome outcome) {
   if (outcome != Outcome::NotComplete) {
@@ -56,67 +144,17 @@ Outcome HandOverToTempCopy(CSetupApp& app) {
   platform::Platform& platform = app.GetPlatform();
   // Until the removal has ended another setup must not close this one, nor install meanwhile.
   const BusySetup busy(platform.session);
-  const platform::RunLog& log = app.Log();
-  const std::string tempFolder = platform.files.GetTempPath();
-  const std::string copy = tempFolder.empty() || tempFolder.size() >= kPathCapacity
-                               ? std::string()
-                               : platform.files.GetTempFileName(tempFolder, "uni");
-  if (copy.empty()) {
-    log.Write("Not done: temporary copy in \"" + tempFolder + "\"");
+  const std::optional<std::string> copy = MakeTemporaryCopy(app);
+  if (!copy) {
     return Outcome::NotComplete;
   }
-  // Whatever stops this run from here on, a power cut included, the copy goes at the next start.
-  RunReport& report = app.Report();
-  DeleteAtNextStart(platform.files, copy, report);
-  const std::string own = ProgramFilePath(platform.process.ModuleFileName());
-  platform.files.CopyFile(own, copy, false);
-
-  std::vector<std::string> arguments = {QuotedIfNeeded(copy), switches::kSelfRemoval,
-                                        QuotedIfNeeded(own)};
-  if (app.Options().Silent) {
-    arguments.push_back(switches::kSilent);
-  }
-  std::vector<std::string> logArguments;
-  if (log.Enabled()) {
-    logArguments = {switches::kLog, QuotedIfNeeded(log.Path())};
-  }
-  std::vector<std::string> removal = arguments;
-  removal.insert(removal.end(), {switches::kOutcome, switches::kRestartCode});
-  removal.insert(removal.end(), logArguments.begin(), logArguments.end());
-  const platform::KernelHandle copyProcess =
-      platform.session.StartProcess(copy, JoinedArguments(removal));
-  if (copyProcess == platform::kNoHandle) {
-    // Nothing was removed; neither should a stray copy stay.
-    platform.files.DeleteFile(copy);
-    return Outcome::NotComplete;
-  }
-  // Deployment tools and scripts wait for this process: it ends with the removal's outcome.
-  platform.session.WaitForProcessEnd(copyProcess, platform::kInfinite);
-  const Outcome outcome = OutcomeOfExitCode(
-      platform.session.ProcessExitCode(copyProcess).value_or(exit_code::kNotComplete));
-  platform.session.CloseHandle(copyProcess);
-
-  const std::string installFolder = FolderOf(platform.system, own);
+  const CopyCommand command = CommandOfCopy(app, *copy);
+  const Outcome outcome = AwaitRemovalByCopy(platform, command);
   // A removal that did not finish keeps its uninstaller, so that the entry can run it again.
   if (outcome == Outcome::NotComplete || outcome == Outcome::Cancelled) {
     return outcome;
   }
-  // This program's file goes once this process has ended, and with it the folder.
-  std::vector<std::string> tail = arguments;
-  if (!app.Options().Silent) {
-    tail.push_back(switches::kSilent);
-  }
-  tail.insert(tail.end(), logArguments.begin(), logArguments.end());
-  const platform::KernelHandle tailProcess =
-      platform.session.StartProcess(copy, JoinedArguments(tail));
-  if (tailProcess != platform::kNoHandle) {
-    platform.session.CloseHandle(tailProcess);
-    return outcome;
-  }
-  for (const std::string& path : {own, installFolder.substr(0, installFolder.size() - 1)}) {
-    DeleteAtNextStart(platform.files, path, report);
-  }
-  return report.Complete() ? Outcome::CompleteAfterRestart : Outcome::NotComplete;
+  return StartRemovalTail(app, command) ? outcome : LeaveUninstallerToNextStart(app, command);
 }
 
 void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
