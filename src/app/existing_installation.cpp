@@ -124,7 +124,7 @@ std::uint32_t VersionKey(const FileVersion& version) {
   return key * 100 + version.revision;
 }
 
-VersionCheck CheckExistingVersion(platform::Application& app, SetupOptions& options) {
+VersionCheck CheckExistingVersion(framework::Application& app, SetupOptions& options) {
   platform::Platform& platform = app.GetPlatform();
   const std::string product = std::string("\\") + distribution::kProductProgram;
   const FileVersion installed = ReadFileVersion(platform, options.InstallFolder + product);

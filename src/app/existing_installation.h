@@ -30,7 +30,7 @@ enum class VersionCheck { Continue, Refuse };
 // Reads the installed and the new product version (setting NewVersion) and decides whether the
 // run goes on: as an upgrade when the new version is higher or the run is silent, otherwise
 // only when the user says Yes to the older-version or same-version question.
-VersionCheck CheckExistingVersion(platform::Application& app, SetupOptions& options);
+VersionCheck CheckExistingVersion(framework::Application& app, SetupOptions& options);
 
 // Takes the all-users choice and the program group of the installation in InstallFolder.
 void RecoverPreviousChoices(platform::Platform& platform, SetupOptions& options);

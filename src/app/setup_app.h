@@ -9,7 +9,7 @@
 #include "instances/instance_manager.h"
 #include "platform/run_log.h"
 
-class CSetupApp : public platform::Application {
+class CSetupApp : public framework::Application {
  public:
   CSetupApp(platform::Platform& platform, SetupOptions& options, const Wow64Query& wow64,
             COXInstanceManager& instances, const platform::RunLog& log)

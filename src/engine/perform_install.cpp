@@ -44,7 +44,7 @@ void RemoveThisRunsFiles(platform::Platform& platform, const SetupOptions& optio
 
 }  // namespace
 
-void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
+void PerformInstall(framework::Application& app, SetupOptions& options, const Wow64Query& wow64,
                     RunReport& report, DeploymentProgress* progress) {
   platform::Platform& platform = app.GetPlatform();
   // From here on another setup must not close this one: it would leave a half installation.

@@ -16,5 +16,5 @@
 // uninstaller and the installed log in place, whole, no shortcut or entry is made, and a new
 // installation's files are taken away again. May change GroupName and AllUsers. `progress`,
 // when given, is told how far the files have got.
-void PerformInstall(platform::Application& app, SetupOptions& options, const Wow64Query& wow64,
+void PerformInstall(framework::Application& app, SetupOptions& options, const Wow64Query& wow64,
                     RunReport& report, DeploymentProgress* progress = nullptr);

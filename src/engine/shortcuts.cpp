@@ -56,7 +56,7 @@ bool MakeGroupFolder(platform::Platform& platform, const std::string& programs,
 
 }  // namespace
 
-std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& options,
+std::int32_t CreateShellLink(framework::Application& app, const SetupOptions& options,
                              const std::string& target, const std::string& shortcutPath,
                              const std::optional<std::string>& workingFolder) {
   platform::Platform& platform = app.GetPlatform();
@@ -96,7 +96,7 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
   return logged ? kShortcutSaved : kShortcutSavedUnlogged;
 }
 
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report) {
+void CreateProductShortcuts(framework::Application& app, SetupOptions& options, RunReport& report) {
   platform::Platform& platform = app.GetPlatform();
   const std::string programs = ProgramMenu(platform, options);
   NormalizeFolderText(platform.system, options.GroupName);

@@ -20,7 +20,7 @@ inline constexpr std::int32_t kShortcutFailed = static_cast<std::int32_t>(0x8000
 // Creates one shortcut to `target` (one pair of surrounding double quotes dropped) and, when
 // it was saved, appends its "Shell Link: " record to the installed log. A target over 511
 // characters or a shortcut path over 259 does not fit the buffers and is refused.
-std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& options,
+std::int32_t CreateShellLink(framework::Application& app, const SetupOptions& options,
                              const std::string& target, const std::string& shortcutPath,
                              const std::optional<std::string>& workingFolder);
 
@@ -28,4 +28,4 @@ std::int32_t CreateShellLink(platform::Application& app, const SetupOptions& opt
 // each saved one recorded in the installed log. Normalises GroupName, and clears AllUsers when
 // the all-users program menu is unknown. Tells the report of a group folder not made and of
 // every shortcut not saved.
-void CreateProductShortcuts(platform::Application& app, SetupOptions& options, RunReport& report);
+void CreateProductShortcuts(framework::Application& app, SetupOptions& options, RunReport& report);

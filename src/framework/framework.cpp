@@ -2,38 +2,38 @@
 
 #include "resources/catalogue.h"
 
-namespace platform {
+namespace framework {
 
-Icon DefaultIcon(BoxStyle style) {
-  if (style.icon != Icon::None) {
+platform::Icon DefaultIcon(platform::BoxStyle style) {
+  if (style.icon != platform::Icon::None) {
     return style.icon;
   }
   switch (style.buttons) {
-    case Buttons::YesNo:
-    case Buttons::YesNoCancel:
-      return Icon::Question;
-    case Buttons::Ok:
-    case Buttons::OkCancel:
+    case platform::Buttons::YesNo:
+    case platform::Buttons::YesNoCancel:
+      return platform::Icon::Question;
+    case platform::Buttons::Ok:
+    case platform::Buttons::OkCancel:
       break;
   }
-  return Icon::Warning;
+  return platform::Icon::Warning;
 }
 
-BoxResult Application::MessageBox(const std::string& text, BoxStyle style) {
+platform::BoxResult Application::MessageBox(const std::string& text, platform::BoxStyle style) {
   style.icon = DefaultIcon(style);
   return platform_.ui.MessageBox(mainWindow_, text, LoadString(catalogue::kAppTitle), style);
 }
 
-BoxResult Application::MessageBox(unsigned textId, BoxStyle style) {
+platform::BoxResult Application::MessageBox(unsigned textId, platform::BoxStyle style) {
   return MessageBox(LoadString(textId), style);
 }
 
-void DataExchange::Control(int id, WindowHandle& control) {
+void DataExchange::Control(int id, platform::WindowHandle& control) {
   control = dialogs_.GetItem(dialog_, id);
 }
 
 void DataExchange::Text(int id, std::string& value) {
-  const WindowHandle control = dialogs_.GetItem(dialog_, id);
+  const platform::WindowHandle control = dialogs_.GetItem(dialog_, id);
   if (saving_) {
     value = dialogs_.GetText(control);
   } else {
@@ -42,7 +42,7 @@ void DataExchange::Text(int id, std::string& value) {
 }
 
 void DataExchange::Check(int id, int& value) {
-  const WindowHandle control = dialogs_.GetItem(dialog_, id);
+  const platform::WindowHandle control = dialogs_.GetItem(dialog_, id);
   if (saving_) {
     value = dialogs_.IsChecked(control) ? 1 : 0;
   } else {
@@ -56,7 +56,7 @@ void DataExchange::Radio(std::initializer_list<int> ids, int& value) {
     value = -1;
   }
   for (int id : ids) {
-    const WindowHandle button = dialogs_.GetItem(dialog_, id);
+    const platform::WindowHandle button = dialogs_.GetItem(dialog_, id);
     if (saving_) {
       if (value < 0 && dialogs_.IsChecked(button)) {
         value = index;
@@ -69,25 +69,25 @@ void DataExchange::Radio(std::initializer_list<int> ids, int& value) {
 }
 
 CDialog::~CDialog() {
-  if (window_ != kNoWindow) {
+  if (window_ != platform::kNoWindow) {
     Dialogs().DestroyWindow(window_);
   }
 }
 
 int CDialog::DoModal() {
   const int result = Dialogs().DoModal(layout_, app_.MainWindow(), *this);
-  window_ = kNoWindow;  // the modal loop has destroyed the window
+  window_ = platform::kNoWindow;  // the modal loop has destroyed the window
   return result;
 }
 
-bool CDialog::Create(WindowHandle parent) {
-  return Dialogs().CreateChild(layout_, parent, *this) != kNoWindow;
+bool CDialog::Create(platform::WindowHandle parent) {
+  return Dialogs().CreateChild(layout_, parent, *this) != platform::kNoWindow;
 }
 
 bool CDialog::DestroyWindow() {
-  const WindowHandle window = window_;
-  window_ = kNoWindow;
-  return window != kNoWindow && Dialogs().DestroyWindow(window);
+  const platform::WindowHandle window = window_;
+  window_ = platform::kNoWindow;
+  return window != platform::kNoWindow && Dialogs().DestroyWindow(window);
 }
 
 void CDialog::EndDialog(int result) {
@@ -109,29 +109,29 @@ void CDialog::DoDataExchange(DataExchange&) {}
 
 void CDialog::OnOK() {
   if (UpdateData(true)) {
-    EndDialog(kIdOk);
+    EndDialog(platform::kIdOk);
   }
 }
 
 void CDialog::OnCancel() {
-  EndDialog(kIdCancel);
+  EndDialog(platform::kIdCancel);
 }
 
 void CDialog::OnClicked(int) {}
 
-bool CDialog::OnInitDialog(WindowHandle dialog) {
+bool CDialog::OnInitDialog(platform::WindowHandle dialog) {
   window_ = dialog;
   return OnInitDialog();
 }
 
 void CDialog::OnCommand(int id) {
-  if (id == kIdOk) {
+  if (id == platform::kIdOk) {
     OnOK();
-  } else if (id == kIdCancel) {
+  } else if (id == platform::kIdCancel) {
     OnCancel();
   } else {
     OnClicked(id);
   }
 }
 
-}  // namespace platform
+}  // namespace framework

@@ -9,11 +9,11 @@
 
 #include "platform/platform.h"
 
-namespace platform {
+namespace framework {
 
 class Application {
  public:
-  explicit Application(Platform& platform) : platform_(platform) {}
+  explicit Application(platform::Platform& platform) : platform_(platform) {}
   virtual ~Application() = default;
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -22,7 +22,7 @@ class Application {
   // returns, whatever it returns.
   virtual bool InitInstance() = 0;
 
-  Platform& GetPlatform() { return platform_; }
+  platform::Platform& GetPlatform() { return platform_; }
 
   // The whole text of catalogue entry `id`; empty when there is none.
   std::string LoadString(unsigned id) { return platform_.ui.LoadString(id); }
@@ -30,32 +30,32 @@ class Application {
   // The application's message box: captioned with the application title, owned by the main
   // window while there is one, and given the default icon when the style names none (warning
   // for OK and OK/Cancel, question for Yes/No and Yes/No/Cancel).
-  BoxResult MessageBox(const std::string& text, BoxStyle style);
-  BoxResult MessageBox(unsigned textId, BoxStyle style);
+  platform::BoxResult MessageBox(const std::string& text, platform::BoxStyle style);
+  platform::BoxResult MessageBox(unsigned textId, platform::BoxStyle style);
 
   // The current top-level window of the application (the wizard frame while it exists).
-  WindowHandle MainWindow() const { return mainWindow_; }
-  void SetMainWindow(WindowHandle window) { mainWindow_ = window; }
+  platform::WindowHandle MainWindow() const { return mainWindow_; }
+  void SetMainWindow(platform::WindowHandle window) { mainWindow_ = window; }
 
  private:
-  Platform& platform_;
-  WindowHandle mainWindow_ = kNoWindow;
+  platform::Platform& platform_;
+  platform::WindowHandle mainWindow_ = platform::kNoWindow;
 };
 
 // The icon the application's message box shows for `style`.
-Icon DefaultIcon(BoxStyle style);
+platform::Icon DefaultIcon(platform::BoxStyle style);
 
 // One transfer between a dialog's fields and its controls: into the controls when the dialog
 // shows its fields, out of them when it takes the user's input.
 class DataExchange {
  public:
-  DataExchange(Dialogs& dialogs, WindowHandle dialog, bool saving)
+  DataExchange(platform::Dialogs& dialogs, platform::WindowHandle dialog, bool saving)
       : dialogs_(dialogs), dialog_(dialog), saving_(saving) {}
 
   bool Saving() const { return saving_; }
 
   // A field that stands for the control itself.
-  void Control(int id, WindowHandle& control);
+  void Control(int id, platform::WindowHandle& control);
   void Text(int id, std::string& value);
   // A check box: 1 checked, 0 not.
   void Check(int id, int& value);
@@ -63,15 +63,15 @@ class DataExchange {
   void Radio(std::initializer_list<int> ids, int& value);
 
  private:
-  Dialogs& dialogs_;
-  WindowHandle dialog_;
+  platform::Dialogs& dialogs_;
+  platform::WindowHandle dialog_;
   bool saving_;
 };
 
 // A dialog made from a layout of the program file: modal (DoModal) or a child of another
 // window (Create). The window lives from its initialisation until DestroyWindow, EndDialog's
 // loop end or the object's end, whichever comes first.
-class CDialog : private DialogEvents {
+class CDialog : private platform::DialogEvents {
  public:
   CDialog(Application& app, unsigned layout) : app_(app), layout_(layout) {}
   ~CDialog() override;
@@ -82,14 +82,14 @@ class CDialog : private DialogEvents {
   // -1 when it could not be made.
   int DoModal();
   // Makes the dialog as a hidden child of `parent`; false when it could not be made.
-  bool Create(WindowHandle parent);
+  bool Create(platform::WindowHandle parent);
   // Destroys the window. A dialog whose leave depends on its fields overrides this to check
   // and store them first, and refuses (false) to keep the window.
   virtual bool DestroyWindow();
   void EndDialog(int result);
 
-  WindowHandle Handle() const { return window_; }
-  WindowHandle Item(int id) { return Dialogs().GetItem(window_, id); }
+  platform::WindowHandle Handle() const { return window_; }
+  platform::WindowHandle Item(int id) { return Dialogs().GetItem(window_, id); }
   // Runs the data exchange: out of the controls into the fields when `save`, else the other
   // way. False when a transfer failed.
   bool UpdateData(bool save);
@@ -110,12 +110,12 @@ class CDialog : private DialogEvents {
   platform::Dialogs& Dialogs() { return app_.GetPlatform().dialogs; }
 
  private:
-  bool OnInitDialog(WindowHandle dialog) final;
+  bool OnInitDialog(platform::WindowHandle dialog) final;
   void OnCommand(int id) final;
 
   Application& app_;
   unsigned layout_;
-  WindowHandle window_ = kNoWindow;
+  platform::WindowHandle window_ = platform::kNoWindow;
 };
 
-}  // namespace platform
+}  // namespace framework

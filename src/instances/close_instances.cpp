@@ -57,7 +57,7 @@ bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
   return false;
 }
 
-CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
+CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManager& instances,
                                   bool installMode) {
   platform::Platform& platform = app.GetPlatform();
   // Ending a setup that installs or removes would leave the product half written.

@@ -19,7 +19,7 @@ inline constexpr unsigned kSetupCloseCode = 1001;
 // follows the first argument), then asks each to close and ends it; in uninstall mode closes
 // them without asking. End only when the user declined; Busy, before anything, while another
 // setup marks itself busy.
-CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
+CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManager& instances,
                                   bool installMode);
 
 // Whether an argument after the first is "-s" or "/s", in any letter case.

@@ -42,7 +42,7 @@ int CountFolderEntries(platform::FileSystem& files, const std::string& folder) {
   return count;
 }
 
-void CFolderDlg::DoDataExchange(platform::DataExchange& exchange) {
+void CFolderDlg::DoDataExchange(framework::DataExchange& exchange) {
   exchange.Control(layout::kDestination, destination_);
   exchange.Radio({layout::kCurrentUserOnly, layout::kAllUsers}, installFor_);
 }

@@ -7,9 +7,9 @@
 #include "framework/framework.h"
 #include "wizard/layout.h"
 
-class CFolderDlg : public platform::CDialog, private platform::BrowseEvents {
+class CFolderDlg : public framework::CDialog, private platform::BrowseEvents {
  public:
-  CFolderDlg(platform::Application& app, SetupOptions& options)
+  CFolderDlg(framework::Application& app, SetupOptions& options)
       : CDialog(app, layout::kFolderPage), options_(options) {}
 
   // Stores the install-for choice; the page never refuses to be left.
@@ -17,7 +17,7 @@ class CFolderDlg : public platform::CDialog, private platform::BrowseEvents {
 
  protected:
   bool OnInitDialog() override;
-  void DoDataExchange(platform::DataExchange& exchange) override;
+  void DoDataExchange(framework::DataExchange& exchange) override;
   void OnClicked(int id) override;
 
  private:

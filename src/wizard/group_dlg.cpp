@@ -47,7 +47,7 @@ std::string GroupAsUsed(platform::System& system, const std::string& name) {
   return used;
 }
 
-void CGroupDlg::DoDataExchange(platform::DataExchange& exchange) {
+void CGroupDlg::DoDataExchange(framework::DataExchange& exchange) {
   exchange.Control(layout::kGroupName, nameBox_);
   exchange.Check(layout::kAutostart, autostart_);
   exchange.Check(layout::kDesktopIcon, desktopIcon_);

@@ -7,9 +7,9 @@
 #include "framework/framework.h"
 #include "wizard/layout.h"
 
-class CGroupDlg : public platform::CDialog {
+class CGroupDlg : public framework::CDialog {
  public:
-  CGroupDlg(platform::Application& app, SetupOptions& options)
+  CGroupDlg(framework::Application& app, SetupOptions& options)
       : CDialog(app, layout::kGroupPage), options_(options) {}
 
   // The leave check, for Next and Back alike: refuses a name that is too short or that would
@@ -18,7 +18,7 @@ class CGroupDlg : public platform::CDialog {
 
  protected:
   bool OnInitDialog() override;
-  void DoDataExchange(platform::DataExchange& exchange) override;
+  void DoDataExchange(framework::DataExchange& exchange) override;
 
  private:
   SetupOptions& options_;

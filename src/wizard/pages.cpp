@@ -17,7 +17,7 @@ bool CIntoDlg::OnInitDialog() {
   return true;
 }
 
-void CAgreementDlg::DoDataExchange(platform::DataExchange& exchange) {
+void CAgreementDlg::DoDataExchange(framework::DataExchange& exchange) {
   exchange.Text(layout::kAgreementText, text_);
 }
 

@@ -8,9 +8,9 @@
 #include "wizard/layout.h"
 
 // The welcome page: the version being installed, filled into the layout's template.
-class CIntoDlg : public platform::CDialog {
+class CIntoDlg : public framework::CDialog {
  public:
-  CIntoDlg(platform::Application& app, const SetupOptions& options)
+  CIntoDlg(framework::Application& app, const SetupOptions& options)
       : CDialog(app, layout::kWelcomePage), options_(options) {}
 
  protected:
@@ -22,9 +22,9 @@ class CIntoDlg : public platform::CDialog {
 
 // The agreement page: "agreement.txt" of the distribution folder, shown from its beginning. It
 // places and shows itself; the frame's Yes button accepts.
-class CAgreementDlg : public platform::CDialog {
+class CAgreementDlg : public framework::CDialog {
  public:
-  CAgreementDlg(platform::Application& app, const SetupOptions& options)
+  CAgreementDlg(framework::Application& app, const SetupOptions& options)
       : CDialog(app, layout::kAgreementPage), options_(options) {}
 
   // Whether there is an agreement to accept: without one the page says that it is missing,
@@ -33,7 +33,7 @@ class CAgreementDlg : public platform::CDialog {
 
  protected:
   bool OnInitDialog() override;
-  void DoDataExchange(platform::DataExchange& exchange) override;
+  void DoDataExchange(framework::DataExchange& exchange) override;
 
  private:
   const SetupOptions& options_;
@@ -42,9 +42,9 @@ class CAgreementDlg : public platform::CDialog {
 };
 
 // The ready page, which the frame turns into the closing page after the installation.
-class CStartDlg : public platform::CDialog {
+class CStartDlg : public framework::CDialog {
  public:
-  explicit CStartDlg(platform::Application& app) : CDialog(app, layout::kReadyPage) {}
+  explicit CStartDlg(framework::Application& app) : CDialog(app, layout::kReadyPage) {}
 };
 
 // The first line of the welcome page's template filled for `version`: "Beta n" follows the

@@ -42,7 +42,7 @@ class ProgressBar final : public DeploymentProgress {
 
 }  // namespace
 
-void CSetupDlg::DoDataExchange(platform::DataExchange& exchange) {
+void CSetupDlg::DoDataExchange(framework::DataExchange& exchange) {
   exchange.Control(layout::kCancel, cancelButton_);
   exchange.Control(layout::kSidePicture, sidePicture_);
   exchange.Control(layout::kBack, backButton_);
@@ -107,7 +107,7 @@ bool CSetupDlg::Next() {
   if (position_ != kAgreement) {
     SetLabels(savedNextLabel_, savedCancelLabel_);
   }
-  platform::Application& app = App();
+  framework::Application& app = App();
   switch (position_) {
     case kWelcome:
       page_ = std::make_unique<CIntoDlg>(app, options_);
@@ -181,7 +181,7 @@ void CSetupDlg::Install() {
   dialogs.SetBusy(Handle(), false);
   dialogs.SetCursor(platform::Cursor::Arrow);
 
-  platform::Application& app = App();
+  framework::Application& app = App();
   dialogs.Enable(nextButton_, true);
   dialogs.SetText(nextButton_, app.LoadString(catalogue::kFinishLabel));
   dialogs.Show(PageItem(layout::kInstallingText), false);
@@ -197,7 +197,7 @@ void CSetupDlg::Install() {
 }
 
 void CSetupDlg::ShowOutcome(const RunReport& report) {
-  platform::Application& app = App();
+  framework::Application& app = App();
   std::string headline = app.LoadString(catalogue::kInstalled);
   std::string hint = app.LoadString(catalogue::kPressFinish);
   if (!report.Complete()) {

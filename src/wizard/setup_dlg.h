@@ -12,19 +12,19 @@
 #include "framework/framework.h"
 #include "wizard/layout.h"
 
-class CSetupDlg : public platform::CDialog {
+class CSetupDlg : public framework::CDialog {
  public:
   // `performInstall` runs the installation when the user confirms the ready page, telling the
   // page's progress bar how far the files have got, and tells what it did not achieve; the
   // frame ends with kIdOk only after it ran and the user pressed Finish.
   using Installation = std::function<const RunReport&(DeploymentProgress&)>;
-  CSetupDlg(platform::Application& app, SetupOptions& options, Installation performInstall)
+  CSetupDlg(framework::Application& app, SetupOptions& options, Installation performInstall)
       : CDialog(app, layout::kFrame),
         options_(options),
         performInstall_(std::move(performInstall)) {}
 
  protected:
-  void DoDataExchange(platform::DataExchange& exchange) override;
+  void DoDataExchange(framework::DataExchange& exchange) override;
   bool OnInitDialog() override;
   void OnOK() override;
   void OnCancel() override;
@@ -49,7 +49,7 @@ class CSetupDlg : public platform::CDialog {
   platform::WindowHandle nextButton_ = platform::kNoWindow;
   int position_ = -1;
   bool agreementFound_ = false;
-  std::unique_ptr<platform::CDialog> page_;
+  std::unique_ptr<framework::CDialog> page_;
   std::string savedCaption_;
   std::string savedNextLabel_;
   std::string savedCancelLabel_;

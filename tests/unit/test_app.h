@@ -4,7 +4,7 @@
 
 #include "framework/framework.h"
 
-class TestApp : public platform::Application {
+class TestApp : public framework::Application {
  public:
   using Application::Application;
   bool InitInstance() override { return true; }
