@@ -17,7 +17,7 @@ class HelpersTest : public ::testing::Test {
  protected:
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
 };
 
 TEST_F(HelpersTest, RegistryStringReadsUpToTheBufferOfTwoHundredSixtyBytes) {
@@ -181,7 +181,7 @@ TEST_F(HelpersTest, ParentFolderDropsTheLastComponent) {
 
 TEST(Wow64QueryTest, AnswersFromTheEntryLookedUpAtStartUp) {
   sim::Machine machine;
-  platform::Platform& platform = machine.StartProcess({"C:\\setup.exe", {}, {}}).GetPlatform();
+  platform::Platform& platform = machine.Processes().Start({"C:\\setup.exe", {}, {}}).GetPlatform();
 
   EXPECT_FALSE(Wow64Query(platform.system).IsRunningOnWow64());
 
