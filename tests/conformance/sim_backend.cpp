@@ -17,7 +17,7 @@ class SimBackend final : public Backend {
     machine_.Files().ProcessStarted(process_.Id(), kProgramPath);
     // What the processes it starts run: conformance.exe again, as a probe (see kProbeExit) or
     // with a command line that names no test to run.
-    machine_.SetProgram([](platform::Platform& platform) {
+    machine_.Processes().SetProgram([](platform::Platform& platform) {
       std::optional<unsigned> exitCode;
       for (const std::string& argument : platform.process.Arguments()) {
         const auto value = [&](const std::string& name) {
@@ -81,7 +81,7 @@ class SimBackend final : public Backend {
     return true;
   }
   std::optional<SavedShortcut> ReadShortcut(const std::string& path) override {
-    const std::optional<sim::Shortcut> shortcut = machine_.ReadShortcut(path);
+    const std::optional<sim::Shortcut> shortcut = machine_.Shell().ReadShortcut(path);
     if (!shortcut) {
       return std::nullopt;
     }
@@ -101,7 +101,7 @@ class SimBackend final : public Backend {
   }
   std::vector<QueuedMessage> PostedMessages(platform::WindowHandle window) override {
     std::vector<QueuedMessage> messages;
-    for (const sim::PostedMessage& posted : machine_.PostedMessages()) {
+    for (const sim::PostedMessage& posted : machine_.Session().PostedMessages()) {
       if (posted.window == window) {
         messages.push_back({posted.message, posted.wParam, posted.lParam});
       }
@@ -111,7 +111,7 @@ class SimBackend final : public Backend {
 
  private:
   sim::Machine machine_;
-  sim::Process& process_ = machine_.StartProcess({kProgramPath, {}, "conformance.exe"});
+  sim::Process& process_ = machine_.Processes().Start({kProgramPath, {}, "conformance.exe"});
 };
 
 }  // namespace

@@ -249,7 +249,7 @@ void LayDownTheMachine(sim::Machine& machine, const FuzzInput& input) {
                      "C:\\Capture");
   registry.SetString(kHkeyCurrentUser, "SOFTWARE\\Corvantis\\Pictavo Capture\\Settings", "Zoom",
                      "1");
-  machine.AddSystemLibrary("pvsys.dll");
+  machine.Processes().AddSystemLibrary("pvsys.dll");
 
   sim::FileSystem& files = machine.Files();
   files.WriteFile("C:\\Program Files\\Pictavo 6 Data\\keep.txt", "keep");

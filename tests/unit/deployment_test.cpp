@@ -49,7 +49,7 @@ class DeploymentTest : public ::testing::Test {
   sim::Machine machine_;
   RunReport report_;
   DeploymentCounter counter_;
-  sim::Process& process_ = machine_.StartProcess({Src("setup.exe"), {}, {}});
+  sim::Process& process_ = machine_.Processes().Start({Src("setup.exe"), {}, {}});
   platform::Platform& platform_ = process_.GetPlatform();
   SetupOptions options_;
 };
@@ -255,7 +255,8 @@ TEST_F(DeploymentTest, RecordsMatchWhatTheVolumeMatches) {
     for (const char* name : {"page.htm", "page.html", "notes.txt"}) {
       machine.Files().WriteFile(Src(name), name);
     }
-    platform::Platform& platform = machine.StartProcess({Src("setup.exe"), {}, {}}).GetPlatform();
+    platform::Platform& platform =
+        machine.Processes().Start({Src("setup.exe"), {}, {}}).GetPlatform();
     machine.Files().WriteFile(
         Src("PictvUnInst.log"),
         "File Copy: *.htm\r\nFile Copy: notes.txt. \r\nMake Dir: Extras.\r\n");
@@ -402,7 +403,7 @@ TEST_F(DeploymentTest, X64RecordsOnlyOnSixtyFourBitWindows) {
 }
 
 TEST_F(DeploymentTest, LibraryTheSystemHasIsNotCopiedAndKeepsItsName) {
-  machine_.AddSystemLibrary("msxvc7.dll");
+  machine_.Processes().AddSystemLibrary("msxvc7.dll");
   files().WriteFile(Src("msxvc7.dll"), "ours");
   Deploy("File Copy ind: msxvc7.dll\n");
   EXPECT_FALSE(files().Exists(Dst("msxvc7.dll")));
@@ -413,7 +414,7 @@ TEST_F(DeploymentTest, LibraryTheSystemHasIsNotCopiedAndKeepsItsName) {
 TEST_F(DeploymentTest, LibraryMissingFromTheSystemIsCopiedEvenBesideTheProgram) {
   // Without the restricted search, the distribution's copy beside the running program would
   // be found, were it not hidden during the test.
-  machine_.SetLibrarySearchRestricted(false);
+  machine_.Processes().SetLibrarySearchRestricted(false);
   files().WriteFile(Src("msxvc7.dll"), "ours");
   files().WriteFile(Src("runtime.dll"), "rt");
   files().CreateFolders(Dst("Bin"));
@@ -538,7 +539,7 @@ TEST_F(DeploymentTest, CounterStepsOnceForEveryFileTakenInHandAndAddsTheBytesPut
        9},
       {"a library the system has is done without a copy",
        [&](sim::Machine& m) {
-         m.AddSystemLibrary("msxvc7.dll");
+         m.Processes().AddSystemLibrary("msxvc7.dll");
          write(m, "msxvc7.dll", 50);
          write(m, "x.dat", 1);
        },
@@ -551,7 +552,8 @@ TEST_F(DeploymentTest, CounterStepsOnceForEveryFileTakenInHandAndAddsTheBytesPut
     sim::Machine machine;
     c.lay(machine);
     machine.Files().WriteFile(Src("PictvUnInst.log"), c.manifest);
-    platform::Platform& platform = machine.StartProcess({Src("setup.exe"), {}, {}}).GetPlatform();
+    platform::Platform& platform =
+        machine.Processes().Start({Src("setup.exe"), {}, {}}).GetPlatform();
     const Wow64Query wow64(platform.system);
     const int total = c.steps.back().first;
     EXPECT_EQ(CountFilesToCopy(platform, options_, wow64, Src("PictvUnInst.log")), total);

@@ -164,7 +164,7 @@ TEST(EntryTest, YesHandsOverToACopyWithoutAnotherQuestion) {
   EXPECT_EQ(machine.GetUser().Boxes().size(), 2u);
   // The copy that removed the product, and the one that takes the uninstaller away once it has
   // ended.
-  EXPECT_EQ(machine.Processes().size(), 3u);
+  EXPECT_EQ(machine.Processes().All().size(), 3u);
   EXPECT_TRUE(machine.Files().Exists(kUninstaller));
 }
 

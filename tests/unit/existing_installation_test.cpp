@@ -52,7 +52,7 @@ class ExistingInstallationTest : public ::testing::Test {
 
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"D:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"D:\\Dist\\setup.exe", {}, {}}).GetPlatform();
   TestApp app_{platform_};
   SetupOptions options_;
 };
@@ -98,7 +98,7 @@ TEST_F(ExistingInstallationTest, ProgramFilesFolderFromTheRegistryOrTheWindowsDr
 TEST_F(ExistingInstallationTest, OwnFolderIsTheProgramFilesFolder) {
   EXPECT_EQ(OwnFolder(platform_), "D:\\Dist");
   platform::Platform& other =
-      machine_.StartProcess({"C:\\A b\\c\\PictvUnInst.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\A b\\c\\PictvUnInst.exe", {}, {}}).GetPlatform();
   EXPECT_EQ(OwnFolder(other), "C:\\A b\\c");
 }
 

@@ -22,7 +22,7 @@ class FrameworkTest : public ::testing::Test {
   }
 
   sim::Machine machine_;
-  sim::Process& process_ = machine_.StartProcess({"C:\\D\\setup.exe", {}, {}});
+  sim::Process& process_ = machine_.Processes().Start({"C:\\D\\setup.exe", {}, {}});
   TestApp app_{process_.GetPlatform()};
 };
 

@@ -175,8 +175,8 @@ class HelpRunTest : public ::testing::Test {
     ProgramRun run{};
     EXPECT_NO_THROW(run = RunProgram(machine_, program, std::move(arguments)));
     EXPECT_EQ(machine_.Snapshot(), before);
-    EXPECT_TRUE(machine_.CreatedProcesses().empty());
-    EXPECT_TRUE(machine_.OpenedFiles().empty());
+    EXPECT_TRUE(machine_.Processes().Created().empty());
+    EXPECT_TRUE(machine_.Shell().OpenedFiles().empty());
     return run;
   }
 

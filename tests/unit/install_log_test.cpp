@@ -75,7 +75,7 @@ class InstallLogTest : public ::testing::Test {
 
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
 };
 
 TEST_F(InstallLogTest, LongLineIsReadInPiecesOfFiveHundredElevenCharacters) {

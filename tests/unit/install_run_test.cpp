@@ -28,7 +28,7 @@ class InstallRunTest : public ::testing::Test {
   }
   SetupOptions Options(std::vector<std::string> arguments) {
     SetupOptions options;
-    sim::Process& process = machine_.StartProcess({kSetup, {}, {}});
+    sim::Process& process = machine_.Processes().Start({kSetup, {}, {}});
     std::vector<std::string> all = {kSetup};
     all.insert(all.end(), arguments.begin(), arguments.end());
     ApplyInstallSwitches(process.GetPlatform(), all, options);
@@ -50,7 +50,7 @@ TEST_F(InstallRunTest, SwitchesFollowTheirLetterCaseRules) {
 
 TEST_F(InstallRunTest, InstdirNeedsItsExactNameAnExistingFolderAndAValue) {
   machine_.Files().CreateFolders("E:\\Apps");
-  sim::Process& process = machine_.StartProcess({kSetup, {}, {}});
+  sim::Process& process = machine_.Processes().Start({kSetup, {}, {}});
   platform::Platform& platform = process.GetPlatform();
   SetupOptions options;
   auto candidate = [&](std::vector<std::string> arguments) {
@@ -77,7 +77,7 @@ TEST(VendorPageTest, QueryOnlyAfterANewInstallation) {
 }
 
 TEST_F(InstallRunTest, HomePageQueryComesFromTheFirstHttpUrlLine) {
-  platform::FileSystem& files = machine_.StartProcess({kSetup, {}, {}}).GetPlatform().files;
+  platform::FileSystem& files = machine_.Processes().Start({kSetup, {}, {}}).GetPlatform().files;
   const std::string path = "C:\\P\\HomePage.url";
   machine_.Files().WriteFile(path,
                              "[InternetShortcut]\r\nURL=https://x/?no\r\nurl=http://x/?no\r\n"
@@ -103,29 +103,29 @@ TEST_F(InstallRunTest, SilentFirstInstallationGoesToTheDefaultFolderForAllUsers)
   EXPECT_EQ(machine_.Registry().GetString(kHkeyLocalMachine, registration::kProductKey, "AllUsers"),
             "B");
   EXPECT_TRUE(machine_.GetUser().Boxes().empty());
-  EXPECT_TRUE(machine_.OpenedFiles().empty());  // a silent run opens no web page
-  EXPECT_TRUE(machine_.CreatedProcesses().empty());
+  EXPECT_TRUE(machine_.Shell().OpenedFiles().empty());  // a silent run opens no web page
+  EXPECT_TRUE(machine_.Processes().Created().empty());
 }
 
 TEST_F(InstallRunTest, SilentRunAfterHasTheDesktopStartTheProductWhereADesktopAnswers) {
-  machine_.SetDesktopShell(true);
+  machine_.Shell().SetDesktopShell(true);
   RunProgram(machine_, kSetup, {"-s", "-runafter"});
   const std::string product = std::string(kDefaultFolder) + "\\Pictv6.exe";
-  EXPECT_EQ(machine_.DesktopOpens(),
+  EXPECT_EQ(machine_.Shell().DesktopOpens(),
             (std::vector<sim::DesktopOpen>{
-                {machine_.Processes().front()->Id(), product, kDefaultFolder}}));
-  EXPECT_TRUE(machine_.CreatedProcesses().empty());
-  EXPECT_TRUE(machine_.OpenedFiles().empty());
+                {machine_.Processes().All().front()->Id(), product, kDefaultFolder}}));
+  EXPECT_TRUE(machine_.Processes().Created().empty());
+  EXPECT_TRUE(machine_.Shell().OpenedFiles().empty());
 }
 
 TEST_F(InstallRunTest, DamagedDistributionOpensTheHomePageThroughTheDesktop) {
   machine_.Files().Remove(std::string(kDist) + "\\PictvUnInst.log");
-  machine_.SetDesktopShell(true);
+  machine_.Shell().SetDesktopShell(true);
   machine_.GetUser().WillAnswer(BoxResult::Ok);
   EXPECT_EQ(RunProgram(machine_, kSetup).exitCode, 1u);
-  ASSERT_EQ(machine_.DesktopOpens().size(), 1u);
-  EXPECT_EQ(machine_.DesktopOpens()[0].file, "http://www.corvantis.example");
-  EXPECT_TRUE(machine_.OpenedFiles().empty());
+  ASSERT_EQ(machine_.Shell().DesktopOpens().size(), 1u);
+  EXPECT_EQ(machine_.Shell().DesktopOpens()[0].file, "http://www.corvantis.example");
+  EXPECT_TRUE(machine_.Shell().OpenedFiles().empty());
 }
 
 TEST_F(InstallRunTest, SilentInstallationIntoAnInstdirWithRunAfterStartsTheProduct) {
@@ -134,9 +134,9 @@ TEST_F(InstallRunTest, SilentInstallationIntoAnInstdirWithRunAfterStartsTheProdu
       RunProgram(machine_, kSetup, {"-s", "-instdir", "E:\\Apps\\Pictavo\\", "-runafter"});
   EXPECT_EQ(run.options.InstallFolder, "E:\\Apps\\Pictavo");
   EXPECT_TRUE(machine_.Files().Exists("E:\\Apps\\Pictavo\\Pictv6.exe"));
-  ASSERT_EQ(machine_.CreatedProcesses().size(), 1u);
-  EXPECT_EQ(machine_.CreatedProcesses()[0].commandLine, "E:\\Apps\\Pictavo\\Pictv6.exe");
-  EXPECT_EQ(machine_.CreatedProcesses()[0].workingFolder, "E:\\Apps\\Pictavo");
+  ASSERT_EQ(machine_.Processes().Created().size(), 1u);
+  EXPECT_EQ(machine_.Processes().Created()[0].commandLine, "E:\\Apps\\Pictavo\\Pictv6.exe");
+  EXPECT_EQ(machine_.Processes().Created()[0].workingFolder, "E:\\Apps\\Pictavo");
 }
 
 TEST_F(InstallRunTest, DamagedDistributionShowsMessageEighteenAndTheHomePageUnlessSilent) {
@@ -154,16 +154,16 @@ TEST_F(InstallRunTest, DamagedDistributionShowsMessageEighteenAndTheHomePageUnle
         machine.GetUser().WillAnswer(damaged, BoxResult::Ok);
       }
       const std::size_t boxes = machine.GetUser().Boxes().size();
-      const std::size_t opened = machine.OpenedFiles().size();
+      const std::size_t opened = machine.Shell().OpenedFiles().size();
       // A silent run has nobody to answer a box or read a page: its code tells.
       ProgramRun run = RunProgram(
           machine, kSetup, silent ? std::vector<std::string>{"-s"} : std::vector<std::string>{});
       EXPECT_EQ(run.exitCode, 1u) << missing;
       EXPECT_FALSE(machine.Files().Exists(kDefaultFolder)) << missing;
       EXPECT_EQ(machine.GetUser().Boxes().size() - boxes, silent ? 0u : 1u) << missing;
-      EXPECT_EQ(machine.OpenedFiles().size() - opened, silent ? 0u : 1u) << missing;
+      EXPECT_EQ(machine.Shell().OpenedFiles().size() - opened, silent ? 0u : 1u) << missing;
       if (!silent) {
-        EXPECT_EQ(machine.OpenedFiles().back(), "http://www.corvantis.example") << missing;
+        EXPECT_EQ(machine.Shell().OpenedFiles().back(), "http://www.corvantis.example") << missing;
       }
     }
   }

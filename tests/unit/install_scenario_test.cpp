@@ -37,7 +37,8 @@ class InstallScenarioTest : public ::testing::Test {
 
   // The engine, as a silent run of the setup program calls it.
   SetupOptions Install(SetupOptions options) {
-    sim::Process& setup = machine_.StartProcess({std::string(kDist) + "\\setup.exe", {"-s"}, {}});
+    sim::Process& setup =
+        machine_.Processes().Start({std::string(kDist) + "\\setup.exe", {"-s"}, {}});
     setup.Run([&](platform::Platform& platform) {
       TestApp app(platform);
       const Wow64Query wow64(platform.system);
@@ -50,9 +51,9 @@ class InstallScenarioTest : public ::testing::Test {
 
   void Uninstall(const std::string& folder = kFolder) {
     RunProgram(machine_, folder + "\\PictvUnInst.exe", {"-s"});
-    ASSERT_EQ(machine_.Processes().back()->Spec().arguments.at(0), "-delself");
+    ASSERT_EQ(machine_.Processes().All().back()->Spec().arguments.at(0), "-delself");
     std::optional<SetupProgram> program;
-    machine_.Processes().back()->Run([&](platform::Platform& platform) {
+    machine_.Processes().All().back()->Run([&](platform::Platform& platform) {
       program.emplace(platform);
       return program->Run();
     });
@@ -147,7 +148,7 @@ TEST_F(InstallScenarioTest, UninstallEntryIsRewrittenByEachUpdateAndItsQuietComm
       registry.GetString(kHkeyLocalMachine, entry, "QuietUninstallString").value());
   ASSERT_EQ(command.size(), 2u);
   EXPECT_EQ(RunProgram(machine_, command[0], {command.begin() + 1, command.end()}).exitCode, 0u);
-  EXPECT_EQ(machine_.Processes().back()->Spec().arguments.at(0), "-delself");
+  EXPECT_EQ(machine_.Processes().All().back()->Spec().arguments.at(0), "-delself");
   EXPECT_EQ(RunRemovalTail(machine_), 0u);
   EXPECT_TRUE(machine_.GetUser().Boxes().empty());
   EXPECT_TRUE(machine_.GetUser().Dialogs().empty());

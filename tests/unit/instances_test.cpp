@@ -61,7 +61,7 @@ class InstancesTest : public ::testing::Test {
     programs_.push_back(std::move(program));
     sim::ProcessSpec spec{kProduct, {}, {}};
     spec.id = id;
-    p.process = &machine_.StartProcess(spec);
+    p.process = &machine_.Processes().Start(spec);
     p.process->Launch([&](platform::Platform& platform) {
       p.instances = std::make_unique<COXInstanceManager>(platform);
       if (!title.empty()) {
@@ -69,7 +69,7 @@ class InstancesTest : public ::testing::Test {
       }
     });
     if (closes && p.window != platform::kNoWindow) {
-      machine_.SetMessageHandler(p.window, [&p](const sim::PostedMessage& message) {
+      machine_.Session().SetMessageHandler(p.window, [&p](const sim::PostedMessage& message) {
         if (message.message == kMessageClose) {
           p.process->DestroyWindow(p.window);
           p.instances.reset();
@@ -82,7 +82,7 @@ class InstancesTest : public ::testing::Test {
 
   // The list as the region holds it: count, then the valid entries.
   std::vector<std::uint32_t> Listed() const {
-    const std::vector<std::uint8_t> bytes = machine_.SharedMemory(kRegion).value();
+    const std::vector<std::uint8_t> bytes = machine_.Session().SharedMemory(kRegion).value();
     std::vector<std::uint32_t> ids;
     for (std::uint32_t i = 0; i < Word(bytes, 4); ++i) {
       ids.push_back(Word(bytes, 8 + 4 * i));
@@ -92,7 +92,7 @@ class InstancesTest : public ::testing::Test {
 
   std::vector<sim::PostedMessage> PostsOf(unsigned message) const {
     std::vector<sim::PostedMessage> found;
-    for (const sim::PostedMessage& posted : machine_.PostedMessages()) {
+    for (const sim::PostedMessage& posted : machine_.Session().PostedMessages()) {
       if (posted.message == message) {
         found.push_back(posted);
       }
@@ -103,7 +103,7 @@ class InstancesTest : public ::testing::Test {
   // The closing step in a setup process started with `arguments`.
   CloseResult Close(bool installMode, std::vector<std::string> arguments = {}) {
     CloseResult result = CloseResult::End;
-    setup_ = &machine_.StartProcess({kSetup, std::move(arguments), {}});
+    setup_ = &machine_.Processes().Start({kSetup, std::move(arguments), {}});
     setup_->Run([&](platform::Platform& platform) {
       COXInstanceManager instances(platform);
       TestApp app(platform);
@@ -119,25 +119,26 @@ class InstancesTest : public ::testing::Test {
 };
 
 TEST_F(InstancesTest, FirstProgramMakesResetsAndJoinsTheListWithItsRoundedSizes) {
-  machine_.SetAllocationGranularity(4096);
+  machine_.Session().SetAllocationGranularity(4096);
   const Program& first = Launch();
-  const std::vector<std::uint8_t> bytes = machine_.SharedMemory(kRegion).value();
+  const std::vector<std::uint8_t> bytes = machine_.Session().SharedMemory(kRegion).value();
   EXPECT_EQ(bytes.size(), 8192u);  // 4008 and 1024 bytes, each rounded to the granularity
   EXPECT_EQ(Word(bytes, 0), 1u);
   EXPECT_EQ(Listed(), std::vector<std::uint32_t>{first.Id()});
-  EXPECT_TRUE(machine_.PostedMessages().empty());
+  EXPECT_TRUE(machine_.Session().PostedMessages().empty());
   EXPECT_EQ(first.instances->CountInstances(), 1);
-  EXPECT_EQ(machine_.MappedViews(*first.process), 0u) << "no view kept between operations";
-  EXPECT_EQ(machine_.MutexOwner(kListLock), 0u);
+  EXPECT_EQ(machine_.Session().MappedViews(*first.process), 0u)
+      << "no view kept between operations";
+  EXPECT_EQ(machine_.Session().MutexOwner(kListLock), 0u);
 }
 
 TEST_F(InstancesTest, TheLockIsHeldFromTheRegionsCreationToItsReset) {
   unsigned creator = 0;
   unsigned lockOwner = 0;
-  machine_.OnSharedMemoryCreated([&](const std::string& name, unsigned process) {
+  machine_.Session().OnSharedMemoryCreated([&](const std::string& name, unsigned process) {
     if (name == kRegion) {
       creator = process;
-      lockOwner = machine_.MutexOwner(kListLock);
+      lockOwner = machine_.Session().MutexOwner(kListLock);
     }
   });
   const Program& first = Launch();
@@ -163,7 +164,7 @@ TEST_F(InstancesTest, JoiningAndLeavingTellTheOthersAndKeepTheOrder) {
   a.process->DestroyWindow(a.window);
   a.instances.reset();
   EXPECT_EQ(Listed(), (std::vector<std::uint32_t>{b.Id(), c.Id()}));
-  const std::vector<std::uint8_t> bytes = machine_.SharedMemory(kRegion).value();
+  const std::vector<std::uint8_t> bytes = machine_.Session().SharedMemory(kRegion).value();
   for (std::size_t i = 2; i < 1000; ++i) {
     ASSERT_EQ(Word(bytes, 8 + 4 * i), 0u) << i;
   }
@@ -182,9 +183,9 @@ TEST_F(InstancesTest, AFullListTakesNoOneMoreAndTellsNobody) {
   for (int i = 1; i < 1000; ++i) {
     ASSERT_TRUE(a.instances->RegisterProcess(a.Id())) << "duplicates are appended too";
   }
-  const std::size_t posted = machine_.PostedMessages().size();
+  const std::size_t posted = machine_.Session().PostedMessages().size();
   EXPECT_FALSE(a.instances->RegisterProcess(7));
-  EXPECT_EQ(machine_.PostedMessages().size(), posted);
+  EXPECT_EQ(machine_.Session().PostedMessages().size(), posted);
   EXPECT_EQ(a.instances->CountInstances(), 1000);
   std::vector<std::uint32_t> ids;
   ASSERT_TRUE(a.instances->ListInstances(ids));
@@ -229,7 +230,7 @@ TEST_F(InstancesTest, SetupJoinsAtStartLeavesAtItsEndAndEndsWithoutItsLocks) {
   machine_.GetUser().WillAnswer(Question(kOneOpen), BoxResult::No);
   machine_.GetUser().WillAnswer(kAborted, BoxResult::Ok);
   EXPECT_EQ(RunProgram(machine_, kSetup, {"-s"}).exitCode, 1602u);  // refused by the user
-  const unsigned setup = machine_.Processes().back()->Id();
+  const unsigned setup = machine_.Processes().All().back()->Id();
   for (unsigned message : {kInstanceAddedMessage, kInstanceRemovedMessage}) {
     const std::vector<sim::PostedMessage> posted = PostsOf(message);
     ASSERT_EQ(posted.size(), 1u) << message;
@@ -316,7 +317,7 @@ TEST_F(InstancesTest, EachConfirmedOtherGetsTheRequestThePauseAndTheEndButNoUnre
   const unsigned staleId = crashed.Id();
   crashed.process->End(3);  // without leaving the list
   sim::Process& unrelated =
-      machine_.StartProcess({"C:\\Windows\\notepad.exe", {}, {}, {}, {}, staleId});
+      machine_.Processes().Start({"C:\\Windows\\notepad.exe", {}, {}, {}, {}, staleId});
   unrelated.Launch([&](platform::Platform&) { unrelated.CreateWindow("Untitled - Notepad"); });
   // A listed program without a main window cannot be confirmed either.
   Program& windowless = Launch("");
@@ -341,12 +342,12 @@ TEST_F(InstancesTest, EachConfirmedOtherGetsTheRequestThePauseAndTheEndButNoUnre
   // The pause after each request waits for the program's end: the one that closed itself needs
   // nothing more; the others are ended with code 0 and waited for.
   EXPECT_EQ(setup_->SleptMilliseconds(), 0u);
-  const std::vector<sim::Termination> ended = machine_.Terminations();
+  const std::vector<sim::Termination> ended = machine_.Processes().Terminations();
   ASSERT_EQ(ended.size(), 2u);
   EXPECT_EQ(ended[0], (sim::Termination{setup_->Id(), ignores.Id(), 0}));
   EXPECT_EQ(ended[1], (sim::Termination{setup_->Id(), secondSetup.Id(), 0}));
   const unsigned setup = setup_->Id();
-  EXPECT_EQ(machine_.ProcessWaits(),
+  EXPECT_EQ(machine_.Processes().Waits(),
             (std::vector<sim::ProcessWait>{{setup, reacts.Id(), 10, true},
                                            {setup, ignores.Id(), 10, false},
                                            {setup, ignores.Id(), 5000, true},
@@ -361,7 +362,7 @@ TEST_F(InstancesTest, AProgramThatTakesTheIdOfAProductThatClosedItselfIsNeverEnd
   Program& product = Launch("Pictavo 6", false);
   const unsigned id = product.Id();
   sim::Process* newcomer = nullptr;
-  machine_.SetMessageHandler(product.window, [&](const sim::PostedMessage& message) {
+  machine_.Session().SetMessageHandler(product.window, [&](const sim::PostedMessage& message) {
     if (message.message != kMessageClose) {
       return;
     }
@@ -371,7 +372,7 @@ TEST_F(InstancesTest, AProgramThatTakesTheIdOfAProductThatClosedItselfIsNeverEnd
     // Windows gives a free id to the next program that starts: free unless a handle holds the
     // ended process.
     try {
-      newcomer = &machine_.StartProcess({"C:\\Windows\\notepad.exe", {}, {}, {}, {}, id});
+      newcomer = &machine_.Processes().Start({"C:\\Windows\\notepad.exe", {}, {}, {}, {}, id});
       newcomer->Launch([](platform::Platform&) {});
     } catch (const sim::ScriptError&) {
       newcomer = nullptr;
@@ -379,12 +380,12 @@ TEST_F(InstancesTest, AProgramThatTakesTheIdOfAProductThatClosedItselfIsNeverEnd
   });
   EXPECT_EQ(Close(true, {"-install", "-s"}), CloseResult::Continue);
   EXPECT_EQ(newcomer, nullptr) << "the setup's handle keeps the id";
-  EXPECT_TRUE(machine_.Terminations().empty());
+  EXPECT_TRUE(machine_.Processes().Terminations().empty());
 }
 
 TEST_F(InstancesTest, AProductThatResetTheListJustAfterTheSetupJoinedIsStillClosed) {
   Program& product = Launch();
-  setup_ = &machine_.StartProcess({kSetup, {"-install", "-s"}, {}});
+  setup_ = &machine_.Processes().Start({kSetup, {"-install", "-s"}, {}});
   CloseResult result = CloseResult::End;
   setup_->Run([&](platform::Platform& platform) {
     COXInstanceManager instances(platform);
@@ -430,7 +431,7 @@ TEST_F(InstancesTest, OnlyCrashedEntriesLeftMeansNothingIsAsked) {
   Launch("");  // keeps the list alive, and has no main window to be confirmed by
   crashed.process->End(3);
   EXPECT_EQ(Close(true), CloseResult::Continue);  // the script holds no answer: nothing asked
-  EXPECT_TRUE(machine_.Terminations().empty());
+  EXPECT_TRUE(machine_.Processes().Terminations().empty());
   EXPECT_EQ(Listed().front(), crashed.Id()) << "the entry stays for the product's programs";
 }
 

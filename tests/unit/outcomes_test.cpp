@@ -186,7 +186,7 @@ TEST_F(OutcomesTest, WizardSaysWhatFailedAndWhereTheLogIs) {
             "4 files could not be copied into F:\\Apps. The log C:\\Logs\\setup.log names each "
             "call that failed.");
   EXPECT_FALSE(last.Control(layout::kRunProduct)->visible);
-  EXPECT_TRUE(M().OpenedFiles().empty()) << "no vendor page for a failed installation";
+  EXPECT_TRUE(M().Shell().OpenedFiles().empty()) << "no vendor page for a failed installation";
 }
 
 TEST_F(OutcomesTest, LogNameIsTakenFromTheStartFolderAndALogThatCannotBeWrittenStopsNothing) {

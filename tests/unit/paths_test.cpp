@@ -12,7 +12,7 @@ class PathsTest : public ::testing::Test {
  protected:
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
 };
 
 TEST_F(PathsTest, NormalizeFolderTextTrimsBlanksAndBackslashesAtBothEnds) {
@@ -121,7 +121,7 @@ TEST_F(PathsTest, ParentFolderDropsTheLastComponent) {
 
 TEST(Wow64QueryTest, AnswersFromTheEntryLookedUpAtStartUp) {
   sim::Machine machine;
-  platform::Platform& platform = machine.StartProcess({"C:\\setup.exe", {}, {}}).GetPlatform();
+  platform::Platform& platform = machine.Processes().Start({"C:\\setup.exe", {}, {}}).GetPlatform();
 
   EXPECT_FALSE(Wow64Query(platform.system).IsRunningOnWow64());
 

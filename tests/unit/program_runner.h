@@ -16,7 +16,7 @@ struct ProgramRun {
 // The program that the machine runs for the processes of this program that another one starts
 // and waits for, such as the uninstaller's copy that removes the product.
 inline void SetSetupProgram(sim::Machine& machine) {
-  machine.SetProgram([](platform::Platform& platform) {
+  machine.Processes().SetProgram([](platform::Platform& platform) {
     SetupProgram program(platform);
     return program.Run();
   });
@@ -25,7 +25,7 @@ inline void SetSetupProgram(sim::Machine& machine) {
 inline ProgramRun RunProgram(sim::Machine& machine, const std::string& programPath,
                              std::vector<std::string> arguments = {}) {
   SetSetupProgram(machine);
-  sim::Process& process = machine.StartProcess({programPath, std::move(arguments), {}});
+  sim::Process& process = machine.Processes().Start({programPath, std::move(arguments), {}});
   std::optional<SetupProgram> program;
   SetupOptions options;
   unsigned exitCode = process.Run([&](platform::Platform& platform) {
@@ -43,7 +43,7 @@ inline ProgramRun RunProgram(sim::Machine& machine, const std::string& programPa
 // Runs the copy that an uninstaller started last to take its file and folder away once it has
 // ended, if it started one; its exit code.
 inline std::optional<unsigned> RunRemovalTail(sim::Machine& machine) {
-  sim::Process& tail = *machine.Processes().back();
+  sim::Process& tail = *machine.Processes().All().back();
   const std::vector<std::string>& arguments = tail.Spec().arguments;
   if (tail.Running() || tail.Ended() || arguments.empty() || arguments.front() != "-delself") {
     return std::nullopt;

@@ -33,7 +33,7 @@ class RecordingTest : public ::testing::Test {
   }
 
   sim::Machine machine_;
-  platform::Platform& inner_ = machine_.StartProcess({"C:\\setup.exe", {}, {}}).GetPlatform();
+  platform::Platform& inner_ = machine_.Processes().Start({"C:\\setup.exe", {}, {}}).GetPlatform();
   platform::RunLog log_{inner_.files, kLog};
   platform::RecordingPlatform recording_{inner_, log_};
 };

@@ -18,7 +18,7 @@ class RegistrationTest : public ::testing::Test {
 
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"D:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"D:\\Dist\\setup.exe", {}, {}}).GetPlatform();
   SetupOptions options_ = [] {
     SetupOptions options;
     options.InstallFolder = "C:\\Program Files\\Pictavo 6";

@@ -19,7 +19,7 @@ class RemovalHelpersTest : public ::testing::Test {
   sim::Machine machine_;
   RunReport report_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
 };
 
 TEST_F(RemovalHelpersTest, PatternDeletesMatchingFilesReadOnlyAndHiddenOnes) {

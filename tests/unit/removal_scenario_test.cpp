@@ -128,8 +128,8 @@ TEST_F(RemovalScenarioTest, RemovalLeavesTheMachineAsItWasBeforeTheInstallation)
   machine_.GetUser().WillAnswer(BoxResult::Yes);
   machine_.GetUser().WillAnswer(BoxResult::Ok);
   EXPECT_EQ(RunProgram(machine_, std::string(kFolder) + "\\PictvUnInst.exe").exitCode, 0u);
-  ASSERT_EQ(machine_.Processes().size(), 3u);
-  sim::Process& copy = *machine_.Processes().back();
+  ASSERT_EQ(machine_.Processes().All().size(), 3u);
+  sim::Process& copy = *machine_.Processes().All().back();
   EXPECT_EQ(RunRemovalTail(machine_), 0u);
   ASSERT_EQ(machine_.GetUser().Boxes().size(), 2u);
   EXPECT_EQ(machine_.GetUser().Boxes()[1].text,

@@ -31,8 +31,8 @@ class SelfRemovalTest : public ::testing::Test {
 
   // The copy that removed the product while the uninstaller waited, and the one it started
   // next, to take the uninstaller's file and folder away.
-  sim::Process& Removal() { return *machine_.Processes().at(1); }
-  sim::Process& Tail() { return *machine_.Processes().back(); }
+  sim::Process& Removal() { return *machine_.Processes().All().at(1); }
+  sim::Process& Tail() { return *machine_.Processes().All().back(); }
 
   sim::Machine machine_;
 };
@@ -42,7 +42,7 @@ TEST_F(SelfRemovalTest, UninstallerEndsWithTheOutcomeOfTheCopyThatRemovedTheProd
   machine_.GetUser().WillAnswer(kUninstalled, BoxResult::Ok);
   ProgramRun run = RunProgram(machine_, kUninstaller);
   EXPECT_EQ(run.exitCode, 0u);
-  ASSERT_EQ(machine_.Processes().size(), 3u);
+  ASSERT_EQ(machine_.Processes().All().size(), 3u);
 
   const std::string copy = Removal().Spec().modulePath;
   const std::string temp = Removal().GetPlatform().files.GetTempPath();
@@ -99,7 +99,7 @@ TEST_F(SelfRemovalTest, ReadOnlyUninstallerFromACdGoesAndTheLogEndsWithTheUninst
 
 TEST_F(SelfRemovalTest, SilentUninstallPassesTheSwitchAndShowsNothing) {
   RunProgram(machine_, kUninstaller, {"-s"});
-  ASSERT_EQ(machine_.Processes().size(), 3u);
+  ASSERT_EQ(machine_.Processes().All().size(), 3u);
   EXPECT_EQ(Removal().GetPlatform().process.Arguments(),
             (std::vector<std::string>{Removal().Spec().modulePath, "-delself", kUninstaller, "-s",
                                       "-outcome", "-restartcode"}));
@@ -128,7 +128,7 @@ TEST_F(SelfRemovalTest, RemovalThatDidNotFinishKeepsTheUninstallerForAnotherTry)
   machine_.Faults().Set(sim::NoAdministratorRights());
   ProgramRun run = RunProgram(machine_, kUninstaller, {"-s"});
   EXPECT_EQ(run.exitCode, 1603u);
-  ASSERT_EQ(machine_.Processes().size(), 2u) << "no second copy";
+  ASSERT_EQ(machine_.Processes().All().size(), 2u) << "no second copy";
   EXPECT_EQ(Removal().ExitCode(), 1603u);
   EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
   EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
@@ -173,8 +173,8 @@ TEST_F(SelfRemovalTest, UninstallerInUseStaysAndKeepsItsFolder) {
   machine_.Files().SetInUse(kUninstaller, sim::InUse::NotDeletable);
   RunProgram(machine_, "D:\\t\\uni1.tmp", {"-delself", kUninstaller, "-s"});
   // Started by no uninstaller it could wait for, the copy tries the file for ten seconds.
-  EXPECT_EQ(machine_.Processes().back()->SleptMilliseconds(), 10000u);
-  EXPECT_TRUE(machine_.ProcessWaits().empty());
+  EXPECT_EQ(machine_.Processes().All().back()->SleptMilliseconds(), 10000u);
+  EXPECT_TRUE(machine_.Processes().Waits().empty());
   EXPECT_TRUE(machine_.Files().Exists(kUninstaller));
   EXPECT_FALSE(machine_.Files().Exists(std::string(kFolder) + "Pictv6.exe"));
   EXPECT_TRUE(machine_.Files().Exists(kFolder));
@@ -207,7 +207,7 @@ class RefusedDelayedOperationsTest : public ::testing::Test {
 
   sim::Machine machine_;
   platform::FileSystem& files_ =
-      machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform().files;
+      machine_.Processes().Start({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform().files;
 };
 
 TEST_F(RefusedDelayedOperationsTest, DeletionIsWrittenBehindTheEntriesAlreadyThere) {
@@ -242,7 +242,7 @@ TEST_F(SelfRemovalTest, UninstallerThatDoesNotEndIsWaitedForTenSecondsAndThenLef
   machine_.Files().WriteFile("D:\\t\\uni1.tmp", "the program");
   machine_.Files().SetInUse(kUninstaller, sim::InUse::NotDeletable);
   // A handing-over uninstaller that hangs: it started the copy and lives on.
-  sim::Process& uninstaller = machine_.StartProcess({kUninstaller, {"-s"}, {}});
+  sim::Process& uninstaller = machine_.Processes().Start({kUninstaller, {"-s"}, {}});
   uninstaller.Launch([](platform::Platform& platform) {
     platform.process.CreateProcess(
         "D:\\t\\uni1.tmp", "D:\\t\\uni1.tmp -delself \"" + std::string(kUninstaller) + "\" -s", "");

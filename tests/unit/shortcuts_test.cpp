@@ -40,7 +40,7 @@ class ShortcutsTest : public ::testing::Test {
 
   sim::Machine machine_;
   RunReport report_;
-  sim::Process& process_ = machine_.StartProcess({"D:\\Dist\\setup.exe", {}, {}});
+  sim::Process& process_ = machine_.Processes().Start({"D:\\Dist\\setup.exe", {}, {}});
   TestApp app_{process_.GetPlatform()};
   SetupOptions options_;
 };
@@ -53,11 +53,11 @@ TEST_F(ShortcutsTest, GroupWithFourShortcutsAndTheirRecords) {
                                    "Shell Link: " + group + "\\Pictavo 6 Help.lnk",
                                    "Shell Link: " + group + "\\Read about Pictavo 6.lnk",
                                    "Shell Link: " + group + "\\Uninstall Pictavo 6.lnk"}));
-  EXPECT_EQ(machine_.ReadShortcut(group + "\\Pictavo 6.lnk"),
+  EXPECT_EQ(machine_.Shell().ReadShortcut(group + "\\Pictavo 6.lnk"),
             (sim::Shortcut{std::string(kFolder) + "\\Pictv6.exe", "%APPDATA%", ""}));
-  EXPECT_EQ(machine_.ReadShortcut(group + "\\Pictavo 6 Help.lnk"),
+  EXPECT_EQ(machine_.Shell().ReadShortcut(group + "\\Pictavo 6 Help.lnk"),
             (sim::Shortcut{std::string(kFolder) + "\\Pictv6Man.chm", "", ""}));
-  EXPECT_EQ(machine_.ReadShortcut(group + "\\Uninstall Pictavo 6.lnk")->target,
+  EXPECT_EQ(machine_.Shell().ReadShortcut(group + "\\Uninstall Pictavo 6.lnk")->target,
             std::string(kFolder) + "\\PictvUnInst.exe");
   EXPECT_TRUE(machine_.GetUser().Boxes().empty());
 }
@@ -74,7 +74,8 @@ TEST_F(ShortcutsTest, DesktopAndStartupShortcutsFollowTheChoices) {
   EXPECT_EQ(records[6],
             "Shell Link: " + Folder(kHkeyLocalMachine, "Common Startup") + "\\Pictavo 6.lnk");
   EXPECT_TRUE(options_.AllUsers);
-  EXPECT_EQ(machine_.ReadShortcut(Folder(kHkeyLocalMachine, "Common Startup") + "\\Pictavo 6.lnk")
+  EXPECT_EQ(machine_.Shell()
+                .ReadShortcut(Folder(kHkeyLocalMachine, "Common Startup") + "\\Pictavo 6.lnk")
                 ->workingFolder,
             "%APPDATA%");
 }

@@ -27,7 +27,7 @@ class UninstallRunTest : public ::testing::Test {
   sim::Machine machine_;
   RunReport report_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Temp\\uni1.tmp", {}, {}}).GetPlatform();
 };
 
 TEST_F(UninstallRunTest, ProductKeysGoForTheMachineAndEveryUser) {
@@ -99,7 +99,7 @@ TEST_F(UninstallRunTest, ImageTypesTakenByTheProductGetTheirProgramBack) {
   EXPECT_EQ(registry().GetString(kHkeyCurrentUser, exts + "\\.gif", "PictvOld"), "mspaint.exe");
   EXPECT_EQ(registry().GetString(kHkeyCurrentUser, exts + "\\.tif", "Application"), "PICTV6.EXE");
   EXPECT_EQ(registry().GetString(kHkeyCurrentUser, exts + "\\.xyz", "Application"), "Pictv6.exe");
-  EXPECT_EQ(machine_.ShellNotifications().size(), 1u);
+  EXPECT_EQ(machine_.Shell().Notifications().size(), 1u);
   EXPECT_EQ(registry().OpenHandles(), 0u);
 }
 
@@ -116,14 +116,14 @@ TEST_F(UninstallRunTest, WithoutFileExtsTheClassesDefaultValuesAreRestored) {
   EXPECT_FALSE(registry().GetString(kHkeyClassesRoot, ".png", "PictvOld"));
   EXPECT_FALSE(registry().GetString(kHkeyClassesRoot, ".dib", ""));
   EXPECT_EQ(registry().GetString(kHkeyClassesRoot, ".gif", ""), "giffile");
-  EXPECT_EQ(machine_.ShellNotifications().size(), 1u);
+  EXPECT_EQ(machine_.Shell().Notifications().size(), 1u);
 }
 
 TEST_F(UninstallRunTest, NothingTakenMeansNoShellNotice) {
   registry().SetString(kHkeyCurrentUser, std::string(kFileExts) + "\\.png", "Application",
                        "mspaint.exe");
   RestoreImageAssociations(platform_);
-  EXPECT_TRUE(machine_.ShellNotifications().empty());
+  EXPECT_TRUE(machine_.Shell().Notifications().empty());
 }
 
 TEST_F(UninstallRunTest, FixedNameShortcutsAndGroupsGoForAllUsersAndEveryUser) {

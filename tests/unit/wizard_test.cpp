@@ -212,8 +212,8 @@ TEST_F(WizardTest, WalkForwardAndBackShowsEachPageWithItsLabelsAndInstalls) {
   EXPECT_TRUE(M().Files().Exists(std::string(kDefaultFolder) + "\\Pictv6.exe"));
   EXPECT_FALSE(run.options.AllUsers);  // a wizard installs for the current user unless told
   EXPECT_FALSE(run.options.RunAfter);
-  EXPECT_TRUE(M().CreatedProcesses().empty());
-  EXPECT_EQ(M().OpenedFiles(), std::vector<std::string>{kInstScript});
+  EXPECT_TRUE(M().Processes().Created().empty());
+  EXPECT_EQ(M().Shell().OpenedFiles(), std::vector<std::string>{kInstScript});
   EXPECT_TRUE(User().Boxes().empty());
 }
 
@@ -282,7 +282,7 @@ TEST_F(WizardTest, EveryWayToCancelAsksAndOnlyYesEndsWithNothingChanged) {
   for (const sim::ShownBox& box : User().Boxes()) {
     EXPECT_NE(box.owner, platform::kNoWindow) << "owned by the frame";
   }
-  EXPECT_TRUE(M().OpenedFiles().empty());
+  EXPECT_TRUE(M().Shell().OpenedFiles().empty());
   EXPECT_EQ(M().Snapshot(), before);
 }
 
@@ -300,9 +300,9 @@ TEST_F(WizardTest, AfterTheInstallationOnlyFinishEndsTheWizard) {
 
   const ProgramRun run = Run();
   EXPECT_TRUE(run.options.RunAfter);
-  ASSERT_EQ(M().CreatedProcesses().size(), 1u);
-  EXPECT_EQ(M().CreatedProcesses()[0].commandLine, std::string(kDefaultFolder) + "\\Pictv6.exe");
-  EXPECT_EQ(M().CreatedProcesses()[0].process->Spec().modulePath,
+  ASSERT_EQ(M().Processes().Created().size(), 1u);
+  EXPECT_EQ(M().Processes().Created()[0].commandLine, std::string(kDefaultFolder) + "\\Pictv6.exe");
+  EXPECT_EQ(M().Processes().Created()[0].process->Spec().modulePath,
             std::string(kDefaultFolder) + "\\Pictv6.exe");
   EXPECT_TRUE(User().Boxes().empty());
 }
@@ -332,7 +332,7 @@ TEST_F(WizardTest, TheDesktopOpensThePageAndStartsTheProductWhereItAnswers) {
   for (const DesktopCase& test : cases) {
     SCOPED_TRACE(test.name);
     Fresh();
-    M().SetDesktopShell(test.desktopShell);
+    M().Shell().SetDesktopShell(test.desktopShell);
     if (test.refused != nullptr) {
       M().Faults().Set(sim::Fault{.call = "IShellDispatch2::ShellExecute", .object = test.refused});
     }
@@ -345,12 +345,12 @@ TEST_F(WizardTest, TheDesktopOpensThePageAndStartsTheProductWhereItAnswers) {
     EXPECT_EQ(Run().exitCode, 0u);
     std::vector<sim::DesktopOpen> throughDesktop = test.throughDesktop;
     for (sim::DesktopOpen& open : throughDesktop) {
-      open.processId = M().Processes().front()->Id();
+      open.processId = M().Processes().All().front()->Id();
     }
-    EXPECT_EQ(M().DesktopOpens(), throughDesktop);
-    EXPECT_EQ(M().OpenedFiles(), test.openedBySetup);
+    EXPECT_EQ(M().Shell().DesktopOpens(), throughDesktop);
+    EXPECT_EQ(M().Shell().OpenedFiles(), test.openedBySetup);
     std::vector<std::string> started;
-    for (const sim::CreatedProcess& created : M().CreatedProcesses()) {
+    for (const sim::CreatedProcess& created : M().Processes().Created()) {
       started.push_back(created.commandLine);
     }
     EXPECT_EQ(started, test.startedBySetup);
@@ -597,7 +597,7 @@ TEST_F(WizardTest, ARunOverAnInstallationStartsWithTheStoredChoicesAndOpensThePa
               "re-install that copy, please do not change the destination folder.");
     EXPECT_TRUE(PageAt(2).Control(layout::kCurrentUserOnly)->checked);
     EXPECT_FALSE(run.options.AllUsers);
-    EXPECT_EQ(M().OpenedFiles(), test.opened);
+    EXPECT_EQ(M().Shell().OpenedFiles(), test.opened);
   }
 }
 
@@ -621,7 +621,7 @@ TEST_F(WizardTest, AgreementComesFromTheDistributionWhereverTheSetupIsStartedFro
   M().Files().WriteFile("E:\\Elsewhere\\agreement.txt", "an agreement of something else");
   User().Press(layout::kNext);
   CancelWizard();
-  sim::Process& setup = M().StartProcess({kSetup, {}, {}, "E:\\Elsewhere"});
+  sim::Process& setup = M().Processes().Start({kSetup, {}, {}, "E:\\Elsewhere"});
   SetSetupProgram(M());
   setup.Run([](platform::Platform& platform) { return SetupProgram(platform).Run(); });
   EXPECT_EQ(TextAt(1, layout::kAgreementText), kAgreement);
@@ -634,7 +634,7 @@ TEST(CountFolderEntriesTest, CountsFilesAndFoldersHiddenOnesTooButNotTheDots) {
   machine.Files().WriteFile("E:\\F\\hidden", "h");
   machine.Files().SetAttributes("E:\\F\\hidden", platform::kAttributeHidden);
   machine.Files().CreateFolders("E:\\Empty");
-  platform::FileSystem& files = machine.StartProcess({kSetup, {}, {}}).GetPlatform().files;
+  platform::FileSystem& files = machine.Processes().Start({kSetup, {}, {}}).GetPlatform().files;
   EXPECT_EQ(CountFolderEntries(files, "E:\\F"), 3);
   EXPECT_EQ(CountFolderEntries(files, "E:\\Empty"), 0);
   EXPECT_EQ(CountFolderEntries(files, "E:\\Missing"), 0);

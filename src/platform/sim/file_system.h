@@ -1,5 +1,7 @@
 // The simulated machine's drives, folders and files, with the Windows path rules the logic
-// relies on, and the version resources its program files carry.
+// relies on, and the version resources its program files carry. The path grammar lies in
+// path_grammar.cpp, the store in file_store.cpp, and what waits for the next start (delayed
+// operations, WININIT.INI, ini files) in delayed_operations.cpp.
 #pragma once
 
 #include <cstdint>
@@ -156,6 +158,10 @@ class FileSystem final : public platform::FileSystem {
   // skipped, and the list is emptied. A rename needs a free target unless the operation said
   // kMoveFileReplaceExisting.
   void CarryOutDelayedOperations();
+  // A restart of Windows: every hold ends (ReleaseEverything), the delayed operations are
+  // carried out, then the [rename] section of WININIT.INI in the Windows folder (lines
+  // target=source; NUL=path deletes; a target in the way is replaced), and that section goes.
+  void Restart();
 
   // The key=value lines of an ini file's section, as a program reading it would get them;
   // none when the file or the section is missing.
@@ -224,6 +230,12 @@ class FileSystem final : public platform::FileSystem {
   bool BusyTree(const Node& node, const Location& location) const;
   bool IsCurrentFolderOfRunning(const Location& location, bool orBelow) const;
   std::string IniPath(const std::string& file) const;
+  // The full path of what lies there, each name as the disk spells it or, with `aliases`, by its
+  // 8.3 alias where it has one; none when nothing lies there.
+  std::optional<std::string> Spell(const std::string& path, bool aliases) const;
+  // MoveFileEx with kMoveFileDelayUntilReboot: recorded for the next start.
+  bool DelayMove(const std::string& existing, const std::optional<std::string>& target,
+                 std::uint32_t flags);
   static std::string Full(const Location& location);
   Node* Find(const Location& location) const;
   Node* FindParent(const Location& location) const;

@@ -1,4 +1,4 @@
-// The session's kernel objects behind sim::Machine: named mutexes and regions, process objects,
+// The session's kernel objects behind sim::Session: named mutexes and regions, process objects,
 // the handle table of each process and its mapped views.
 #pragma once
 
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/machine.h"
+#include "platform/sim/session.h"
 
 namespace sim {
 
-struct Machine::KernelObjects {
+struct Session::KernelObjects {
   enum class Kind { Mutex, Region, Process };
   struct Object {
     Kind kind = Kind::Mutex;

@@ -1,5 +1,7 @@
 // The simulated log-on session: named mutexes and shared memory with per-process handle tables,
 // the other processes as kernel objects, and the top-level windows and messages of every process.
+#include "platform/sim/session.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -28,7 +30,7 @@ constexpr std::uint32_t kCommitLimit = 64u << 20;
 
 }  // namespace
 
-Machine::KernelObjects::~KernelObjects() {
+Session::KernelObjects::~KernelObjects() {
   for (const auto& [address, view] : views) {
     munmap(view.mapping, view.length);
   }
@@ -42,11 +44,11 @@ Machine::KernelObjects::~KernelObjects() {
   }
 }
 
-void Machine::KernelObjects::CloseFile(int file) {
+void Session::KernelObjects::CloseFile(int file) {
   close(file);
 }
 
-bool Machine::KernelObjects::MakeBytes(Object& object, std::uint32_t size) {
+bool Session::KernelObjects::MakeBytes(Object& object, std::uint32_t size) {
   const int file = memfd_create("sim-region", MFD_CLOEXEC);
   if (file < 0) {
     return false;
@@ -60,7 +62,7 @@ bool Machine::KernelObjects::MakeBytes(Object& object, std::uint32_t size) {
   return true;
 }
 
-std::uint8_t* Machine::KernelObjects::Map(const sim::Process& process, std::uint64_t id,
+std::uint8_t* Session::KernelObjects::Map(const sim::Process& process, std::uint64_t id,
                                           std::uint32_t offset, std::uint32_t length) {
   Object& object = objects.at(id);
   // The host maps whole pages: a granularity below the page size starts the view inside one.
@@ -78,7 +80,7 @@ std::uint8_t* Machine::KernelObjects::Map(const sim::Process& process, std::uint
   return view;
 }
 
-void Machine::KernelObjects::Unmap(std::map<std::uint8_t*, View>::iterator view) {
+void Session::KernelObjects::Unmap(std::map<std::uint8_t*, View>::iterator view) {
   const std::uint64_t id = view->second.object;
   munmap(view->second.mapping, view->second.length);
   views.erase(view);
@@ -86,7 +88,7 @@ void Machine::KernelObjects::Unmap(std::map<std::uint8_t*, View>::iterator view)
   Release(id);
 }
 
-void Machine::KernelObjects::Detach(std::map<std::uint8_t*, View>::iterator view) {
+void Session::KernelObjects::Detach(std::map<std::uint8_t*, View>::iterator view) {
   const std::uint64_t id = view->second.object;
   void* mapping = view->second.mapping;
   const std::size_t length = view->second.length;
@@ -105,7 +107,7 @@ void Machine::KernelObjects::Detach(std::map<std::uint8_t*, View>::iterator view
   Release(id);
 }
 
-std::vector<std::uint8_t> Machine::KernelObjects::Bytes(const Object& object) const {
+std::vector<std::uint8_t> Session::KernelObjects::Bytes(const Object& object) const {
   std::vector<std::uint8_t> bytes(object.size);
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -119,25 +121,21 @@ std::vector<std::uint8_t> Machine::KernelObjects::Bytes(const Object& object) co
   return bytes;
 }
 
-Machine::KernelObjects& Machine::Objects() {
+Session::KernelObjects& Session::Objects() {
   if (!objects_) {
     objects_ = std::make_unique<KernelObjects>();
   }
   return *objects_;
 }
 
-Machine::~Machine() = default;
+Session::Session(FaultInjector& faults) : faults_(faults) {}
 
-Process* Machine::FindProcess(unsigned id) {
-  // A live process first; else an ended one that a handle still holds, which keeps its id.
-  for (const std::unique_ptr<Process>& process : processes_) {
-    if (process->id_ == id && !process->ended_) {
-      return process.get();
-    }
-  }
+Session::~Session() = default;
+
+Process* Session::HeldProcess(unsigned id) {
   if (objects_) {
     for (const auto& [process, object] : objects_->processObjects) {
-      if (process->id_ == id) {
+      if (process->Id() == id) {
         return const_cast<Process*>(process);
       }
     }
@@ -145,11 +143,7 @@ Process* Machine::FindProcess(unsigned id) {
   return nullptr;
 }
 
-bool Machine::IdTaken(unsigned id) const {
-  return const_cast<Machine*>(this)->FindProcess(id) != nullptr;
-}
-
-void Machine::ReleaseKernelObjects(Process& process) {
+void Session::ProcessEnded(Process& process) {
   if (!objects_) {
     return;
   }
@@ -181,7 +175,7 @@ void Machine::ReleaseKernelObjects(Process& process) {
   }
 }
 
-void Machine::ClearKernelObjects() {
+void Session::Clear() {
   if (!objects_) {
     return;
   }
@@ -192,7 +186,7 @@ void Machine::ClearKernelObjects() {
   retired_.push_back(std::move(objects_));
 }
 
-unsigned Machine::MutexOwner(const std::string& name) const {
+unsigned Session::MutexOwner(const std::string& name) const {
   if (!objects_) {
     return 0;
   }
@@ -201,10 +195,10 @@ unsigned Machine::MutexOwner(const std::string& name) const {
     return 0;
   }
   const KernelObjects::Object& object = objects_->objects.at(found->second);
-  return object.kind == KernelObjects::Kind::Mutex && object.owner ? object.owner->id_ : 0;
+  return object.kind == KernelObjects::Kind::Mutex && object.owner ? object.owner->Id() : 0;
 }
 
-std::optional<std::vector<std::uint8_t>> Machine::SharedMemory(const std::string& name) const {
+std::optional<std::vector<std::uint8_t>> Session::SharedMemory(const std::string& name) const {
   if (!objects_) {
     return std::nullopt;
   }
@@ -216,7 +210,7 @@ std::optional<std::vector<std::uint8_t>> Machine::SharedMemory(const std::string
   return objects_->Bytes(objects_->objects.at(found->second));
 }
 
-std::size_t Machine::OpenHandles(const Process& process) const {
+std::size_t Session::OpenHandles(const Process& process) const {
   if (!objects_) {
     return 0;
   }
@@ -224,7 +218,7 @@ std::size_t Machine::OpenHandles(const Process& process) const {
   return table == objects_->handles.end() ? 0 : table->second.size();
 }
 
-std::size_t Machine::MappedViews(const Process& process) const {
+std::size_t Session::MappedViews(const Process& process) const {
   std::size_t count = 0;
   if (objects_) {
     for (const auto& [address, view] : objects_->views) {
@@ -236,7 +230,7 @@ std::size_t Machine::MappedViews(const Process& process) const {
   return count;
 }
 
-void Machine::SetMessageHandler(WindowHandle window,
+void Session::SetMessageHandler(WindowHandle window,
                                 std::function<void(const PostedMessage&)> handler) {
   if (handler) {
     messageHandlers_[window] = std::move(handler);
@@ -245,13 +239,36 @@ void Machine::SetMessageHandler(WindowHandle window,
   }
 }
 
+KernelHandle Session::OpenProcessObject(const sim::Process& owner, sim::Process& target,
+                                        std::uint32_t access) {
+  KernelObjects& kernel = Objects();
+  auto found = kernel.processObjects.find(&target);
+  if (found == kernel.processObjects.end()) {
+    const std::uint64_t object = kernel.nextObject++;
+    kernel.objects[object].kind = KernelObjects::Kind::Process;
+    kernel.objects[object].process = &target;
+    found = kernel.processObjects.emplace(&target, object).first;
+  }
+  return kernel.Open(owner, found->second, access);
+}
+
+void Session::Post(const PostedMessage& posted) {
+  posted_.push_back(posted);
+  const auto handler = messageHandlers_.find(posted.window);
+  if (handler != messageHandlers_.end()) {
+    // A copy: the handler may destroy its window, and with it replace or drop itself.
+    const std::function<void(const PostedMessage&)> handle = handler->second;
+    handle(posted);
+  }
+}
+
 KernelHandle Process::SessionFacility::CreateMutex(const std::string& name) {
-  Machine& machine = owner_.machine_;
-  if (!Live() || machine.faults_.Next("CreateMutexA", name, false)) {
+  sim::Session& session = owner_.machine_.Session();
+  if (!Live() || session.faults_.Next("CreateMutexA", name, false)) {
     return kNoHandle;
   }
-  Machine::KernelObjects& kernel = machine.Objects();
-  using Kind = Machine::KernelObjects::Kind;
+  sim::Session::KernelObjects& kernel = session.Objects();
+  using Kind = sim::Session::KernelObjects::Kind;
   const auto found = name.empty() ? kernel.names.end() : kernel.names.find(name);
   if (found != kernel.names.end()) {
     // ERROR_INVALID_HANDLE: the name belongs to an object of another kind.
@@ -273,8 +290,8 @@ bool Process::SessionFacility::WaitForMutex(KernelHandle mutex) {
   if (!Live()) {
     return false;
   }
-  Machine::KernelObjects::Object* object =
-      owner_.machine_.Objects().Find(owner_, mutex, Machine::KernelObjects::Kind::Mutex);
+  sim::Session::KernelObjects::Object* object = owner_.machine_.Session().Objects().Find(
+      owner_, mutex, sim::Session::KernelObjects::Kind::Mutex);
   if (!object) {
     return false;
   }
@@ -293,8 +310,8 @@ bool Process::SessionFacility::ReleaseMutex(KernelHandle mutex) {
   if (!Live()) {
     return false;
   }
-  Machine::KernelObjects::Object* object =
-      owner_.machine_.Objects().Find(owner_, mutex, Machine::KernelObjects::Kind::Mutex);
+  sim::Session::KernelObjects::Object* object = owner_.machine_.Session().Objects().Find(
+      owner_, mutex, sim::Session::KernelObjects::Kind::Mutex);
   if (!object || object->owner != &owner_) {
     return false;
   }
@@ -305,21 +322,21 @@ bool Process::SessionFacility::ReleaseMutex(KernelHandle mutex) {
 }
 
 std::uint32_t Process::SessionFacility::AllocationGranularity() {
-  return owner_.machine_.granularity_;
+  return owner_.machine_.Session().granularity_;
 }
 
 KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& name,
                                                           std::uint32_t size,
                                                           bool& alreadyExisted) {
   alreadyExisted = false;
-  Machine& machine = owner_.machine_;
+  sim::Session& session = owner_.machine_.Session();
   // A mapping of the paging file needs a size (ERROR_INVALID_PARAMETER), whether or not the
   // name exists.
-  if (!Live() || machine.faults_.Next("CreateFileMappingA", name, false) || size == 0) {
+  if (!Live() || session.faults_.Next("CreateFileMappingA", name, false) || size == 0) {
     return kNoHandle;
   }
-  Machine::KernelObjects& kernel = machine.Objects();
-  using Kind = Machine::KernelObjects::Kind;
+  sim::Session::KernelObjects& kernel = session.Objects();
+  using Kind = sim::Session::KernelObjects::Kind;
   const auto found = name.empty() ? kernel.names.end() : kernel.names.find(name);
   if (found != kernel.names.end()) {
     if (kernel.objects.at(found->second).kind != Kind::Region) {
@@ -333,10 +350,10 @@ KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& nam
     return kNoHandle;
   }
   const std::uint64_t id = kernel.nextObject++;
-  Machine::KernelObjects::Object& object = kernel.objects[id];
+  sim::Session::KernelObjects::Object& object = kernel.objects[id];
   object.kind = Kind::Region;
   object.name = name;
-  if (!Machine::KernelObjects::MakeBytes(object, size)) {
+  if (!sim::Session::KernelObjects::MakeBytes(object, size)) {
     kernel.objects.erase(id);
     return kNoHandle;
   }
@@ -344,25 +361,25 @@ KernelHandle Process::SessionFacility::CreateSharedMemory(const std::string& nam
     kernel.names[name] = id;
   }
   const KernelHandle handle = kernel.Open(owner_, id, 0);
-  if (machine.sharedMemoryCreated_) {
-    machine.sharedMemoryCreated_(name, owner_.id_);
+  if (session.sharedMemoryCreated_) {
+    session.sharedMemoryCreated_(name, owner_.id_);
   }
   return handle;
 }
 
 std::uint8_t* Process::SessionFacility::MapView(KernelHandle region, std::uint32_t offset,
                                                 std::uint32_t length) {
-  Machine& machine = owner_.machine_;
+  sim::Session& session = owner_.machine_.Session();
   if (!Live()) {
     return nullptr;
   }
-  Machine::KernelObjects& kernel = machine.Objects();
-  Machine::KernelObjects::Object* object =
-      kernel.Find(owner_, region, Machine::KernelObjects::Kind::Region);
-  if (machine.faults_.Next("MapViewOfFile", object ? object->name : std::string(), false)) {
+  sim::Session::KernelObjects& kernel = session.Objects();
+  sim::Session::KernelObjects::Object* object =
+      kernel.Find(owner_, region, sim::Session::KernelObjects::Kind::Region);
+  if (session.faults_.Next("MapViewOfFile", object ? object->name : std::string(), false)) {
     return nullptr;
   }
-  if (!object || machine.granularity_ == 0 || offset % machine.granularity_ != 0) {
+  if (!object || session.granularity_ == 0 || offset % session.granularity_ != 0) {
     return nullptr;
   }
   const std::uint64_t size = object->size;
@@ -380,7 +397,7 @@ bool Process::SessionFacility::UnmapView(std::uint8_t* view) {
   if (!Live()) {
     return false;
   }
-  Machine::KernelObjects& kernel = owner_.machine_.Objects();
+  sim::Session::KernelObjects& kernel = owner_.machine_.Session().Objects();
   const auto found = kernel.views.find(view);
   if (found == kernel.views.end() || found->second.process != &owner_) {
     return false;
@@ -390,7 +407,7 @@ bool Process::SessionFacility::UnmapView(std::uint8_t* view) {
 }
 
 bool Process::SessionFacility::CloseHandle(KernelHandle handle) {
-  return Live() && owner_.machine_.Objects().Close(owner_, handle);
+  return Live() && owner_.machine_.Session().Objects().Close(owner_, handle);
 }
 
 std::vector<WindowHandle> Process::SessionFacility::TopLevelWindows() {
@@ -422,19 +439,12 @@ std::string Process::SessionFacility::WindowTitle(WindowHandle window, std::size
 
 bool Process::SessionFacility::PostMessage(WindowHandle window, unsigned message,
                                            std::uintptr_t wParam, std::intptr_t lParam) {
-  Machine& machine = owner_.machine_;
-  if (!Live() || !machine.Windows().Exists(window)) {
+  WindowManager& windows = owner_.machine_.Windows();
+  if (!Live() || !windows.Exists(window)) {
     return false;
   }
-  const PostedMessage posted{owner_.id_, window, machine.Windows().ProcessOf(window),
-                             message,    wParam, lParam};
-  machine.posted_.push_back(posted);
-  const auto handler = machine.messageHandlers_.find(window);
-  if (handler != machine.messageHandlers_.end()) {
-    // A copy: the handler may destroy its window, and with it replace or drop itself.
-    const std::function<void(const PostedMessage&)> handle = handler->second;
-    handle(posted);
-  }
+  owner_.machine_.Session().Post(
+      {owner_.id_, window, windows.ProcessOf(window), message, wParam, lParam});
   return true;
 }
 
@@ -442,33 +452,20 @@ unsigned Process::SessionFacility::CurrentProcessId() {
   return owner_.id_;
 }
 
-KernelHandle Machine::OpenProcessObject(const sim::Process& owner, sim::Process& target,
-                                        std::uint32_t access) {
-  KernelObjects& kernel = Objects();
-  auto found = kernel.processObjects.find(&target);
-  if (found == kernel.processObjects.end()) {
-    const std::uint64_t object = kernel.nextObject++;
-    kernel.objects[object].kind = KernelObjects::Kind::Process;
-    kernel.objects[object].process = &target;
-    found = kernel.processObjects.emplace(&target, object).first;
-  }
-  return kernel.Open(owner, found->second, access);
-}
-
 KernelHandle Process::SessionFacility::OpenProcess(unsigned id, std::uint32_t access) {
   if (!Live()) {
     return kNoHandle;
   }
-  Machine& machine = owner_.machine_;
+  sim::Session& session = owner_.machine_.Session();
   // A process may always open itself; another may be refused, as one of another user is.
-  if (id != owner_.id_ && machine.faults_.Next("OpenProcess", std::to_string(id), false)) {
+  if (id != owner_.id_ && session.faults_.Next("OpenProcess", std::to_string(id), false)) {
     return kNoHandle;
   }
-  sim::Process* target = machine.FindProcess(id);
+  sim::Process* target = owner_.machine_.Processes().Find(id);
   if (!target) {
     return kNoHandle;
   }
-  return machine.OpenProcessObject(owner_, *target, access);
+  return session.OpenProcessObject(owner_, *target, access);
 }
 
 // As on Windows, the parent's handle can read its exit code besides what the caller asked for:
@@ -482,16 +479,16 @@ bool Process::SessionFacility::TerminateProcess(KernelHandle process, unsigned e
   if (!Live()) {
     return false;
   }
-  Machine& machine = owner_.machine_;
+  sim::Session& session = owner_.machine_.Session();
   std::uint32_t access = 0;
-  Machine::KernelObjects::Object* object =
-      machine.Objects().Find(owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  sim::Session::KernelObjects::Object* object =
+      session.Objects().Find(owner_, process, sim::Session::KernelObjects::Kind::Process, &access);
   // ERROR_ACCESS_DENIED without the right, and for a process that has ended already.
   if (!object || !(access & platform::kProcessTerminate) || object->process->ended_) {
     return false;
   }
   sim::Process& target = *object->process;
-  machine.terminations_.push_back({owner_.id_, target.id_, exitCode});
+  owner_.machine_.Processes().terminations_.push_back({owner_.id_, target.id_, exitCode});
   target.Finish(exitCode);
   if (&target == &owner_ && owner_.inOwnCode_) {
     owner_.Unwind(exitCode);  // a process that terminates itself does not come back
@@ -503,25 +500,26 @@ bool Process::SessionFacility::WaitForProcessEnd(KernelHandle process, unsigned 
   if (!Live()) {
     return false;
   }
-  Machine& machine = owner_.machine_;
+  sim::Session& session = owner_.machine_.Session();
   std::uint32_t access = 0;
-  Machine::KernelObjects::Object* object =
-      machine.Objects().Find(owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  sim::Session::KernelObjects::Object* object =
+      session.Objects().Find(owner_, process, sim::Session::KernelObjects::Kind::Process, &access);
   if (!object || !(access & platform::kSynchronize)) {
     return false;
   }
   sim::Process& target = *object->process;
+  sim::Processes& processes = owner_.machine_.Processes();
   // A process another one started has been running on its own meanwhile on Windows: with a
   // program for it, it runs now, to its end.
-  if (machine.program_ && target.startedBeside_ && !target.started_ && !target.ended_) {
-    const std::function<int(platform::Platform&)> program = machine.program_;
+  if (processes.program_ && target.startedBeside_ && !target.started_ && !target.ended_) {
+    const std::function<int(platform::Platform&)> program = processes.program_;
     target.Run(program);
     if (!Live()) {
       return false;  // the child ended the waiter meanwhile
     }
   }
   if (target.ended_) {
-    machine.waits_.push_back({owner_.id_, target.id_, milliseconds, true});
+    processes.waits_.push_back({owner_.id_, target.id_, milliseconds, true});
     return true;
   }
   if (milliseconds == kInfinite) {
@@ -529,7 +527,7 @@ bool Process::SessionFacility::WaitForProcessEnd(KernelHandle process, unsigned 
                       " would wait for ever for the end of process " + std::to_string(target.id_) +
                       ", which lives");
   }
-  machine.waits_.push_back({owner_.id_, target.id_, milliseconds, false});
+  processes.waits_.push_back({owner_.id_, target.id_, milliseconds, false});
   owner_.waited_ += milliseconds;
   return false;
 }
@@ -543,8 +541,8 @@ KernelHandle Process::SessionFacility::StartProcess(const std::string& applicati
   if (!child) {
     return kNoHandle;
   }
-  return owner_.machine_.OpenProcessObject(owner_, *child,
-                                           platform::kSynchronize | kQueryInformation);
+  return owner_.machine_.Session().OpenProcessObject(owner_, *child,
+                                                     platform::kSynchronize | kQueryInformation);
 }
 
 std::optional<unsigned> Process::SessionFacility::ProcessExitCode(KernelHandle process) {
@@ -552,8 +550,8 @@ std::optional<unsigned> Process::SessionFacility::ProcessExitCode(KernelHandle p
     return std::nullopt;
   }
   std::uint32_t access = 0;
-  Machine::KernelObjects::Object* object = owner_.machine_.Objects().Find(
-      owner_, process, Machine::KernelObjects::Kind::Process, &access);
+  sim::Session::KernelObjects::Object* object = owner_.machine_.Session().Objects().Find(
+      owner_, process, sim::Session::KernelObjects::Kind::Process, &access);
   // ERROR_ACCESS_DENIED without a right to query the process.
   if (!object || !(access & (kQueryInformation | kQueryLimitedInformation)) ||
       !object->process->ended_) {

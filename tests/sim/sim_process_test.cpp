@@ -24,8 +24,8 @@ class SimProcessTest : public ::testing::Test {
 };
 
 TEST_F(SimProcessTest, RunningProgramFileIsInUseUntilTheProcessEnds) {
-  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
-  sim::Process& other = machine_.StartProcess({"C:\\other.exe", {}, {}});
+  sim::Process& process = machine_.Processes().Start({kProgram, {}, {}});
+  sim::Process& other = machine_.Processes().Start({"C:\\other.exe", {}, {}});
   process.Run([&](platform::Platform& platform) {
     EXPECT_FALSE(platform.files.DeleteFile(kProgram));
     EXPECT_FALSE(other.GetPlatform().files.DeleteFile(kProgram));
@@ -40,11 +40,11 @@ TEST_F(SimProcessTest, RunningProgramFileIsInUseUntilTheProcessEnds) {
 }
 
 TEST_F(SimProcessTest, HoldsEndWhateverWayTheProgramLeaves) {
-  sim::Process& exits = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& exits = machine_.Processes().Start({kProgram, {}, {}});
   exits.Run([](platform::Platform& platform) -> int { platform.process.ExitProcess(3); });
   EXPECT_FALSE(exits.Running());
 
-  sim::Process& throws = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& throws = machine_.Processes().Start({kProgram, {}, {}});
   EXPECT_THROW(throws.Run([](platform::Platform&) -> int { throw sim::ScriptError("x"); }),
                sim::ScriptError);
   EXPECT_TRUE(files_.DeleteFile(kProgram));
@@ -53,12 +53,12 @@ TEST_F(SimProcessTest, HoldsEndWhateverWayTheProgramLeaves) {
 TEST_F(SimProcessTest, EachProcessHasItsOwnCurrentFolder) {
   files_.WriteFile("C:\\Program Files\\App\\data.txt", "app");
   files_.WriteFile("C:\\Elsewhere\\data.txt", "elsewhere");
-  platform::FileSystem& app = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  platform::FileSystem& app = machine_.Processes().Start({kProgram, {}, {}}).GetPlatform().files;
   platform::FileSystem& given =
-      machine_.StartProcess({kProgram, {}, {}, "C:\\Elsewhere"}).GetPlatform().files;
+      machine_.Processes().Start({kProgram, {}, {}, "C:\\Elsewhere"}).GetPlatform().files;
   // A folder that is missing leaves the machine's own.
   platform::FileSystem& lost =
-      machine_.StartProcess({"C:\\Gone\\x.exe", {}, {}}).GetPlatform().files;
+      machine_.Processes().Start({"C:\\Gone\\x.exe", {}, {}}).GetPlatform().files;
 
   EXPECT_EQ(files_.FullPath("data.txt"), "C:\\data.txt");
   EXPECT_NE(app.GetFileAttributes("data.txt"), platform::kInvalidFileAttributes);
@@ -76,7 +76,7 @@ TEST_F(SimProcessTest, EachProcessHasItsOwnCurrentFolder) {
 
 TEST_F(SimProcessTest, RunningProcessesCurrentFolderCannotBeRemoved) {
   files_.Remove(kProgram);
-  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& process = machine_.Processes().Start({kProgram, {}, {}});
   process.Run([&](platform::Platform& platform) {
     EXPECT_FALSE(platform.files.RemoveDirectory("C:\\Program Files\\App"));
     EXPECT_FALSE(platform.files.MoveFileEx("C:\\Program Files", "C:\\Moved", 0));
@@ -86,14 +86,14 @@ TEST_F(SimProcessTest, RunningProcessesCurrentFolderCannotBeRemoved) {
   });
   // Ended processes hold nothing: a folder that was current can go.
   files_.CreateFolders("C:\\Work");
-  sim::Process& ended = machine_.StartProcess({kProgram, {}, {}, "C:\\Work"});
+  sim::Process& ended = machine_.Processes().Start({kProgram, {}, {}, "C:\\Work"});
   ended.Run([](platform::Platform&) { return 0; });
   EXPECT_TRUE(files_.RemoveDirectory("C:\\Work"));
 }
 
 TEST_F(SimProcessTest, ReplacingStartEndsTheCallerAndPreparesTheSuccessor) {
   files_.WriteFile("C:\\Temp dir\\uni1.tmp", "MZ");
-  sim::Process& caller = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& caller = machine_.Processes().Start({kProgram, {}, {}});
   bool returned = false;
   const unsigned code = caller.Run([&](platform::Platform& platform) {
     platform.files.SetCurrentDirectory("C:\\Program Files");
@@ -105,9 +105,9 @@ TEST_F(SimProcessTest, ReplacingStartEndsTheCallerAndPreparesTheSuccessor) {
   });
   EXPECT_EQ(code, 0u);
   EXPECT_FALSE(returned);
-  ASSERT_EQ(machine_.Processes().size(), 2u);
+  ASSERT_EQ(machine_.Processes().All().size(), 2u);
 
-  sim::Process& successor = *machine_.Processes().back();
+  sim::Process& successor = *machine_.Processes().All().back();
   EXPECT_EQ(caller.Successor(), &successor);
   EXPECT_FALSE(successor.ExitCode());
   EXPECT_EQ(successor.CommandLine(),
@@ -125,14 +125,14 @@ TEST_F(SimProcessTest, ReplacingStartEndsTheCallerAndPreparesTheSuccessor) {
 }
 
 TEST_F(SimProcessTest, ReplacingStartOfAMissingProgramReturns) {
-  sim::Process& caller = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& caller = machine_.Processes().Start({kProgram, {}, {}});
   const unsigned code = caller.Run([](platform::Platform& platform) {
     platform.process.StartReplacingProcess("C:\\missing.exe", {"missing.exe"});
     platform.process.StartReplacingProcess("C:\\Program Files", {"x"});
     return 9;
   });
   EXPECT_EQ(code, 9u);
-  EXPECT_EQ(machine_.Processes().size(), 1u);
+  EXPECT_EQ(machine_.Processes().All().size(), 1u);
   EXPECT_EQ(caller.Successor(), nullptr);
 }
 
@@ -153,12 +153,12 @@ TEST(SimCommandLineTest, SplitsAsTheMicrosoftRuntime) {
 }
 
 TEST_F(SimProcessTest, CommandLineOfATestStartedProcessQuotesWhatHasBlanks) {
-  sim::Process& process = machine_.StartProcess({kProgram, {"-s", "a b"}, {}});
+  sim::Process& process = machine_.Processes().Start({kProgram, {"-s", "a b"}, {}});
   EXPECT_EQ(process.CommandLine(), "\"C:\\Program Files\\App\\app.exe\" -s \"a b\"");
 }
 
 TEST_F(SimProcessTest, PausesAddUpAndShellNoticesAreRecorded) {
-  sim::Process& process = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& process = machine_.Processes().Start({kProgram, {}, {}});
   process.Run([](platform::Platform& platform) {
     platform.process.Sleep(1000);
     platform.process.Sleep(250);
@@ -168,13 +168,13 @@ TEST_F(SimProcessTest, PausesAddUpAndShellNoticesAreRecorded) {
   });
   EXPECT_EQ(process.SleptMilliseconds(), 1250u);
   EXPECT_EQ(
-      machine_.ShellNotifications(),
+      machine_.Shell().Notifications(),
       (std::vector<sim::ShellNotification>{
           {process.Id(), platform::kShellEventAssociationChanged, platform::kShellNotifyIdList}}));
 }
 
 TEST_F(SimProcessTest, TempPathIsTheCurrentUsersExistingTempFolder) {
-  platform::FileSystem& files = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  platform::FileSystem& files = machine_.Processes().Start({kProgram, {}, {}}).GetPlatform().files;
   EXPECT_EQ(files.GetTempPath(), "C:\\Users\\User\\AppData\\Local\\Temp\\");
   EXPECT_TRUE(files_.Exists(files.GetTempPath()));
 
@@ -189,7 +189,8 @@ TEST_F(SimProcessTest, TempPathIsTheCurrentUsersExistingTempFolder) {
 TEST_F(SimProcessTest, EveryUserIsListedUnderUsersWithShellFolders) {
   const std::string second = "S-1-5-21-1000-1000-1000-1002";
   machine_.Registry().AddUser(second);
-  platform::Registry& registry = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().registry;
+  platform::Registry& registry =
+      machine_.Processes().Start({kProgram, {}, {}}).GetPlatform().registry;
 
   std::vector<std::string> sids;
   std::string name;
@@ -272,7 +273,7 @@ TEST_F(SimProcessTest, SnapshotShowsWhatWaitsForTheNextStart) {
 TEST_F(SimProcessTest, WithoutAdministratorRightsNothingWaitsForTheNextStart) {
   // The list of delayed operations lies in the machine's part of the registry.
   machine_.Faults().Set(sim::NoAdministratorRights());
-  platform::FileSystem& files = machine_.StartProcess({kProgram, {}, {}}).GetPlatform().files;
+  platform::FileSystem& files = machine_.Processes().Start({kProgram, {}, {}}).GetPlatform().files;
   EXPECT_FALSE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
   machine_.Faults().Set(std::nullopt);
   EXPECT_TRUE(files.MoveFileEx(kProgram, std::nullopt, kMoveFileDelayUntilReboot));
@@ -299,7 +300,7 @@ class SimProgramTest : public ::testing::Test {
   }
   // The children's program: records its arguments and its current folder, ends with 42.
   void SetChildProgram() {
-    machine_.SetProgram([this](platform::Platform& platform) {
+    machine_.Processes().SetProgram([this](platform::Platform& platform) {
       ++runs_;
       arguments_ = platform.process.Arguments();
       folder_ = platform.files.GetFullPathName(".");
@@ -334,26 +335,26 @@ TEST(SimProgramWaitTest, WaitRunsTheChildOnlyWhereWindowsWouldHaveRunItMeanwhile
     machine.Files().WriteFile(kChild, "MZ");
     int runs = 0;
     if (c.program) {
-      machine.SetProgram([&](platform::Platform& platform) {
+      machine.Processes().SetProgram([&](platform::Platform& platform) {
         ++runs;
         platform.files.DeleteFile("missing.txt");  // its own failure, not its waiter's
         return 42;
       });
     }
-    sim::Process& parent = machine.StartProcess({kProgram, {}, {}});
+    sim::Process& parent = machine.Processes().Start({kProgram, {}, {}});
     unsigned childId = 0;
     parent.Run([&](platform::Platform& platform) {
       platform::Session& session = platform.session;
       KernelHandle handle = kNoHandle;
       if (c.start == Start::StartProcess) {
         handle = session.StartProcess({}, "child.exe -x");
-        childId = machine.CreatedProcesses().back().process->Id();
+        childId = machine.Processes().Created().back().process->Id();
       } else {
         if (c.start == Start::CreateProcess) {
           EXPECT_TRUE(platform.process.CreateProcess({}, "child.exe -x", ""));
-          childId = machine.CreatedProcesses().back().process->Id();
+          childId = machine.Processes().Created().back().process->Id();
         } else {
-          childId = machine.StartProcess({kChild, {"-x"}, {}}).Id();
+          childId = machine.Processes().Start({kChild, {"-x"}, {}}).Id();
         }
         handle = session.OpenProcess(childId, platform::kSynchronize);
       }
@@ -363,7 +364,7 @@ TEST(SimProgramWaitTest, WaitRunsTheChildOnlyWhereWindowsWouldHaveRunItMeanwhile
       return 0;
     });
     EXPECT_EQ(runs, c.ended ? 1 : 0) << c.scene;
-    EXPECT_EQ(machine.ProcessWaits(),
+    EXPECT_EQ(machine.Processes().Waits(),
               (std::vector<sim::ProcessWait>{{parent.Id(), childId, c.milliseconds, c.ended}}))
         << c.scene;
     EXPECT_EQ(parent.WaitedMilliseconds(), c.ended ? 0u : c.milliseconds) << c.scene;
@@ -373,7 +374,7 @@ TEST(SimProgramWaitTest, WaitRunsTheChildOnlyWhereWindowsWouldHaveRunItMeanwhile
 TEST_F(SimProgramTest, StartedChildRunsInTheCallersFolderAndGivesItsExitCode) {
   SetChildProgram();
   machine_.Files().CreateFolders("C:\\Work");
-  sim::Process& parent = machine_.StartProcess({kProgram, {}, {}});
+  sim::Process& parent = machine_.Processes().Start({kProgram, {}, {}});
   parent.Run([&](platform::Platform& platform) {
     platform::Session& session = platform.session;
     EXPECT_TRUE(platform.files.SetCurrentDirectory("C:\\Work"));
@@ -395,8 +396,8 @@ TEST_F(SimProgramTest, StartedChildRunsInTheCallersFolderAndGivesItsExitCode) {
   });
   EXPECT_EQ(arguments_, (std::vector<std::string>{"child", "-x", "a b"}));
   EXPECT_EQ(folder_, "C:\\Work");
-  ASSERT_EQ(machine_.CreatedProcesses().size(), 1u);
-  const sim::CreatedProcess& created = machine_.CreatedProcesses()[0];
+  ASSERT_EQ(machine_.Processes().Created().size(), 1u);
+  const sim::CreatedProcess& created = machine_.Processes().Created()[0];
   EXPECT_EQ(created.parentId, parent.Id());
   EXPECT_EQ(created.commandLine, "child -x \"a b\"");
   EXPECT_EQ(created.workingFolder, "");
@@ -406,7 +407,7 @@ TEST_F(SimProgramTest, StartedChildRunsInTheCallersFolderAndGivesItsExitCode) {
 
 TEST_F(SimProgramTest, ChildrenRunInsideTheirParentsWaitAndMayWaitThemselves) {
   std::vector<std::string> order;
-  machine_.SetProgram([&](platform::Platform& platform) {
+  machine_.Processes().SetProgram([&](platform::Platform& platform) {
     const std::vector<std::string> arguments = platform.process.Arguments();
     order.push_back("start " + arguments.back());
     int code = 0;
@@ -420,7 +421,7 @@ TEST_F(SimProgramTest, ChildrenRunInsideTheirParentsWaitAndMayWaitThemselves) {
     order.push_back("end " + arguments.back());
     return code;
   });
-  machine_.StartProcess({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
+  machine_.Processes().Start({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
     const KernelHandle outer = platform.session.StartProcess(kChild, "child outer");
     EXPECT_TRUE(platform.session.WaitForProcessEnd(outer, 10));
     EXPECT_EQ(platform.session.ProcessExitCode(outer), 8u);
@@ -430,7 +431,7 @@ TEST_F(SimProgramTest, ChildrenRunInsideTheirParentsWaitAndMayWaitThemselves) {
 }
 
 TEST_F(SimProgramTest, WithoutAProgramAnEndlessWaitIsAScriptErrorAndAMissingProgramNoStart) {
-  machine_.StartProcess({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
+  machine_.Processes().Start({kProgram, {}, {}}).Run([&](platform::Platform& platform) {
     platform::Session& session = platform.session;
     EXPECT_EQ(session.StartProcess({}, "missing.exe"), kNoHandle);
     EXPECT_EQ(platform.process.LastError(), static_cast<unsigned>(platform::kErrorFileNotFound));
@@ -440,18 +441,18 @@ TEST_F(SimProgramTest, WithoutAProgramAnEndlessWaitIsAScriptErrorAndAMissingProg
     EXPECT_THROW(session.WaitForProcessEnd(child, kInfinite), sim::ScriptError);
     EXPECT_FALSE(session.WaitForProcessEnd(child, 0));
     // Its own run, by the test, ends it as any other.
-    machine_.CreatedProcesses().back().process->Run([](platform::Platform&) { return 5; });
+    machine_.Processes().Created().back().process->Run([](platform::Platform&) { return 5; });
     EXPECT_TRUE(session.WaitForProcessEnd(child, kInfinite));
     EXPECT_EQ(session.ProcessExitCode(child), 5u);
     return 0;
   });
-  EXPECT_EQ(machine_.CreatedProcesses().size(), 1u);
+  EXPECT_EQ(machine_.Processes().Created().size(), 1u);
 }
 
 TEST_F(SimProgramTest, EachProcessKeepsItsOwnLastError) {
   sim::FileSystem& files = machine_.Files();
-  platform::Platform& first = machine_.StartProcess({kProgram, {}, {}}).GetPlatform();
-  platform::Platform& second = machine_.StartProcess({kProgram, {}, {}}).GetPlatform();
+  platform::Platform& first = machine_.Processes().Start({kProgram, {}, {}}).GetPlatform();
+  platform::Platform& second = machine_.Processes().Start({kProgram, {}, {}}).GetPlatform();
   EXPECT_EQ(first.process.LastError(), 0u);
   EXPECT_FALSE(first.files.DeleteFile("C:\\missing.txt"));
   EXPECT_FALSE(second.files.CreateDirectory("C:\\Program Files"));

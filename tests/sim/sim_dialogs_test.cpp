@@ -89,7 +89,7 @@ class SimDialogsTest : public ::testing::Test {
   WindowHandle PageItem(int id) { return dialogs_.GetItem(page_.window, id); }
 
   sim::Machine machine_;
-  sim::Process& process_ = machine_.StartProcess({"C:\\Setup\\setup.exe", {}, {}});
+  sim::Process& process_ = machine_.Processes().Start({"C:\\Setup\\setup.exe", {}, {}});
   platform::Dialogs& dialogs_ = process_.GetPlatform().dialogs;
   sim::User& user_ = machine_.GetUser();
   Events frame_;

@@ -29,7 +29,7 @@ class SimSessionTest : public ::testing::Test {
   sim::Process& Launch(
       const std::function<void(Platform&)>& startUp = [](Platform&) {},
       std::optional<unsigned> id = std::nullopt) {
-    sim::Process& process = machine_.StartProcess({kProduct, {}, {}, {}, {}, id});
+    sim::Process& process = machine_.Processes().Start({kProduct, {}, {}, {}, {}, id});
     process.Launch(startUp);
     return process;
   }
@@ -41,28 +41,29 @@ TEST_F(SimSessionTest, MutexIsSharedByNameOwnedByOneProcessAndCountsRecursion) {
   platform::Session& other = product.GetPlatform().session;
   const KernelHandle theirs = other.CreateMutex(kMutex);
   ASSERT_NE(theirs, kNoHandle);
-  machine_.StartProcess({kSetup, {}, {}}).Run([&](Platform& platform) {
+  machine_.Processes().Start({kSetup, {}, {}}).Run([&](Platform& platform) {
     platform::Session& session = platform.session;
     const KernelHandle mine = session.CreateMutex(kMutex);
     EXPECT_NE(mine, kNoHandle);
     EXPECT_NE(session.CreateMutex("pictavo instances mutex"), kNoHandle);  // another object
     EXPECT_TRUE(session.WaitForMutex(mine));
     EXPECT_TRUE(session.WaitForMutex(mine));
-    EXPECT_EQ(machine_.MutexOwner(kMutex), platform.session.CurrentProcessId());
-    EXPECT_EQ(machine_.MutexOwner("pictavo instances mutex"), 0u);
+    EXPECT_EQ(machine_.Session().MutexOwner(kMutex), platform.session.CurrentProcessId());
+    EXPECT_EQ(machine_.Session().MutexOwner("pictavo instances mutex"), 0u);
     EXPECT_FALSE(other.ReleaseMutex(theirs));
     EXPECT_THROW(other.WaitForMutex(theirs), sim::ScriptError);  // would block for ever
     EXPECT_TRUE(session.ReleaseMutex(mine));
-    EXPECT_EQ(machine_.MutexOwner(kMutex), session.CurrentProcessId());  // once more to go
+    EXPECT_EQ(machine_.Session().MutexOwner(kMutex),
+              session.CurrentProcessId());  // once more to go
     EXPECT_TRUE(session.ReleaseMutex(mine));
     EXPECT_FALSE(session.ReleaseMutex(mine));
-    EXPECT_EQ(machine_.MutexOwner(kMutex), 0u);
+    EXPECT_EQ(machine_.Session().MutexOwner(kMutex), 0u);
     // A handle belongs to the process that opened it.
     EXPECT_FALSE(session.CloseHandle(theirs));
     return 0;
   });
   EXPECT_TRUE(other.WaitForMutex(theirs));
-  EXPECT_EQ(machine_.MutexOwner(kMutex), product.Id());
+  EXPECT_EQ(machine_.Session().MutexOwner(kMutex), product.Id());
 }
 
 TEST_F(SimSessionTest, NameOfTheOtherKindFailsCreation) {
@@ -98,27 +99,27 @@ TEST_F(SimSessionTest, RegionIsSharedKeepsItsSizeAndGoesWithItsLastHandleOrView)
   EXPECT_EQ(seen[granularity], 0);
   view[0] = 0x5A;
   EXPECT_EQ(seen[granularity], 0x5A);
-  EXPECT_EQ(machine_.SharedMemory(kRegion)->at(granularity), 0x5A);
+  EXPECT_EQ(machine_.Session().SharedMemory(kRegion)->at(granularity), 0x5A);
 
   // A view holds the region when every handle is closed.
   EXPECT_TRUE(first.CloseHandle(a));
   EXPECT_TRUE(second.CloseHandle(b));
   EXPECT_FALSE(second.CloseHandle(b));
   EXPECT_TRUE(first.UnmapView(view));
-  ASSERT_TRUE(machine_.SharedMemory(kRegion));
+  ASSERT_TRUE(machine_.Session().SharedMemory(kRegion));
   EXPECT_EQ(seen[granularity], 0x5A);
   EXPECT_TRUE(second.UnmapView(seen));
   EXPECT_FALSE(second.UnmapView(seen));
-  EXPECT_FALSE(machine_.SharedMemory(kRegion));
+  EXPECT_FALSE(machine_.Session().SharedMemory(kRegion));
 
   const KernelHandle again = first.CreateSharedMemory(kRegion, 16, existed);
   EXPECT_FALSE(existed);
-  EXPECT_EQ(machine_.SharedMemory(kRegion), std::vector<std::uint8_t>(16, 0));
+  EXPECT_EQ(machine_.Session().SharedMemory(kRegion), std::vector<std::uint8_t>(16, 0));
   EXPECT_TRUE(first.CloseHandle(again));
 }
 
 TEST_F(SimSessionTest, ViewsAreBoundsCheckedAgainstTheGranularity) {
-  machine_.SetAllocationGranularity(4096);
+  machine_.Session().SetAllocationGranularity(4096);
   platform::Session& session = Launch().GetPlatform().session;
   bool existed = false;
   const KernelHandle region = session.CreateSharedMemory(kRegion, 3 * 4096, existed);
@@ -152,16 +153,16 @@ TEST_F(SimSessionTest, ViewsAreBoundsCheckedAgainstTheGranularity) {
   EXPECT_NE(twice, inside);
   twice[15] = 7;
   EXPECT_EQ(inside[15], 7);
-  EXPECT_EQ(machine_.MappedViews(*machine_.Processes().back()), 2u);
+  EXPECT_EQ(machine_.Session().MappedViews(*machine_.Processes().All().back()), 2u);
   EXPECT_TRUE(session.CloseHandle(region));
   EXPECT_TRUE(session.UnmapView(inside));
   EXPECT_FALSE(session.UnmapView(inside));
-  EXPECT_EQ(machine_.SharedMemory(kRegion)->at(15), 7);
+  EXPECT_EQ(machine_.Session().SharedMemory(kRegion)->at(15), 7);
   EXPECT_TRUE(session.UnmapView(twice));
-  EXPECT_FALSE(machine_.SharedMemory(kRegion));
+  EXPECT_FALSE(machine_.Session().SharedMemory(kRegion));
 
   // A granularity finer than the host's pages still gives views over the right bytes.
-  machine_.SetAllocationGranularity(1024);
+  machine_.Session().SetAllocationGranularity(1024);
   const KernelHandle fine = session.CreateSharedMemory(kRegion, 4096, existed);
   std::uint8_t* whole = session.MapView(fine, 0, 0);
   std::uint8_t* part = session.MapView(fine, 3072, 1024);
@@ -190,34 +191,34 @@ TEST_F(SimSessionTest, EveryKindOfEndReleasesWhatTheProcessHeld) {
   const Case cases[] = {
       {"returns from Run",
        [&](sim::Machine& machine) {
-         machine.StartProcess({kSetup, {}, {}}).Run([&](Platform& p) {
+         machine.Processes().Start({kSetup, {}, {}}).Run([&](Platform& p) {
            take(p);
-           machine.Processes().back()->CreateWindow("Pictavo Setup");
+           machine.Processes().All().back()->CreateWindow("Pictavo Setup");
            return 4;
          });
        },
        4},
       {"ExitProcess in Run",
        [&](sim::Machine& machine) {
-         machine.StartProcess({kSetup, {}, {}}).Run([&](Platform& p) -> int {
+         machine.Processes().Start({kSetup, {}, {}}).Run([&](Platform& p) -> int {
            take(p);
-           machine.Processes().back()->CreateWindow("Pictavo Setup");
+           machine.Processes().All().back()->CreateWindow("Pictavo Setup");
            p.process.ExitProcess(5);
          });
        },
        5},
       {"ExitProcess in its start-up",
        [&](sim::Machine& machine) {
-         machine.StartProcess({kProduct, {}, {}}).Launch([&](Platform& p) {
+         machine.Processes().Start({kProduct, {}, {}}).Launch([&](Platform& p) {
            take(p);
-           machine.Processes().back()->CreateWindow("Pictavo 6");
+           machine.Processes().All().back()->CreateWindow("Pictavo 6");
            p.process.ExitProcess(6);
          });
        },
        6},
       {"End by the test",
        [&](sim::Machine& machine) {
-         sim::Process& product = machine.StartProcess({kProduct, {}, {}});
+         sim::Process& product = machine.Processes().Start({kProduct, {}, {}});
          product.Launch(take);
          product.CreateWindow("Pictavo 6");
          product.End(7);
@@ -225,10 +226,10 @@ TEST_F(SimSessionTest, EveryKindOfEndReleasesWhatTheProcessHeld) {
        7},
       {"TerminateProcess by another",
        [&](sim::Machine& machine) {
-         sim::Process& product = machine.StartProcess({kProduct, {}, {}});
+         sim::Process& product = machine.Processes().Start({kProduct, {}, {}});
          product.Launch(take);
          product.CreateWindow("Pictavo 6");
-         machine.StartProcess({kSetup, {}, {}}).Launch([&](Platform& p) {
+         machine.Processes().Start({kSetup, {}, {}}).Launch([&](Platform& p) {
            const KernelHandle handle = p.session.OpenProcess(product.Id(), kProcessTerminate);
            EXPECT_TRUE(p.session.TerminateProcess(handle, 8));
            EXPECT_FALSE(p.session.TerminateProcess(handle, 9));  // ended already
@@ -241,16 +242,19 @@ TEST_F(SimSessionTest, EveryKindOfEndReleasesWhatTheProcessHeld) {
     SCOPED_TRACE(c.name);
     sim::Machine machine;
     c.run(machine);
-    const sim::Process& ended = *machine.Processes().front();
+    const sim::Process& ended = *machine.Processes().All().front();
     EXPECT_TRUE(ended.Ended());
     EXPECT_FALSE(ended.Running());
     EXPECT_EQ(ended.ExitCode(), c.exitCode);
-    EXPECT_EQ(machine.OpenHandles(ended), 0u);
-    EXPECT_EQ(machine.MappedViews(ended), 0u);
-    EXPECT_EQ(machine.MutexOwner(kMutex), 0u);
-    EXPECT_FALSE(machine.SharedMemory(kRegion));
-    EXPECT_TRUE(
-        machine.StartProcess({kSetup, {}, {}}).GetPlatform().session.TopLevelWindows().empty());
+    EXPECT_EQ(machine.Session().OpenHandles(ended), 0u);
+    EXPECT_EQ(machine.Session().MappedViews(ended), 0u);
+    EXPECT_EQ(machine.Session().MutexOwner(kMutex), 0u);
+    EXPECT_FALSE(machine.Session().SharedMemory(kRegion));
+    EXPECT_TRUE(machine.Processes()
+                    .Start({kSetup, {}, {}})
+                    .GetPlatform()
+                    .session.TopLevelWindows()
+                    .empty());
   }
 }
 
@@ -265,9 +269,9 @@ TEST_F(SimSessionTest, AbandonedMutexGoesToTheNextWaiterAndRegionLivesOnWithOthe
   bool existed = false;
   const KernelHandle region = setup.CreateSharedMemory(kRegion, 64, existed);
   EXPECT_TRUE(existed);
-  EXPECT_EQ(machine_.MutexOwner(kMutex), product.Id());
+  EXPECT_EQ(machine_.Session().MutexOwner(kMutex), product.Id());
   product.End(0);
-  EXPECT_EQ(machine_.MutexOwner(kMutex), 0u);
+  EXPECT_EQ(machine_.Session().MutexOwner(kMutex), 0u);
   EXPECT_TRUE(setup.WaitForMutex(mutex));
   std::uint8_t* view = setup.MapView(region, 0, 64);
   ASSERT_NE(view, nullptr);
@@ -291,7 +295,7 @@ TEST_F(SimSessionTest, CallsOfAnEndedProcessAreInert) {
   platform::Session& other = setup.GetPlatform().session;
   const KernelHandle held = other.CreateSharedMemory(kRegion, 64, existed);
   other.MapView(held, 0, 64)[0] = 1;
-  machine_.StartProcess({kSetup, {}, {}}).Run([&](Platform& p) {
+  machine_.Processes().Start({kSetup, {}, {}}).Run([&](Platform& p) {
     EXPECT_TRUE(
         p.session.TerminateProcess(p.session.OpenProcess(product.Id(), kProcessTerminate), 1));
     return 0;
@@ -311,16 +315,17 @@ TEST_F(SimSessionTest, CallsOfAnEndedProcessAreInert) {
   EXPECT_FALSE(machine_.Windows().Exists(window));
   EXPECT_EQ(ended.OpenProcess(setup.Id(), kSynchronize), kNoHandle);
   EXPECT_EQ(ended.CurrentProcessId(), product.Id());
-  EXPECT_EQ(machine_.OpenHandles(product), 0u);
+  EXPECT_EQ(machine_.Session().OpenHandles(product), 0u);
   // What the dead program's leftover objects write through its old view reaches nobody.
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view[0], 1);
   view[0] = 0x77;
-  EXPECT_EQ(machine_.SharedMemory(kRegion)->at(0), 1);
-  EXPECT_FALSE(machine_.SharedMemory("new"));
-  EXPECT_EQ(machine_.PostedMessages().size(), 0u);
-  EXPECT_EQ(machine_.Terminations(),
-            (std::vector<sim::Termination>{{machine_.Processes().back()->Id(), product.Id(), 1}}));
+  EXPECT_EQ(machine_.Session().SharedMemory(kRegion)->at(0), 1);
+  EXPECT_FALSE(machine_.Session().SharedMemory("new"));
+  EXPECT_EQ(machine_.Session().PostedMessages().size(), 0u);
+  EXPECT_EQ(
+      machine_.Processes().Terminations(),
+      (std::vector<sim::Termination>{{machine_.Processes().All().back()->Id(), product.Id(), 1}}));
 }
 
 TEST_F(SimSessionTest, TopLevelWindowsComeTopmostFirstWithWhatFiltersRead) {
@@ -366,13 +371,13 @@ TEST_F(SimSessionTest, PostsAreRecordedAndHandlersModelAProductThatCloses) {
   sim::Process& product = Launch();
   const WindowHandle main = product.CreateWindow("Pictavo 6");
   const WindowHandle stubborn = Launch().CreateWindow("Pictavo 6");
-  machine_.SetMessageHandler(main, [&](const sim::PostedMessage& posted) {
+  machine_.Session().SetMessageHandler(main, [&](const sim::PostedMessage& posted) {
     if (posted.message == platform::kMessageClose) {
       product.DestroyWindow(main);
       product.End(0);
     }
   });
-  machine_.StartProcess({kSetup, {}, {}}).Run([&](Platform& p) {
+  machine_.Processes().Start({kSetup, {}, {}}).Run([&](Platform& p) {
     platform::Session& session = p.session;
     const KernelHandle process = session.OpenProcess(product.Id(), kSynchronize);
     EXPECT_TRUE(session.PostMessage(main, 0x0400, 1, -2));
@@ -386,15 +391,15 @@ TEST_F(SimSessionTest, PostsAreRecordedAndHandlersModelAProductThatCloses) {
     EXPECT_EQ(session.TopLevelWindows(), (std::vector<WindowHandle>{stubborn}));
     return 0;
   });
-  const unsigned setup = machine_.Processes().back()->Id();
-  const unsigned other = machine_.Processes()[1]->Id();
-  EXPECT_EQ(machine_.PostedMessages(),
+  const unsigned setup = machine_.Processes().All().back()->Id();
+  const unsigned other = machine_.Processes().All()[1]->Id();
+  EXPECT_EQ(machine_.Session().PostedMessages(),
             (std::vector<sim::PostedMessage>{{setup, main, product.Id(), 0x0400, 1, -2},
                                              {setup, stubborn, other, 0x10, 0, 0},
                                              {setup, main, product.Id(), 0x10, 0, 0}}));
   EXPECT_EQ(product.ExitCode(), 0u);
-  EXPECT_EQ(machine_.Processes().back()->WaitedMilliseconds(), 500u);
-  EXPECT_EQ(machine_.ProcessWaits(),
+  EXPECT_EQ(machine_.Processes().All().back()->WaitedMilliseconds(), 500u);
+  EXPECT_EQ(machine_.Processes().Waits(),
             (std::vector<sim::ProcessWait>{{setup, product.Id(), 500, false},
                                            {setup, product.Id(), 500, true}}));
 }
@@ -410,16 +415,16 @@ TEST_F(SimSessionTest, OpeningTerminatingAndWaitingNeedTheirRights) {
         Case{kSynchronize, false, true}, Case{kProcessTerminate | kSynchronize, true, true}}) {
     SCOPED_TRACE(c.access);
     sim::Machine machine;
-    sim::Process& product = machine.StartProcess({kProduct, {}, {}});
+    sim::Process& product = machine.Processes().Start({kProduct, {}, {}});
     product.Launch([](Platform&) {});
-    platform::Session& session = machine.StartProcess({kSetup, {}, {}}).GetPlatform().session;
+    platform::Session& session = machine.Processes().Start({kSetup, {}, {}}).GetPlatform().session;
     const KernelHandle handle = session.OpenProcess(product.Id(), c.access);
     ASSERT_NE(handle, kNoHandle);
     EXPECT_FALSE(session.WaitForProcessEnd(handle, 10));
     EXPECT_EQ(session.TerminateProcess(handle, 3), c.terminates);
     EXPECT_EQ(product.Ended(), c.terminates);
     EXPECT_EQ(session.WaitForProcessEnd(handle, 10), c.waits && c.terminates);
-    EXPECT_EQ(machine.ProcessWaits().size(), c.waits ? 2u : 0u);
+    EXPECT_EQ(machine.Processes().Waits().size(), c.waits ? 2u : 0u);
     EXPECT_FALSE(session.WaitForMutex(handle));
   }
 }
@@ -429,7 +434,7 @@ TEST_F(SimSessionTest, OpenProcessFindsLiveProcessesAndEndedOnesAHandleHolds) {
   machine_.Faults().Set(
       sim::Fault{.call = "OpenProcess", .object = std::to_string(refusing.Id()), .lasting = true});
   sim::Process& product = Launch();
-  sim::Process& setup = machine_.StartProcess({kSetup, {}, {}});
+  sim::Process& setup = machine_.Processes().Start({kSetup, {}, {}});
   platform::Session& session = setup.GetPlatform().session;
   EXPECT_EQ(session.OpenProcess(refusing.Id(), kSynchronize), kNoHandle);
   EXPECT_NE(refusing.GetPlatform().session.OpenProcess(refusing.Id(), kSynchronize), kNoHandle);
@@ -442,9 +447,11 @@ TEST_F(SimSessionTest, OpenProcessFindsLiveProcessesAndEndedOnesAHandleHolds) {
   EXPECT_NE(again, kNoHandle);
   EXPECT_TRUE(session.WaitForProcessEnd(again, 0));
   // Windows does not hand out the id of a process that a handle still holds.
-  EXPECT_THROW(machine_.StartProcess({kProduct, {}, {}, {}, {}, product.Id()}), sim::ScriptError);
-  EXPECT_THROW(machine_.StartProcess({kProduct, {}, {}, {}, {}, refusing.Id()}), sim::ScriptError);
-  EXPECT_THROW(machine_.StartProcess({kProduct, {}, {}, {}, {}, 0u}), sim::ScriptError);
+  EXPECT_THROW(machine_.Processes().Start({kProduct, {}, {}, {}, {}, product.Id()}),
+               sim::ScriptError);
+  EXPECT_THROW(machine_.Processes().Start({kProduct, {}, {}, {}, {}, refusing.Id()}),
+               sim::ScriptError);
+  EXPECT_THROW(machine_.Processes().Start({kProduct, {}, {}, {}, {}, 0u}), sim::ScriptError);
   EXPECT_TRUE(session.CloseHandle(held));
   EXPECT_TRUE(session.CloseHandle(again));
   EXPECT_EQ(session.OpenProcess(product.Id(), kSynchronize), kNoHandle);
@@ -459,15 +466,15 @@ TEST_F(SimSessionTest, OpenProcessFindsLiveProcessesAndEndedOnesAHandleHolds) {
   // The machine's own ids step past one a test chose.
   const unsigned chosen = setup.Id() + 4;
   Launch([](Platform&) {}, chosen);
-  EXPECT_EQ(machine_.StartProcess({kSetup, {}, {}}).Id(), chosen + 4);
+  EXPECT_EQ(machine_.Processes().Start({kSetup, {}, {}}).Id(), chosen + 4);
 }
 
 TEST_F(SimSessionTest, TerminationDuringARunKeepsItsCodeAndOfItselfUnwinds) {
-  sim::Process& setup = machine_.StartProcess({kSetup, {}, {}});
+  sim::Process& setup = machine_.Processes().Start({kSetup, {}, {}});
   const WindowHandle main = Launch().CreateWindow("Pictavo 6");
   // A product whose close handler terminates the setup that posted to it.
-  machine_.SetMessageHandler(main, [&](const sim::PostedMessage&) {
-    platform::Session& session = machine_.Processes()[1]->GetPlatform().session;
+  machine_.Session().SetMessageHandler(main, [&](const sim::PostedMessage&) {
+    platform::Session& session = machine_.Processes().All()[1]->GetPlatform().session;
     session.TerminateProcess(session.OpenProcess(setup.Id(), kProcessTerminate), 11);
   });
   bool after = false;
@@ -480,7 +487,7 @@ TEST_F(SimSessionTest, TerminationDuringARunKeepsItsCodeAndOfItselfUnwinds) {
             11u);
   EXPECT_TRUE(after);
 
-  sim::Process& self = machine_.StartProcess({kSetup, {}, {}});
+  sim::Process& self = machine_.Processes().Start({kSetup, {}, {}});
   bool returned = false;
   EXPECT_EQ(self.Run([&](Platform& p) {
     p.session.TerminateProcess(
@@ -494,7 +501,7 @@ TEST_F(SimSessionTest, TerminationDuringARunKeepsItsCodeAndOfItselfUnwinds) {
 
 TEST_F(SimSessionTest, ScriptErrorsForWhatCannotHappenInOneThread) {
   sim::Process& product = Launch();
-  sim::Process& setup = machine_.StartProcess({kSetup, {}, {}});
+  sim::Process& setup = machine_.Processes().Start({kSetup, {}, {}});
   platform::Session& session = setup.GetPlatform().session;
   EXPECT_THROW(
       session.WaitForProcessEnd(session.OpenProcess(product.Id(), kSynchronize), 0xFFFFFFFF),
@@ -524,9 +531,9 @@ TEST_F(SimSessionTest, FaultsFailCreationAndViewsAndTheHookSeesTheCreator) {
   machine_.Faults().Set(std::nullopt);
 
   std::vector<std::pair<std::string, unsigned>> seen;
-  machine_.OnSharedMemoryCreated([&](const std::string& name, unsigned creator) {
+  machine_.Session().OnSharedMemoryCreated([&](const std::string& name, unsigned creator) {
     seen.emplace_back(name, creator);
-    EXPECT_EQ(machine_.MutexOwner(kMutex), creator);
+    EXPECT_EQ(machine_.Session().MutexOwner(kMutex), creator);
   });
   const KernelHandle mutex = session.CreateMutex(kMutex);
   ASSERT_TRUE(session.WaitForMutex(mutex));
@@ -550,8 +557,8 @@ TEST_F(SimSessionTest, ARestartEndsTheSessionsObjects) {
   product.CreateWindow("Pictavo 6");
   machine_.Reboot();
   EXPECT_TRUE(product.Ended());
-  EXPECT_EQ(machine_.MutexOwner(kMutex), 0u);
-  EXPECT_FALSE(machine_.SharedMemory(kRegion));
+  EXPECT_EQ(machine_.Session().MutexOwner(kMutex), 0u);
+  EXPECT_FALSE(machine_.Session().SharedMemory(kRegion));
   platform::Session& session = Launch().GetPlatform().session;
   EXPECT_TRUE(session.TopLevelWindows().empty());
   EXPECT_NE(session.CreateSharedMemory(kRegion, 64, existed), kNoHandle);

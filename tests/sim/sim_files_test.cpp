@@ -452,7 +452,7 @@ TEST(SimAliasesTest, AliasesAreNumberedThenHashedAndSubstitutedDrivesReachTheSam
   EXPECT_EQ(files.ReadFile("c:\\longna~1\\pictur~4.jpe"), "x");
 
   // A renamed file gets the alias its new name calls for; a moved one keeps its identity.
-  platform::Platform& platform = machine.StartProcess({"C:\\setup.exe", {}, {}}).GetPlatform();
+  platform::Platform& platform = machine.Processes().Start({"C:\\setup.exe", {}, {}}).GetPlatform();
   const auto identity = platform.files.GetFileIdentity("C:\\LONGNA~1\\PICTUR~1.JPE");
   ASSERT_TRUE(platform.files.MoveFileEx("C:\\Long Names\\Picture number 1.jpeg",
                                         "C:\\Long Names\\Another picture.jpeg", 0));

@@ -19,8 +19,8 @@ struct Guard {
 
 TEST(SimMachineTest, ExitProcessEndsOnlyThatProcessWithItsCode) {
   sim::Machine machine;
-  sim::Process& first = machine.StartProcess({"C:\\A\\one.exe", {"-x"}, {}});
-  sim::Process& second = machine.StartProcess({"C:\\B\\two.exe", {}, {}});
+  sim::Process& first = machine.Processes().Start({"C:\\A\\one.exe", {"-x"}, {}});
+  sim::Process& second = machine.Processes().Start({"C:\\B\\two.exe", {}, {}});
 
   bool reachedAfterExit = false;
   bool destroyed = false;
@@ -42,15 +42,15 @@ TEST(SimMachineTest, ExitProcessEndsOnlyThatProcessWithItsCode) {
 
 TEST(SimMachineTest, ProcessRunsOnlyOnce) {
   sim::Machine machine;
-  sim::Process& process = machine.StartProcess({"C:\\A\\one.exe", {}, {}});
+  sim::Process& process = machine.Processes().Start({"C:\\A\\one.exe", {}, {}});
   process.Run([](platform::Platform&) { return 0; });
   EXPECT_THROW(process.Run([](platform::Platform&) { return 0; }), sim::ScriptError);
 }
 
 TEST(SimMachineTest, EachProcessSeesItsOwnCommandLineAndProgramFile) {
   sim::Machine machine;
-  sim::Process& typed = machine.StartProcess({"C:\\A b\\one.exe", {"-s", "x y"}, "one"});
-  sim::Process& bare = machine.StartProcess({"C:\\B\\two.exe", {}, {}});
+  sim::Process& typed = machine.Processes().Start({"C:\\A b\\one.exe", {"-s", "x y"}, "one"});
+  sim::Process& bare = machine.Processes().Start({"C:\\B\\two.exe", {}, {}});
 
   EXPECT_EQ(typed.GetPlatform().process.ModuleFileName(), "C:\\A b\\one.exe");
   EXPECT_EQ(typed.GetPlatform().process.Arguments(),
@@ -60,7 +60,7 @@ TEST(SimMachineTest, EachProcessSeesItsOwnCommandLineAndProgramFile) {
 
 TEST(SimUserTest, AnswersInScriptOrderAndRecordsEveryBox) {
   sim::Machine machine;
-  sim::Process& process = machine.StartProcess({"C:\\A\\one.exe", {}, {}});
+  sim::Process& process = machine.Processes().Start({"C:\\A\\one.exe", {}, {}});
   platform::UserInterface& ui = process.GetPlatform().ui;
   machine.GetUser().WillAnswer(BoxResult::Yes);
   machine.GetUser().WillAnswer(BoxResult::No);
@@ -80,7 +80,8 @@ TEST(SimUserTest, AnswersInScriptOrderAndRecordsEveryBox) {
 
 TEST(SimUserTest, UnforeseenOrDifferentBoxFailsTheTest) {
   sim::Machine machine;
-  platform::UserInterface& ui = machine.StartProcess({"C:\\A\\one.exe", {}, {}}).GetPlatform().ui;
+  platform::UserInterface& ui =
+      machine.Processes().Start({"C:\\A\\one.exe", {}, {}}).GetPlatform().ui;
 
   EXPECT_THROW(ui.MessageBox(platform::kNoWindow, "surprise", "c", {}), sim::ScriptError);
 
@@ -164,8 +165,8 @@ TEST(SimMachineTest, EachAddedUserGetsShellFoldersOfTheirOwn) {
 
 TEST(SimMachineTest, EveryProcessSeesTheSameMachine) {
   sim::Machine machine;
-  platform::Platform& first = machine.StartProcess({"C:\\A\\one.exe", {}, {}}).GetPlatform();
-  platform::Platform& second = machine.StartProcess({"C:\\B\\two.exe", {}, {}}).GetPlatform();
+  platform::Platform& first = machine.Processes().Start({"C:\\A\\one.exe", {}, {}}).GetPlatform();
+  platform::Platform& second = machine.Processes().Start({"C:\\B\\two.exe", {}, {}}).GetPlatform();
 
   ASSERT_TRUE(first.files.AppendText("C:\\shared.txt", "from one\n"));
   EXPECT_EQ(second.files.GetFileAttributes("C:\\SHARED.TXT"), platform::kAttributeArchive);
@@ -205,7 +206,7 @@ TEST(SimMachineTest, FaultsCountEveryChangeOfEveryKindAndHitTheChosenOne) {
     machine.Files().WriteFile("C:\\a.txt", "a");
     machine.Faults().Set(sim::Fault{sim::Fault::Kind::Fail, static_cast<unsigned>(hit + 1),
                                     platform::kErrorDiskFull});
-    machine.StartProcess({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
+    machine.Processes().Start({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
       for (std::size_t i = 0; i < changes.size(); ++i) {
         EXPECT_EQ(changes[i](platform), i != hit) << "change " << i + 1;
         if (i == hit && i != 2) {
@@ -247,7 +248,7 @@ TEST(SimMachineTest, FaultsThatNameACallCountOnlyItsCallsAndLeaveTheChangesCount
     machine.Faults().Set(c.fault);
     std::vector<bool> made;
     bool firstFolder = false;
-    machine.StartProcess({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
+    machine.Processes().Start({"C:\\setup.exe", {}, {}}).Run([&](platform::Platform& platform) {
       for (std::size_t i = 0; i < 3; ++i) {
         const bool folder = platform.files.CreateDirectory("C:\\D" + std::to_string(i));
         firstFolder = firstFolder || (i == 0 && folder);
@@ -265,7 +266,7 @@ TEST(SimMachineTest, PowerLossStopsEveryRunningProgramAndKeepsWhatWasWritten) {
   sim::Machine machine;
   machine.Faults().Set(sim::Fault{sim::Fault::Kind::PowerLoss, 2, 0});
   bool reached = false;
-  sim::Process& process = machine.StartProcess({"C:\\setup.exe", {}, {}});
+  sim::Process& process = machine.Processes().Start({"C:\\setup.exe", {}, {}});
   EXPECT_THROW(process.Run([&](platform::Platform& platform) {
     platform.files.CreateDirectory("C:\\First");
     platform.files.CreateDirectory("C:\\Second");

@@ -20,7 +20,7 @@ class SimShellTest : public ::testing::Test {
   }
 
   sim::Process& Start(sim::ProcessSpec spec = {kProgram, {}, {}}) {
-    return machine_.StartProcess(std::move(spec));
+    return machine_.Processes().Start(std::move(spec));
   }
 
   sim::Machine machine_;
@@ -58,9 +58,9 @@ TEST_F(SimShellTest, SettingAVariableReplacesItWhateverTheCaseOfItsName) {
 TEST_F(SimShellTest, LibraryBesideTheProgramIsFoundOnlyWhereTheSearchIsNotRestricted) {
   files_.WriteFile("C:\\Downloads\\helper.dll", "MZ");
   platform::Process& process = Start().GetPlatform().process;
-  EXPECT_TRUE(machine_.LibrarySearchRestricted());
+  EXPECT_TRUE(machine_.Processes().LibrarySearchRestricted());
   EXPECT_FALSE(process.CanLoadLibrary("helper.dll"));
-  machine_.SetLibrarySearchRestricted(false);
+  machine_.Processes().SetLibrarySearchRestricted(false);
   EXPECT_TRUE(process.CanLoadLibrary("HELPER.DLL"));
   EXPECT_TRUE(process.CanLoadLibrary("helper"));
   // The folder of the program, not the current one.
@@ -72,10 +72,10 @@ TEST_F(SimShellTest, SystemLibrariesComeFromTheListAndTheSystemFolder) {
   platform::Process& process = Start().GetPlatform().process;
   EXPECT_TRUE(process.CanLoadLibrary("Comctl32.dll"));
   EXPECT_FALSE(process.CanLoadLibrary("riched20.dll"));
-  machine_.AddSystemLibrary("RichEd20.DLL");
+  machine_.Processes().AddSystemLibrary("RichEd20.DLL");
   EXPECT_TRUE(process.CanLoadLibrary("riched20.dll"));
 
-  machine_.RemoveSystemLibrary("COMCTL32.dll");
+  machine_.Processes().RemoveSystemLibrary("COMCTL32.dll");
   EXPECT_FALSE(process.CanLoadLibrary("comctl32.dll"));
   files_.WriteFile("C:\\WINDOWS\\system32\\comctl32.dll", "MZ");
   EXPECT_TRUE(process.CanLoadLibrary("comctl32.dll"));
@@ -103,7 +103,7 @@ TEST_F(SimShellTest, EachFailingStepOfAShellLinkFailsAlone) {
   EXPECT_FALSE(link->SetWorkingDirectory("C:\\Program Files\\Pictavo 6"));
   ASSERT_TRUE(link->Save(path));
   // A failed step leaves nothing behind in the link.
-  EXPECT_EQ(machine_.ReadShortcut(path), (sim::Shortcut{}));
+  EXPECT_EQ(machine_.Shell().ReadShortcut(path), (sim::Shortcut{}));
 
   machine_.Faults().Set(
       sim::Fault{.error = platform::kHresultFail, .call = "IShellLink::Save", .lasting = true});
@@ -123,8 +123,8 @@ TEST_F(SimShellTest, ReadOnlyLinkIsNotReplaced) {
   files_.SetAttributes(path, platform::kAttributeReadOnly);
   ASSERT_TRUE(link->SetDescription("second"));
   EXPECT_FALSE(link->Save(path));
-  ASSERT_TRUE(machine_.ReadShortcut(path));
-  EXPECT_EQ(machine_.ReadShortcut(path)->description, "first");
+  ASSERT_TRUE(machine_.Shell().ReadShortcut(path));
+  EXPECT_EQ(machine_.Shell().ReadShortcut(path)->description, "first");
 }
 
 TEST_F(SimShellTest, FailedSaveLeavesAnHresultAsTheProcesssLastError) {
@@ -156,7 +156,7 @@ TEST_F(SimShellTest, FailedSaveLeavesAnHresultAsTheProcesssLastError) {
   }
   // The full drive keeps what fitted of the link; the test's own side saw no error.
   EXPECT_EQ(files_.ReadFile("D:\\Links\\P.lnk")->size(), 10u);
-  EXPECT_EQ(machine_.ReadShortcut("D:\\Links\\P.lnk"), std::nullopt);
+  EXPECT_EQ(machine_.Shell().ReadShortcut("D:\\Links\\P.lnk"), std::nullopt);
   EXPECT_EQ(files_.LastError(), 0u);
 
   machine_.Faults().Set(
@@ -172,9 +172,9 @@ TEST_F(SimShellTest, FailedSaveLeavesAnHresultAsTheProcesssLastError) {
 TEST_F(SimShellTest, OnlySavedLinksReadBack) {
   files_.WriteFile("C:\\plain.lnk", "L");
   files_.WriteFile("C:\\almost.lnk", std::string("L\0\0\0sim-shortcut\0a\0b\0", 21));
-  EXPECT_EQ(machine_.ReadShortcut("C:\\plain.lnk"), std::nullopt);
-  EXPECT_EQ(machine_.ReadShortcut("C:\\almost.lnk"), std::nullopt);
-  EXPECT_EQ(machine_.ReadShortcut("C:\\missing.lnk"), std::nullopt);
+  EXPECT_EQ(machine_.Shell().ReadShortcut("C:\\plain.lnk"), std::nullopt);
+  EXPECT_EQ(machine_.Shell().ReadShortcut("C:\\almost.lnk"), std::nullopt);
+  EXPECT_EQ(machine_.Shell().ReadShortcut("C:\\missing.lnk"), std::nullopt);
 }
 
 TEST_F(SimShellTest, DoubleByteCharactersCountOnceTowardsTheWidePathLimit) {
@@ -202,8 +202,8 @@ TEST_F(SimShellTest, CreatedProcessGetsTheCallersEnvironmentAndItsOwnFolder) {
   platform::Process& process = setup.GetPlatform().process;
   ASSERT_TRUE(
       process.CreateProcess({}, "\"" + product + "\" /first", "C:\\Program Files\\Pictavo 6"));
-  ASSERT_EQ(machine_.CreatedProcesses().size(), 1u);
-  const sim::CreatedProcess& created = machine_.CreatedProcesses()[0];
+  ASSERT_EQ(machine_.Processes().Created().size(), 1u);
+  const sim::CreatedProcess& created = machine_.Processes().Created()[0];
   EXPECT_EQ(created.parentId, setup.Id());
   EXPECT_EQ(created.workingFolder, "C:\\Program Files\\Pictavo 6");
   ASSERT_NE(created.process, nullptr);
@@ -223,11 +223,11 @@ TEST_F(SimShellTest, UnquotedProgramIsTheShortestRunOfWordsThatNamesAProgram) {
   platform::Process& process = Start().GetPlatform().process;
   ASSERT_TRUE(process.CreateProcess({}, "C:\\Program Files\\Pictavo 6\\Pictv6.exe", ""));
   // "C:\Program Files\Pictavo" (made Pictavo.exe) lies before the product's own name.
-  EXPECT_EQ(machine_.CreatedProcesses().back().process->Spec().modulePath,
+  EXPECT_EQ(machine_.Processes().Created().back().process->Spec().modulePath,
             "C:\\Program Files\\Pictavo.exe");
   files_.Remove("C:\\Program Files\\Pictavo.exe");
   ASSERT_TRUE(process.CreateProcess({}, "C:\\Program Files\\Pictavo 6\\Pictv6 /x", ""));
-  EXPECT_EQ(machine_.CreatedProcesses().back().process->Spec().modulePath,
+  EXPECT_EQ(machine_.Processes().Created().back().process->Spec().modulePath,
             "C:\\Program Files\\Pictavo 6\\Pictv6.exe");
 }
 
@@ -237,10 +237,10 @@ TEST_F(SimShellTest, CreateProcessFailsWithoutProgramOrFolder) {
   EXPECT_FALSE(process.CreateProcess({}, "C:\\Missing\\Pictv6.exe", ""));
   EXPECT_FALSE(process.CreateProcess({}, "\"C:\\Program Files\\Pictavo 6\"", ""));  // a folder
   EXPECT_FALSE(process.CreateProcess({}, "notepad.exe", "C:\\Missing"));
-  EXPECT_TRUE(machine_.CreatedProcesses().empty());
+  EXPECT_TRUE(machine_.Processes().Created().empty());
   // A bare name is found in the system folder.
   EXPECT_TRUE(process.CreateProcess({}, "notepad readme.txt", "C:\\Downloads"));
-  EXPECT_EQ(machine_.CreatedProcesses().size(), 1u);
+  EXPECT_EQ(machine_.Processes().Created().size(), 1u);
 }
 
 TEST_F(SimShellTest, OpenTakesExistingFilesAndWebAddresses) {
@@ -253,7 +253,7 @@ TEST_F(SimShellTest, OpenTakesExistingFilesAndWebAddresses) {
   EXPECT_FALSE(shell.Open("C:missing.txt"));  // a drive, not a scheme
   machine_.Faults().Set(sim::Fault{.call = "ShellExecuteA", .lasting = true});
   EXPECT_FALSE(shell.Open("http://www.corvantis.example"));
-  EXPECT_EQ(machine_.OpenedFiles(),
+  EXPECT_EQ(machine_.Shell().OpenedFiles(),
             (std::vector<std::string>{"readme.txt", "http://www.corvantis.example"}));
 }
 
@@ -263,15 +263,15 @@ TEST_F(SimShellTest, TheDesktopOpensOnlyWhereADesktopShellRunsAndTakesTheRequest
   sim::Process& setup = Start();
   platform::Shell& shell = setup.GetPlatform().shell;
   EXPECT_FALSE(shell.OpenFromDesktop("http://www.corvantis.example", ""));  // a fresh machine
-  machine_.SetDesktopShell(true);
+  machine_.Shell().SetDesktopShell(true);
   EXPECT_TRUE(shell.OpenFromDesktop("C:\\P\\Pictv6.exe", "C:\\P"));
   machine_.Faults().Set(sim::Fault{.call = "IShellDispatch2::ShellExecute", .object = "x.exe"});
   EXPECT_FALSE(shell.OpenFromDesktop("x.exe", ""));
   EXPECT_TRUE(shell.OpenFromDesktop("y.exe", ""));
-  EXPECT_EQ(machine_.DesktopOpens(),
+  EXPECT_EQ(machine_.Shell().DesktopOpens(),
             (std::vector<sim::DesktopOpen>{{setup.Id(), "C:\\P\\Pictv6.exe", "C:\\P"},
                                            {setup.Id(), "y.exe", ""}}));
   // The desktop's starts are its own: the setup neither opened nor created anything.
-  EXPECT_TRUE(machine_.OpenedFiles().empty());
-  EXPECT_TRUE(machine_.CreatedProcesses().empty());
+  EXPECT_TRUE(machine_.Shell().OpenedFiles().empty());
+  EXPECT_TRUE(machine_.Processes().Created().empty());
 }
