@@ -14,7 +14,7 @@ class RegistryValuesTest : public ::testing::Test {
  protected:
   sim::Machine machine_;
   platform::Platform& platform_ =
-      machine_.StartProcess({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
+      machine_.Processes().Start({"C:\\Dist\\setup.exe", {}, {}}).GetPlatform();
 };
 
 TEST_F(RegistryValuesTest, RegistryStringReadsUpToTheBufferOfTwoHundredSixtyBytes) {
