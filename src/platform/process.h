@@ -12,8 +12,9 @@ class Process {
  public:
   virtual ~Process() = default;
 
-  // GetModuleFileNameA for the program file: the full path the process was started from.
-  // The logic cuts it to its own buffer sizes where its rules say so.
+  // GetModuleFileNameA for the program file: the full path the process was started from, whole.
+  // The logic takes it as a 260-byte buffer holds it (ProgramFilePath): the program file's
+  // path, and so the folder it installs from, never reaches past that.
   virtual std::string ModuleFileName() = 0;
 
   // The argument vector as the C runtime splits the command line (quotes removed). Element 0

@@ -29,7 +29,8 @@ std::string Win32Process::ModuleFileName() {
 }
 
 std::vector<std::string> Win32Process::Arguments() {
-  // The runtime's own split of the command line, as the program's rules expect it.
+  // The runtime's own split of the command line (__argc/__argv): quotes group blanks and are
+  // removed, so a quoted folder after "-instdir" arrives as one argument without its quotes.
   std::vector<std::string> arguments;
   arguments.reserve(static_cast<std::size_t>(__argc));
   for (int i = 0; i < __argc; ++i) {
