@@ -198,17 +198,8 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
     return Fail(platform::kErrorInvalidName);
   }
   Node* node = Find(location);
-  if (node && node->folder) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (const long denied = DeniedError(location)) {
-    return Fail(denied);
-  }
-  if (node && (node->attributes & platform::kAttributeReadOnly)) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (node && Busy(*node)) {
-    return Fail(platform::kErrorSharingViolation);
+  if (const long refused = WriteRefusal(location, node)) {
+    return Fail(refused);
   }
   std::vector<std::string> body;
   for (std::size_t start = 0; start < lines.size();) {

@@ -300,17 +300,8 @@ bool FileSystem::AppendText(const std::string& path, const std::string& text) {
   }
   const auto existing = parent->children.find(Fold(location.components.back()));
   Node* node = existing == parent->children.end() ? nullptr : existing->second.get();
-  if (node && node->folder) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (const long denied = DeniedError(location)) {
-    return Fail(denied);
-  }
-  if (node && (node->attributes & platform::kAttributeReadOnly)) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (node && Busy(*node)) {
-    return Fail(platform::kErrorSharingViolation);
+  if (const long refused = WriteRefusal(location, node)) {
+    return Fail(refused);
   }
   // fputs writes up to the first zero.
   std::string written;
@@ -870,6 +861,22 @@ long FileSystem::DeniedError(const Location& location) const {
   return platform::kErrorSuccess;
 }
 
+long FileSystem::WriteRefusal(const Location& location, const Node* node) const {
+  if (node && node->folder) {
+    return platform::kErrorAccessDenied;
+  }
+  if (const long denied = DeniedError(location)) {
+    return denied;
+  }
+  if (node && (node->attributes & platform::kAttributeReadOnly)) {
+    return platform::kErrorAccessDenied;
+  }
+  if (node && Busy(*node)) {
+    return platform::kErrorSharingViolation;
+  }
+  return 0;
+}
+
 void FileSystem::DenyChanges(const std::string& folder, long error) {
   const Location location = Resolve(folder);
   if (!location.valid) {
@@ -953,17 +960,8 @@ bool FileSystem::SaveFile(const std::string& path, const std::string& bytes) {
   const std::string key = Fold(location.components.back());
   const auto existing = parent->children.find(key);
   Node* node = existing == parent->children.end() ? nullptr : existing->second.get();
-  if (node && node->folder) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (const long denied = DeniedError(location)) {
-    return Fail(denied);
-  }
-  if (node && (node->attributes & platform::kAttributeReadOnly)) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (node && Busy(*node)) {
-    return Fail(platform::kErrorSharingViolation);
+  if (const long refused = WriteRefusal(location, node)) {
+    return Fail(refused);
   }
   const std::uint64_t room = Room(parent->drive, node ? node->bytes.size() : 0);
   if (!node) {

@@ -244,6 +244,9 @@ class FileSystem final : public platform::FileSystem {
   long MissingError(const Location& location) const;
   // The error a denial gives changes at the location; kErrorSuccess where changes are allowed.
   long DeniedError(const Location& location) const;
+  // Why a file's contents may not be written at `location`, where `node` (if any) stands: a
+  // folder, a denied folder, a read-only file or one in use; 0 when they may.
+  long WriteRefusal(const Location& location, const Node* node) const;
   // How many bytes may be written to the drive once `freed` bytes of it are given up.
   std::uint64_t Room(char drive, std::uint64_t freed) const;
   bool Fail(long error);
