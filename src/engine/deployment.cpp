@@ -16,20 +16,6 @@ constexpr char kOldSuffix[] = ".old";
 constexpr char kSecondOldSuffix[] = ".old2";
 constexpr char kHiddenSuffix[] = ".toinst";
 
-std::string TrimEnd(std::string_view text) {
-  while (!text.empty() && IsSpace(text.back())) {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
-}
-
-std::string TrimStart(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) {
-    text.remove_prefix(1);
-  }
-  return std::string(text);
-}
-
 bool IsFileAttributes(std::uint32_t attributes) {
   return attributes != platform::kInvalidFileAttributes &&
          (attributes & platform::kAttributeDirectory) == 0;
@@ -88,8 +74,8 @@ std::optional<RenameSpec> SplitRename(const std::string& spec) {
   if (mark == std::string::npos) {
     return std::nullopt;
   }
-  return RenameSpec{TrimEnd(std::string_view(spec).substr(0, mark)),
-                    TrimStart(std::string_view(spec).substr(mark + 1))};
+  return RenameSpec{TrimSpacesAtEnd(std::string_view(spec).substr(0, mark)),
+                    TrimSpacesAtStart(std::string_view(spec).substr(mark + 1))};
 }
 
 // The manifest comes with the distribution, which may lie where others can write; nothing it

@@ -190,12 +190,10 @@ bool FileSystem::WritePrivateProfileSection(const std::string& section, const st
   }
   const std::string path = IniPath(file);
   const Location location = Resolve(path);
-  Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator) {
-    return Fail(MissingError(location));
-  }
-  if (!IsValidName(location.components.back())) {
-    return Fail(platform::kErrorInvalidName);
+  long refused = 0;
+  Node* parent = FolderForEntry(location, refused);
+  if (!parent) {
+    return Fail(refused);
   }
   Node* node = Find(location);
   if (const long refused = WriteRefusal(location, node)) {

@@ -291,12 +291,10 @@ bool FileSystem::AppendText(const std::string& path, const std::string& text) {
     return Fail(*error);
   }
   const Location location = Resolve(path);
-  Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator) {
-    return Fail(MissingError(location));
-  }
-  if (!IsValidName(location.components.back())) {
-    return Fail(platform::kErrorInvalidName);
+  long refused = 0;
+  Node* parent = FolderForEntry(location, refused);
+  if (!parent) {
+    return Fail(refused);
   }
   const auto existing = parent->children.find(Fold(location.components.back()));
   Node* node = existing == parent->children.end() ? nullptr : existing->second.get();
@@ -554,12 +552,10 @@ bool FileSystem::CopyFile(const std::string& existing, const std::string& target
     return Fail(platform::kErrorSharingViolation);
   }
   const Location location = Resolve(target);
-  Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator) {
-    return Fail(MissingError(location));
-  }
-  if (!IsValidName(location.components.back())) {
-    return Fail(platform::kErrorInvalidName);
+  long refused = 0;
+  Node* parent = FolderForEntry(location, refused);
+  if (!parent) {
+    return Fail(refused);
   }
   const std::string key = Fold(location.components.back());
   const auto existingTarget = parent->children.find(key);
@@ -861,6 +857,19 @@ long FileSystem::DeniedError(const Location& location) const {
   return platform::kErrorSuccess;
 }
 
+FileSystem::Node* FileSystem::FolderForEntry(const Location& location, long& refused) const {
+  Node* parent = FindParent(location);
+  if (!parent || location.trailingSeparator) {
+    refused = MissingError(location);
+    return nullptr;
+  }
+  if (!IsValidName(location.components.back())) {
+    refused = platform::kErrorInvalidName;
+    return nullptr;
+  }
+  return parent;
+}
+
 long FileSystem::WriteRefusal(const Location& location, const Node* node) const {
   if (node && node->folder) {
     return platform::kErrorAccessDenied;
@@ -950,12 +959,10 @@ std::uint64_t FileSystem::Room(char drive, std::uint64_t freed) const {
 
 bool FileSystem::SaveFile(const std::string& path, const std::string& bytes) {
   const Location location = Resolve(path);
-  Node* parent = FindParent(location);
-  if (!parent || location.trailingSeparator) {
-    return Fail(MissingError(location));
-  }
-  if (!IsValidName(location.components.back())) {
-    return Fail(platform::kErrorInvalidName);
+  long refused = 0;
+  Node* parent = FolderForEntry(location, refused);
+  if (!parent) {
+    return Fail(refused);
   }
   const std::string key = Fold(location.components.back());
   const auto existing = parent->children.find(key);

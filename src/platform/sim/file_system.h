@@ -239,6 +239,9 @@ class FileSystem final : public platform::FileSystem {
   static std::string Full(const Location& location);
   Node* Find(const Location& location) const;
   Node* FindParent(const Location& location) const;
+  // The folder that is to hold the entry written at `location`; none, with the error in
+  // `refused`, when it is missing, the path ends in a separator or the name is not valid.
+  Node* FolderForEntry(const Location& location, long& refused) const;
   Node& Lay(const std::string& path, bool folder);
   // The error of a call that found nothing at the location.
   long MissingError(const Location& location) const;
