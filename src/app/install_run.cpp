@@ -6,7 +6,6 @@
 #include "engine/distribution.h"
 #include "engine/format_text.h"
 #include "engine/paths.h"
-#include "engine/switches.h"
 #include "engine/text.h"
 #include "resources/catalogue.h"
 #include "wizard/setup_dlg.h"
@@ -48,30 +47,29 @@ void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
 
 }  // namespace
 
-std::string ApplyInstallSwitches(platform::Platform& platform,
-                                 const std::vector<std::string>& arguments, SetupOptions& options) {
-  std::string candidate;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
-    if (argument == switches::kInstallFolder && i + 1 < arguments.size()) {
-      candidate = arguments[i + 1];
-      if (!PathExists(platform.files, candidate)) {
-        candidate.clear();
-      } else if (EndsWithCharacter(platform.system, candidate, kSeparators)) {
-        candidate.pop_back();
-      }
-    } else if (EqualsIgnoringCase(argument, switches::kRunAfter)) {
-      options.RunAfter = true;
-    } else if (EqualsIgnoringCase(argument, switches::kAllUsers)) {
-      options.AllUsers = true;
-    } else if (EqualsIgnoringCase(argument, switches::kAutostart)) {
-      options.Autostart = true;
-    } else if (EqualsIgnoringCase(argument, switches::kNoDesktopIcon)) {
-      options.DesktopIcon = false;
+void ApplyInstallSwitches(platform::Platform& platform, const InstallSwitches& asked,
+                          SetupOptions& options) {
+  if (asked.folder && PathExists(platform.files, *asked.folder)) {
+    std::string folder = *asked.folder;
+    if (EndsWithCharacter(platform.system, folder, kSeparators)) {
+      folder.pop_back();
+    }
+    if (!folder.empty()) {
+      options.InstallFolder = folder;
     }
   }
-  return candidate;
+  if (asked.runAfter) {
+    options.RunAfter = true;
+  }
+  if (asked.allUsers) {
+    options.AllUsers = true;
+  }
+  if (asked.autostart) {
+    options.Autostart = true;
+  }
+  if (asked.noDesktopIcon) {
+    options.DesktopIcon = false;
+  }
 }
 
 std::string HomePageQuery(platform::FileSystem& files, const std::string& path) {
@@ -113,11 +111,7 @@ Outcome InstallRun(CSetupApp& app) {
   } else {
     log.Write("Existing installation: \"" + options.InstallFolder + "\"");
   }
-  const std::string candidate =
-      ApplyInstallSwitches(platform, platform.process.Arguments(), options);
-  if (!candidate.empty()) {
-    options.InstallFolder = candidate;
-  }
+  ApplyInstallSwitches(platform, app.Command().install, options);
   options.GroupName = kDefaultGroup;
 
   if (!options.NewInstall) {

@@ -136,7 +136,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
 
-  const bool awaited = HasSwitch(platform.process.Arguments(), switches::kOutcome);
+  const bool awaited = app.Command().outcomeAwaited;
   if (awaited) {
     log.Write("Run: removal");
     // The uninstaller waits for this run, holding its own file: the copy it starts next takes

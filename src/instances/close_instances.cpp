@@ -1,8 +1,9 @@
 #include "instances/close_instances.h"
 
+#include <string>
+#include <vector>
+
 #include "engine/format_text.h"
-#include "engine/switches.h"
-#include "engine/text.h"
 #include "resources/catalogue.h"
 
 namespace {
@@ -49,16 +50,6 @@ bool UserAllowsClosing(platform::Platform& platform, int count) {
 
 }  // namespace
 
-bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
-  for (std::size_t i = 2; i < arguments.size(); ++i) {
-    if (EqualsIgnoringCase(arguments[i], switches::kSilent) ||
-        EqualsIgnoringCase(arguments[i], switches::kNoInstanceQuestion)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 BusySetup::BusySetup(platform::Session& session) : session_(session) {
   bool existed = false;
   mark_ = session.CreateSharedMemory(kBusyMark, kBusyMarkSize, existed);
@@ -80,7 +71,7 @@ bool AnotherSetupIsBusy(platform::Session& session) {
 }
 
 CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager& instances,
-                                  bool installMode) {
+                                  bool askBeforeClosing) {
   platform::Platform& platform = app.GetPlatform();
   // Ending a setup that installs or removes would leave the product half written.
   if (AnotherSetupIsBusy(platform.session)) {
@@ -98,8 +89,7 @@ CloseResult CloseRunningInstances(platform::Application& app, COXInstanceManager
   if (others == 0) {
     return CloseResult::Continue;
   }
-  if (installMode && !SkipsInstanceQuestion(platform.process.Arguments()) &&
-      !UserAllowsClosing(platform, static_cast<int>(others))) {
+  if (askBeforeClosing && !UserAllowsClosing(platform, static_cast<int>(others))) {
     return CloseResult::End;
   }
 
