@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr char kProductFolder[] = "\\Pictavo 6";
-constexpr char kDefaultGroup[] = "Pictavo 6";
 constexpr char kUrlLine[] = "URL=http://";
 constexpr std::size_t kUrlLineBuffer = 260;
 
@@ -46,32 +44,120 @@ void OpenVendorPage(platform::Platform& platform, const SetupOptions& options) {
   OpenAsDesktopUser(platform.shell, VendorPageAddress(options.NewInstall, query));
 }
 
-}  // namespace
+// The folder of the installation found on the machine, else the default one for a new
+// installation; the distribution is this program's own folder.
+void ChooseInstallFolder(CSetupApp& app, SetupOptions& options) {
+  platform::Platform& platform = app.GetPlatform();
+  const platform::RunLog& log = app.Log();
+  options.InstallFolder = FindExistingInstallation(platform);
+  options.SourceFolder = OwnFolder(platform);
+  if (options.InstallFolder.empty()) {
+    log.Write("Existing installation: none");
+    options.InstallFolder =
+        DefaultProgramFilesFolder(platform) + "\\" + distribution::kProductFolder;
+    options.NewInstall = true;
+  } else {
+    log.Write("Existing installation: \"" + options.InstallFolder + "\"");
+  }
+}
 
-std::string ApplyInstallSwitches(platform::Platform& platform,
-                                 const std::vector<std::string>& arguments, SetupOptions& options) {
-  std::string candidate;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    // The folder after "-instdir" is not skipped: it is looked at as a switch in its own turn.
-    if (argument == switches::kInstallFolder && i + 1 < arguments.size()) {
-      candidate = arguments[i + 1];
-      if (!PathExists(platform.files, candidate)) {
-        candidate.clear();
-      } else if (EndsWithCharacter(platform.system, candidate, kSeparators)) {
-        candidate.pop_back();
-      }
-    } else if (EqualsIgnoringCase(argument, switches::kRunAfter)) {
-      options.RunAfter = true;
-    } else if (EqualsIgnoringCase(argument, switches::kAllUsers)) {
+// The version to install, and for an existing installation the choices it was made with; false
+// when the user refuses to replace the installed version.
+bool SettleVersions(CSetupApp& app, SetupOptions& options) {
+  platform::Platform& platform = app.GetPlatform();
+  if (!options.NewInstall) {
+    if (CheckExistingVersion(app, options) == VersionCheck::Refuse) {
+      return false;
+    }
+    RecoverPreviousChoices(platform, options);
+  } else {
+    options.NewVersion =
+        ReadFileVersion(platform, options.SourceFolder + "\\" + distribution::kProductProgram);
+  }
+  return true;
+}
+
+// Ends the process with code 1 when the distribution lacks its manifest or a versioned product.
+void EndIfDistributionIsDamaged(CSetupApp& app, const SetupOptions& options) {
+  platform::Platform& platform = app.GetPlatform();
+  if (options.NewVersion.major != 0 &&
+      PathExists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
+    return;
+  }
+  app.Log().Write("Not done: distribution \"" + options.SourceFolder + "\" lacks " +
+                  distribution::kManifest + " or a versioned " + distribution::kProductProgram);
+  // A silent run has nobody to read a box or a web page: its exit code and log tell.
+  if (!options.Silent) {
+    app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
+    OpenAsDesktopUser(platform.shell, vendor::kSite);
+  }
+  platform.process.ExitProcess(app.Conclude(Outcome::DamagedDistribution));
+}
+
+// The installation itself, at once when silent, else from the wizard's last page; false when
+// the user left the wizard.
+bool RunInstallation(CSetupApp& app, SetupOptions& options) {
+  const platform::RunLog& log = app.Log();
+  RunReport& report = app.Report();
+  if (options.Silent) {
+    if (options.NewInstall) {
       options.AllUsers = true;
-    } else if (EqualsIgnoringCase(argument, switches::kAutostart)) {
-      options.Autostart = true;
-    } else if (EqualsIgnoringCase(argument, switches::kNoDesktopIcon)) {
-      options.DesktopIcon = false;
+    }
+    LogOptions(log, options);
+    PerformInstall(app, options, app.Wow64(), report);
+    return true;
+  }
+  CSetupDlg wizard(app, options, [&](DeploymentProgress& progress) -> const RunReport& {
+    LogOptions(log, options);
+    PerformInstall(app, options, app.Wow64(), report, &progress);
+    return report;
+  });
+  const int result = wizard.DoModal();
+  app.SetMainWindow(platform::kNoWindow);
+  return result == platform::kIdOk;
+}
+
+// After an installation that succeeded: the vendor's page for an interactive new installation or
+// upgrade, and the product when "-runafter" asks for it.
+void WelcomeInstallation(platform::Platform& platform, const SetupOptions& options) {
+  if (!options.Silent && (options.NewInstall || options.Upgrade)) {
+    OpenVendorPage(platform, options);
+  }
+  if (options.RunAfter) {
+    // The path is the application name as well: unquoted as the command line is, it would
+    // start a "C:\Program Files (x86)\Pictavo.exe" that someone put there.
+    const std::string product = options.InstallFolder + "\\" + distribution::kProductProgram;
+    if (!platform.shell.OpenFromDesktop(product, options.InstallFolder)) {
+      platform.process.CreateProcess(product, product, options.InstallFolder);
     }
   }
-  return candidate;
+}
+
+}  // namespace
+
+void ApplyInstallSwitches(platform::Platform& platform, const InstallSwitches& asked,
+                          SetupOptions& options) {
+  if (asked.folder && PathExists(platform.files, *asked.folder)) {
+    std::string folder = *asked.folder;
+    if (EndsWithCharacter(platform.system, folder, kSeparators)) {
+      folder.pop_back();
+    }
+    if (!folder.empty()) {
+      options.InstallFolder = folder;
+    }
+  }
+  if (asked.runAfter) {
+    options.RunAfter = true;
+  }
+  if (asked.allUsers) {
+    options.AllUsers = true;
+  }
+  if (asked.autostart) {
+    options.Autostart = true;
+  }
+  if (asked.noDesktopIcon) {
+    options.DesktopIcon = false;
+  }
 }
 
 std::string HomePageQuery(platform::FileSystem& files, const std::string& path) {
@@ -102,82 +188,23 @@ std::string VendorPageAddress(bool newInstall, const std::string& query) {
 Outcome InstallRun(CSetupApp& app) {
   platform::Platform& platform = app.GetPlatform();
   SetupOptions& options = app.Options();
-  const platform::RunLog& log = app.Log();
 
-  options.InstallFolder = FindExistingInstallation(platform);
-  options.SourceFolder = OwnFolder(platform);
-  if (options.InstallFolder.empty()) {
-    log.Write("Existing installation: none");
-    options.InstallFolder = DefaultProgramFilesFolder(platform) + kProductFolder;
-    options.NewInstall = true;
-  } else {
-    log.Write("Existing installation: \"" + options.InstallFolder + "\"");
+  ChooseInstallFolder(app, options);
+  ApplyInstallSwitches(platform, app.Command().install, options);
+  options.GroupName = distribution::kProductFolder;
+  if (!SettleVersions(app, options)) {
+    return Outcome::Cancelled;
   }
-  const std::string candidate =
-      ApplyInstallSwitches(platform, platform.process.Arguments(), options);
-  if (!candidate.empty()) {
-    options.InstallFolder = candidate;
+  EndIfDistributionIsDamaged(app, options);
+  if (!RunInstallation(app, options)) {
+    return Outcome::Cancelled;
   }
-  options.GroupName = kDefaultGroup;
-
-  if (!options.NewInstall) {
-    if (CheckExistingVersion(app, options) == VersionCheck::Refuse) {
-      return Outcome::Cancelled;
-    }
-    RecoverPreviousChoices(platform, options);
-  } else {
-    options.NewVersion =
-        ReadFileVersion(platform, options.SourceFolder + "\\" + distribution::kProductProgram);
-  }
-
-  if (options.NewVersion.major == 0 ||
-      !PathExists(platform.files, options.SourceFolder + "\\" + distribution::kManifest)) {
-    log.Write("Not done: distribution \"" + options.SourceFolder + "\" lacks " +
-              distribution::kManifest + " or a versioned " + distribution::kProductProgram);
-    // A silent run has nobody to read a box or a web page: its exit code and log tell.
-    if (!options.Silent) {
-      app.MessageBox(catalogue::kDamagedSetup, {platform::Buttons::Ok, platform::Icon::Error});
-      OpenAsDesktopUser(platform.shell, vendor::kSite);
-    }
-    platform.process.ExitProcess(app.Conclude(Outcome::DamagedDistribution));
-  }
-
-  RunReport& report = app.Report();
-  if (options.Silent) {
-    if (options.NewInstall) {
-      options.AllUsers = true;
-    }
-    LogOptions(log, options);
-    PerformInstall(app, options, app.Wow64(), report);
-  } else {
-    CSetupDlg wizard(app, options, [&](DeploymentProgress& progress) -> const RunReport& {
-      LogOptions(log, options);
-      PerformInstall(app, options, app.Wow64(), report, &progress);
-      return report;
-    });
-    const int result = wizard.DoModal();
-    app.SetMainWindow(platform::kNoWindow);
-    if (result != platform::kIdOk) {
-      return Outcome::Cancelled;
-    }
-  }
-  const Outcome outcome = OutcomeOf(report);
+  const Outcome outcome = OutcomeOf(app.Report());
 
   platform.files.SetCurrentDirectory(options.InstallFolder);
   // An installation that failed has no page to welcome it and may have no product to start.
-  if (outcome == Outcome::NotComplete) {
-    return outcome;
-  }
-  if (!options.Silent && (options.NewInstall || options.Upgrade)) {
-    OpenVendorPage(platform, options);
-  }
-  if (options.RunAfter) {
-    // The path is the application name as well: unquoted as the command line is, it would
-    // start a "C:\Program Files (x86)\Pictavo.exe" that someone put there.
-    const std::string product = options.InstallFolder + "\\" + distribution::kProductProgram;
-    if (!platform.shell.OpenFromDesktop(product, options.InstallFolder)) {
-      platform.process.CreateProcess(product, product, options.InstallFolder);
-    }
+  if (outcome != Outcome::NotComplete) {
+    WelcomeInstallation(platform, options);
   }
   return outcome;
 }

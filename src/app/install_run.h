@@ -1,8 +1,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "app/command_line.h"
 #include "app/outcome.h"
 #include "engine/setup_options.h"
 #include "platform/platform.h"
@@ -13,11 +13,10 @@ class CSetupApp;
 // on or left the wizard. A damaged distribution ends the process with code 1.
 Outcome InstallRun(CSetupApp& app);
 
-// The install run's switches (arguments from position 1 on): "-instdir" exactly, with the
-// folder after it when that exists; "-runafter", "-allusers", "-autostart", "-nodeskico" in
-// any letter case. Returns the "-instdir" candidate, empty when there is none.
-std::string ApplyInstallSwitches(platform::Platform& platform,
-                                 const std::vector<std::string>& arguments, SetupOptions& options);
+// Sets the options that the install switches ask for. The folder of "-instdir" replaces the one
+// chosen so far only when it exists, without a separator behind.
+void ApplyInstallSwitches(platform::Platform& platform, const InstallSwitches& asked,
+                          SetupOptions& options);
 
 // The query of the first "URL=http://" line of an Internet shortcut: from its first "?" to the
 // end of the line; empty when the file, the line or the "?" is missing.

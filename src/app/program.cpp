@@ -1,16 +1,16 @@
 #include "app/program.h"
 
+#include "app/command_line.h"
 #include "app/outcome.h"
-#include "app/run_mode.h"
-#include "engine/switches.h"
+#include "engine/paths.h"
 #include "resources/catalogue.h"
 
 namespace {
 
 // The log the command line asks for, its name made full now: the run changes its current
 // folder later.
-platform::RunLog LogFor(platform::Platform& platform) {
-  const std::optional<std::string> name = SwitchValue(platform.process.Arguments(), switches::kLog);
+platform::RunLog LogFor(platform::Platform& platform, const CommandLine& commandLine) {
+  const std::optional<std::string>& name = commandLine.logFile;
   if (!name || name->empty()) {
     return {};
   }
@@ -18,31 +18,21 @@ platform::RunLog LogFor(platform::Platform& platform) {
   return platform::RunLog(platform.files, full.empty() ? *name : full);
 }
 
-std::string CommandLineText(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    text += ' ';
-    text += argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
-  }
-  return text;
-}
-
 }  // namespace
 
-SetupRun::SetupRun(platform::Platform& platform)
-    : log_(LogFor(platform)),
+SetupRun::SetupRun(platform::Platform& platform, const CommandLine& commandLine)
+    : log_(LogFor(platform, commandLine)),
       recording_(log_.Enabled() ? std::make_unique<platform::RecordingPlatform>(platform, log_)
                                 : nullptr),
       platform_(recording_ ? recording_->Get() : platform),
       instances_(platform_),
       wow64_(platform_.system),
-      app_(platform_, options_, wow64_, instances_, log_) {}
+      app_(platform_, commandLine, options_, wow64_, instances_, log_) {}
 
 int SetupRun::Run() {
   if (log_.Enabled()) {
     log_.Write("Pictavo Setup log: " + platform_.process.ModuleFileName());
-    log_.Write("Command line:" + CommandLineText(platform_.process.Arguments()));
+    log_.Write("Command line:" + app_.Command().text);
   }
   if (!instances_.HasLocks()) {
     log_.Write("Not done: join the instance list");
@@ -53,9 +43,12 @@ int SetupRun::Run() {
   return static_cast<int>(app_.ExitCode());
 }
 
-SetupProgram::SetupProgram(platform::Platform& platform) : platform_(platform) {
-  if (!AsksForHelp(platform.process.Arguments())) {
-    run_.emplace(platform);
+SetupProgram::SetupProgram(platform::Platform& platform)
+    : platform_(platform),
+      commandLine_(ReadCommandLine(platform.process.Arguments(),
+                                   ProgramFilePath(platform.process.ModuleFileName()))) {
+  if (!commandLine_.helpAsked) {
+    run_.emplace(platform, commandLine_);
   }
 }
 
@@ -66,7 +59,7 @@ int SetupProgram::Run() {
   // A silent run promises no box, and a deployment tool would wait for ever on one nobody can
   // see: there the help shows nothing. Either way nothing is installed, removed or logged, and
   // the run ends with 0, as a look at the switches is no failure.
-  if (!HasSilentSwitch(platform_.process.Arguments())) {
+  if (!commandLine_.silent) {
     platform::UserInterface& ui = platform_.ui;
     ui.MessageBox(platform::kNoWindow, ui.LoadString(catalogue::kSwitchHelp),
                   ui.LoadString(catalogue::kSetupCaption, catalogue::kCaptionCapacity),

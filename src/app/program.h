@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/command_line.h"
 #include "app/setup_app.h"
 #include "engine/setup_options.h"
 #include "engine/wow64_query.h"
@@ -16,7 +17,8 @@
 
 class SetupRun {
  public:
-  explicit SetupRun(platform::Platform& platform);
+  // `commandLine` must outlive the run.
+  SetupRun(platform::Platform& platform, const CommandLine& commandLine);
 
   // Runs InitInstance and the normal end; returns the process's exit code: 1 without the
   // instance list's locks, before anything is changed.
@@ -41,8 +43,8 @@ class SetupRun {
 
 class SetupProgram {
  public:
-  // Creates the run's objects, unless the command line asks for help: then the process must
-  // neither join the instance list nor open a log.
+  // Reads the command line, and creates the run's objects unless it asks for help: then the
+  // process must neither join the instance list nor open a log.
   explicit SetupProgram(platform::Platform& platform);
 
   // The help box, or the run; the process's exit code.
@@ -53,6 +55,9 @@ class SetupProgram {
 
  private:
   platform::Platform& platform_;
+  // Read here alone, and kept for the whole process: every part of the run takes its switches
+  // from this.
+  const CommandLine commandLine_;
   std::optional<SetupRun> run_;
   SetupOptions initialOptions_;
 };

@@ -1,6 +1,6 @@
 #include "app/self_removal.h"
 
-#include "app/run_mode.h"
+#include "app/command_line.h"
 #include "app/setup_app.h"
 #include "engine/busy_mark.h"
 #include "engine/format_text.h"
@@ -163,7 +163,7 @@ void SelfRemovalRun(CSetupApp& app, const std::string& uninstallerPath) {
   RunReport& report = app.Report();
   const std::string installFolder = FolderOf(platform.system, uninstallerPath);
 
-  const bool awaited = HasSwitch(platform.process.Arguments(), switches::kOutcome);
+  const bool awaited = app.Command().outcomeAwaited;
   if (awaited) {
     log.Write("Run: removal");
     // The uninstaller waits for this run, holding its own file: the copy it starts next takes

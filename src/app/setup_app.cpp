@@ -1,28 +1,23 @@
 #include "app/setup_app.h"
 
 #include "app/install_run.h"
-#include "app/run_mode.h"
 #include "app/self_removal.h"
-#include "engine/paths.h"
-#include "engine/switches.h"
 #include "instances/close_instances.h"
 #include "resources/catalogue.h"
 
 unsigned CSetupApp::Conclude(Outcome outcome) {
-  exitCode_ = ExitCodeOf(outcome, restartCode_);
+  exitCode_ = ExitCodeOf(outcome, commandLine_.restartCode);
   log_.Write(OutcomeLine(outcome, exitCode_));
   return exitCode_;
 }
 
 bool CSetupApp::InitInstance() {
   platform::Platform& platform = GetPlatform();
-  const std::vector<std::string> arguments = platform.process.Arguments();
-  options_.Silent = HasSilentSwitch(arguments);
-  restartCode_ = HasSwitch(arguments, switches::kRestartCode);
+  options_.Silent = commandLine_.silent;
 
-  const RunMode mode = ChooseRunMode(arguments, ProgramFilePath(platform.process.ModuleFileName()));
+  const RunMode mode = commandLine_.mode;
   if (mode == RunMode::SelfRemoval) {
-    SelfRemovalRun(*this, arguments[2]);
+    SelfRemovalRun(*this, commandLine_.selfRemovalPath);
   }
   log_.Write(mode == RunMode::Install ? "Run: install" : "Run: uninstall");
 
@@ -43,7 +38,7 @@ bool CSetupApp::InitInstance() {
     }
   }
 
-  switch (CloseRunningInstances(*this, instances_, mode == RunMode::Install)) {
+  switch (CloseRunningInstances(*this, instances_, commandLine_.AsksBeforeClosing())) {
     case CloseResult::Continue:
       break;
     case CloseResult::End:

@@ -1,6 +1,7 @@
 // The application object: the program's one entry decides the run and hands over to it.
 #pragma once
 
+#include "app/command_line.h"
 #include "app/outcome.h"
 #include "engine/run_report.h"
 #include "engine/setup_options.h"
@@ -11,9 +12,10 @@
 
 class CSetupApp : public framework::Application {
  public:
-  CSetupApp(platform::Platform& platform, SetupOptions& options, const Wow64Query& wow64,
-            COXInstanceManager& instances, const platform::RunLog& log)
+  CSetupApp(platform::Platform& platform, const CommandLine& commandLine, SetupOptions& options,
+            const Wow64Query& wow64, COXInstanceManager& instances, const platform::RunLog& log)
       : Application(platform),
+        commandLine_(commandLine),
         options_(options),
         wow64_(wow64),
         instances_(instances),
@@ -22,6 +24,8 @@ class CSetupApp : public framework::Application {
 
   bool InitInstance() override;
 
+  // The command line as the program read it at start-up.
+  const CommandLine& Command() const { return commandLine_; }
   SetupOptions& Options() { return options_; }
   const Wow64Query& Wow64() const { return wow64_; }
   const platform::RunLog& Log() const { return log_; }
@@ -34,11 +38,11 @@ class CSetupApp : public framework::Application {
   unsigned ExitCode() const { return exitCode_; }
 
  private:
+  const CommandLine& commandLine_;
   SetupOptions& options_;
   const Wow64Query& wow64_;
   COXInstanceManager& instances_;
   const platform::RunLog& log_;
   RunReport report_;
-  bool restartCode_ = false;
   unsigned exitCode_ = exit_code::kComplete;
 };

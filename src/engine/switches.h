@@ -1,6 +1,7 @@
-// Every switch the program accepts, spelled once. The parsers take their spellings from here,
-// and the help box (text 220 of setup.rc) must give each of them a line: administrators learn
-// the switches from that box, so a switch without a line there is a switch nobody knows.
+// Every switch the program accepts, spelled once. The command-line reader (app/command_line.h)
+// takes their spellings from here, and the help box (text 220 of setup.rc) must give each of them a
+// line: administrators learn the switches from that box, so a switch without a line there is a
+// switch nobody knows.
 #pragma once
 
 #include <array>

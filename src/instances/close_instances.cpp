@@ -2,8 +2,6 @@
 
 #include "engine/busy_mark.h"
 #include "engine/format_text.h"
-#include "engine/switches.h"
-#include "engine/text.h"
 #include "resources/catalogue.h"
 
 namespace {
@@ -47,18 +45,8 @@ bool UserAllowsClosing(platform::Platform& platform, int count) {
 
 }  // namespace
 
-bool SkipsInstanceQuestion(const std::vector<std::string>& arguments) {
-  for (std::size_t i = 2; i < arguments.size(); ++i) {
-    if (EqualsIgnoringCase(arguments[i], switches::kSilent) ||
-        EqualsIgnoringCase(arguments[i], switches::kNoInstanceQuestion)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManager& instances,
-                                  bool installMode) {
+                                  bool askBeforeClosing) {
   platform::Platform& platform = app.GetPlatform();
   // Ending a setup that installs or removes would leave the product half written.
   if (AnotherSetupIsBusy(platform.session)) {
@@ -76,8 +64,7 @@ CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManage
   if (others == 0) {
     return CloseResult::Continue;
   }
-  if (installMode && !SkipsInstanceQuestion(platform.process.Arguments()) &&
-      !UserAllowsClosing(platform, static_cast<int>(others))) {
+  if (askBeforeClosing && !UserAllowsClosing(platform, static_cast<int>(others))) {
     return CloseResult::End;
   }
 

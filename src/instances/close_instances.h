@@ -1,9 +1,6 @@
 // Closing the product's other running programs before files are installed or removed.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "framework/framework.h"
 #include "instances/instance_manager.h"
 
@@ -15,12 +12,8 @@ enum class CloseResult { Continue, End, Busy };
 // setup's.
 inline constexpr unsigned kSetupCloseCode = 1001;
 
-// In install mode asks whether the other running programs may be closed (unless "-s" or "/s"
-// follows the first argument), then asks each to close and ends it; in uninstall mode closes
-// them without asking. End only when the user declined; Busy, before anything, while another
-// setup marks itself busy.
+// Asks whether the other running programs may be closed when `askBeforeClosing` says so (an
+// installation's command line decides that), then asks each to close and ends it. End only when
+// the user declined; Busy, before anything, while another setup marks itself busy.
 CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManager& instances,
-                                  bool installMode);
-
-// Whether an argument after the first is "-s" or "/s", in any letter case.
-bool SkipsInstanceQuestion(const std::vector<std::string>& arguments);
+                                  bool askBeforeClosing);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/run_mode.h"
+#include "app/command_line.h"
 #include "engine/paths.h"
 #include "program_runner.h"
 
@@ -16,61 +16,12 @@ const sim::ExpectedBox kRemovalQuestion{
     "Pictavo Setup",
     {platform::Buttons::YesNo, platform::Icon::Warning, platform::DefaultButton::Second}};
 
-struct ModeCase {
-  std::vector<std::string> arguments;  // element 0 is the program
-  const char* path;
-  RunMode expected;
-};
-
-TEST(RunModeTest, FollowsTheArgumentsAndTheLowerCasedProgramPath) {
-  const ModeCase cases[] = {
-      {{"setup.exe"}, kSetup, RunMode::Install},
-      {{"x"}, kUninstaller, RunMode::Uninstall},
-      {{"x", "-install"}, kUninstaller, RunMode::Install},
-      {{"x", "-INSTALL"}, kUninstaller, RunMode::Install},
-      // -install counts at position 1 only.
-      {{"x", "-S", "-INSTALL"}, kUninstaller, RunMode::Uninstall},
-      {{"x", "-installer"}, kUninstaller, RunMode::Uninstall},
-      {{"x"}, "C:\\Temp\\SETUP.EXE", RunMode::Install},
-      {{"x"}, "C:\\Temp\\Product_Setup.exe", RunMode::Install},
-      {{"x"}, "C:\\Temp\\mysetup.exe", RunMode::Install},
-      // The whole path is searched, folders included.
-      {{"x"}, "C:\\setup.exe.d\\PictvUnInst.exe", RunMode::Install},
-      {{"x"}, "C:\\Temp\\setup.ex", RunMode::Uninstall},
-      {{"x"}, "C:\\Temp\\setup .exe", RunMode::Uninstall},
-      // -delself must be exact, at position 1, and followed by a path.
-      {{"x", "-delself", "C:\\P\\PictvUnInst.exe"}, kSetup, RunMode::SelfRemoval},
-      {{"x", "-delself", "C:\\P\\PictvUnInst.exe", "-s"}, kUninstaller, RunMode::SelfRemoval},
-      {{"x", "-delself"}, kUninstaller, RunMode::Uninstall},
-      {{"x", "-delself"}, kSetup, RunMode::Install},
-      {{"x", "-DelSelf", "C:\\P\\PictvUnInst.exe"}, kUninstaller, RunMode::Uninstall},
-      {{"x", "-s", "-delself", "C:\\P\\PictvUnInst.exe"}, kUninstaller, RunMode::Uninstall},
-      {{}, kUninstaller, RunMode::Uninstall},
-  };
-  for (const ModeCase& c : cases) {
-    EXPECT_EQ(ChooseRunMode(c.arguments, c.path), c.expected)
-        << c.path << " with " << c.arguments.size() << " argument(s)";
-  }
-}
-
-TEST(RunModeTest, SilentSwitchIsAWholeMinusSAnywhereAfterTheProgram) {
-  EXPECT_TRUE(HasSilentSwitch({"x", "-s"}));
-  EXPECT_TRUE(HasSilentSwitch({"x", "-S"}));
-  EXPECT_TRUE(HasSilentSwitch({"x", "-install", "-allusers", "-s"}));
-  EXPECT_FALSE(HasSilentSwitch({"x"}));
-  EXPECT_FALSE(HasSilentSwitch({"x", "/s"}));
-  EXPECT_FALSE(HasSilentSwitch({"x", "-silent"}));
-  EXPECT_FALSE(HasSilentSwitch({"x", "-s "}));
-  EXPECT_FALSE(HasSilentSwitch({"-s"}));  // the program itself is no switch
-  EXPECT_FALSE(HasSilentSwitch({}));
-}
-
 TEST(RunModeTest, ProgramPathIsCutToTheBufferOfTwoHundredSixtyCharacters) {
   const std::string longPath = "C:\\" + std::string(300, 'a') + "\\setup.exe";
   EXPECT_EQ(ProgramFilePath(longPath).size(), 259u);
   EXPECT_EQ(ProgramFilePath(kSetup), kSetup);
   // The cut happens before the name test, so a "setup.exe" beyond it is not seen.
-  EXPECT_EQ(ChooseRunMode({"x"}, ProgramFilePath(longPath)), RunMode::Uninstall);
+  EXPECT_EQ(ReadCommandLine({"x"}, ProgramFilePath(longPath)).mode, RunMode::Uninstall);
 }
 
 TEST(EntryTest, UninstallerAsksTheRemovalQuestionAndNoEndsWithNothingDone) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/outcome.h"
-#include "app/run_mode.h"
 #include "engine/switches.h"
 #include "platform/sim/faults.h"
 #include "program_runner.h"
@@ -109,41 +108,6 @@ TEST(SwitchHelpTest, EverySwitchTheSourcesSpellIsInTheTable) {
   EXPECT_GT(files, 50);
   // The scan itself must see the parsers' spellings.
   EXPECT_TRUE(spelled.count("-instdir") && spelled.count("/s") && spelled.count("--help"));
-}
-
-struct HelpCase {
-  std::vector<std::string> arguments;
-  bool asks;
-};
-
-TEST(SwitchHelpTest, HelpIsAWholeHelpSwitchAnywhereAfterTheProgramInAnyCase) {
-  const HelpCase cases[] = {
-      {{"x", "/?"}, true},
-      {{"x", "-?"}, true},
-      {{"x", "/H"}, true},
-      {{"x", "-h"}, true},
-      {{"x", "--Help"}, true},
-      {{"x", "-s", "-allusers", "/?"}, true},
-      // The value of a switch is still an argument of its own.
-      {{"x", "-instdir", "-h"}, true},
-      {{"x", "-log", "/?"}, true},
-      {{"/?"}, false},  // the program itself
-      {{"x"}, false},
-      {{}, false},
-      {{"x", "-help"}, false},
-      {{"x", "/help"}, false},
-      {{"x", "?"}, false},
-      {{"x", "/??"}, false},
-      {{"x", "-h "}, false},
-      {{"x", "--h"}, false},
-  };
-  for (const HelpCase& c : cases) {
-    std::string line;
-    for (const std::string& argument : c.arguments) {
-      line += "[" + argument + "]";
-    }
-    EXPECT_EQ(AsksForHelp(c.arguments), c.asks) << line;
-  }
 }
 
 class HelpRunTest : public ::testing::Test {

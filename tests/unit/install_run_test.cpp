@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "app/install_run.h"
 #include "engine/registration.h"
 #include "program_runner.h"
@@ -29,9 +30,9 @@ class InstallRunTest : public ::testing::Test {
   SetupOptions Options(std::vector<std::string> arguments) {
     SetupOptions options;
     sim::Process& process = machine_.Processes().Start({kSetup, {}, {}});
-    std::vector<std::string> all = {kSetup};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    ApplyInstallSwitches(process.GetPlatform(), all, options);
+    arguments.insert(arguments.begin(), kSetup);
+    ApplyInstallSwitches(process.GetPlatform(), ReadCommandLine(arguments, kSetup).install,
+                         options);
     return options;
   }
 
@@ -52,10 +53,12 @@ TEST_F(InstallRunTest, InstdirNeedsItsExactNameAnExistingFolderAndAValue) {
   machine_.Files().CreateFolders("E:\\Apps");
   sim::Process& process = machine_.Processes().Start({kSetup, {}, {}});
   platform::Platform& platform = process.GetPlatform();
-  SetupOptions options;
+  // The folder the options end with; empty when the switches chose none.
   auto candidate = [&](std::vector<std::string> arguments) {
+    SetupOptions options;
     arguments.insert(arguments.begin(), kSetup);
-    return ApplyInstallSwitches(platform, arguments, options);
+    ApplyInstallSwitches(platform, ReadCommandLine(arguments, kSetup).install, options);
+    return options.InstallFolder;
   };
   EXPECT_EQ(candidate({"-instdir", "E:\\Apps\\"}), "E:\\Apps");
   EXPECT_EQ(candidate({"-instdir", "E:\\Apps/"}), "E:\\Apps");

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/command_line.h"
 #include "engine/busy_mark.h"
 #include "instances/close_instances.h"
 #include "program_runner.h"
@@ -18,6 +19,7 @@ using platform::WindowHandle;
 
 constexpr char kProduct[] = "C:\\Program Files\\Pictavo 6\\Pictv6.exe";
 constexpr char kSetup[] = "D:\\Dist\\setup.exe";
+constexpr char kUninstaller[] = "C:\\Program Files\\Pictavo 6\\PictvUnInst.exe";
 constexpr char kRegion[] = "COXInstanceManager_FileMap_Corvantis.Pictavo-DX.v4";
 constexpr char kListLock[] = "COXInstanceManager_InstanceList_Mutex_Corvantis.Pictavo-DX.v4";
 constexpr char kAdditionalLock[] = "COXInstanceManager_Additional_Mutex_Corvantis.Pictavo-DX.v4";
@@ -100,14 +102,17 @@ class InstancesTest : public ::testing::Test {
     return found;
   }
 
-  // The closing step in a setup process started with `arguments`.
+  // The closing step in a setup process started with `arguments`, asking as its command line
+  // says.
   CloseResult Close(bool installMode, std::vector<std::string> arguments = {}) {
     CloseResult result = CloseResult::End;
-    setup_ = &machine_.Processes().Start({kSetup, std::move(arguments), {}});
+    setup_ = &machine_.Processes().Start({kSetup, arguments, {}});
+    arguments.insert(arguments.begin(), kSetup);
+    const CommandLine line = ReadCommandLine(arguments, installMode ? kSetup : kUninstaller);
     setup_->Run([&](platform::Platform& platform) {
       COXInstanceManager instances(platform);
       TestApp app(platform);
-      result = CloseRunningInstances(app, instances, installMode);
+      result = CloseRunningInstances(app, instances, line.AsksBeforeClosing());
       return 0;
     });
     return result;
@@ -386,13 +391,14 @@ TEST_F(InstancesTest, AProgramThatTakesTheIdOfAProductThatClosedItselfIsNeverEnd
 TEST_F(InstancesTest, AProductThatResetTheListJustAfterTheSetupJoinedIsStillClosed) {
   Program& product = Launch();
   setup_ = &machine_.Processes().Start({kSetup, {"-install", "-s"}, {}});
+  const CommandLine line = ReadCommandLine({kSetup, "-install", "-s"}, kSetup);
   CloseResult result = CloseResult::End;
   setup_->Run([&](platform::Platform& platform) {
     COXInstanceManager instances(platform);
     // The product made the region an instant before this process joined, and reset it after.
     instances.UnregisterProcess(platform.session.CurrentProcessId());
     TestApp app(platform);
-    result = CloseRunningInstances(app, instances, true);
+    result = CloseRunningInstances(app, instances, line.AsksBeforeClosing());
     return 0;
   });
   EXPECT_EQ(result, CloseResult::Continue);
@@ -445,13 +451,6 @@ TEST(InstanceListLayoutTest, WordsAreLittleEndianAndLengthsRoundUp) {
   EXPECT_EQ(instance_list::RoundUp(65536, 65536), 65536u);
   EXPECT_EQ(instance_list::RoundUp(1024, 4096), 4096u);
   EXPECT_EQ(instance_list::RoundUp(8193, 4096), 12288u);
-}
-
-TEST(SkipsInstanceQuestionTest, LooksFromTheSecondArgumentOn) {
-  EXPECT_FALSE(SkipsInstanceQuestion({"setup.exe", "-s"}));
-  EXPECT_TRUE(SkipsInstanceQuestion({"setup.exe", "-install", "-S"}));
-  EXPECT_TRUE(SkipsInstanceQuestion({"setup.exe", "x", "/s"}));
-  EXPECT_FALSE(SkipsInstanceQuestion({"setup.exe", "x", "-silent"}));
 }
 
 }  // namespace
