@@ -14,7 +14,6 @@ namespace {
 // Stored as written: the shell expands it when the shortcut is used.
 constexpr char kProductWorkingFolder[] = "%APPDATA%";
 constexpr std::size_t kTargetCapacity = 512;
-constexpr std::size_t kShortcutPathCapacity = 260;
 
 // The program menu the group goes into. An unknown all-users program menu makes the whole run
 // a current-user one.
@@ -62,7 +61,7 @@ std::int32_t CreateShellLink(framework::Application& app, const SetupOptions& op
   platform::Platform& platform = app.GetPlatform();
   // The shortcut's path is handed over in its wide form, where a double-byte character is one.
   if (target.size() >= kTargetCapacity ||
-      CharacterCount(platform.system, shortcutPath) >= kShortcutPathCapacity) {
+      CharacterCount(platform.system, shortcutPath) >= kPathCapacity) {
     return kShortcutFailed;
   }
   std::unique_ptr<platform::ShellLink> link = platform.shell.CreateShellLink();
