@@ -43,6 +43,29 @@ bool UserAllowsClosing(platform::Platform& platform, int count) {
   return false;
 }
 
+// Asks the product's program `id` to close, and ends it when it does not close at once. Opened
+// before anything is asked of it: while this handle is open the id cannot pass to another
+// program, so the process confirmed, waited for and ended is the product.
+void CloseProgram(platform::Session& session, COXInstanceManager& instances, std::uint32_t id) {
+  const platform::KernelHandle process =
+      session.OpenProcess(id, platform::kProcessTerminate | platform::kSynchronize);
+  if (process == platform::kNoHandle) {
+    return;
+  }
+  const platform::WindowHandle window = instances.FindMainWindow(id);
+  if (window != platform::kNoWindow) {
+    session.PostMessage(window, platform::kMessageClose, kSetupCloseCode, 0);
+    // The pause after the request, cut short when the program closes by itself.
+    if (!session.WaitForProcessEnd(process, kPauseAfterCloseRequest)) {
+      session.TerminateProcess(process, 0);
+      // Until it has ended its files stay in use, and the installation would have to leave
+      // them for the next start, or the removal leave them behind.
+      session.WaitForProcessEnd(process, kEndWait);
+    }
+  }
+  session.CloseHandle(process);
+}
+
 }  // namespace
 
 CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManager& instances,
@@ -73,28 +96,9 @@ CloseResult CloseRunningInstances(framework::Application& app, COXInstanceManage
     return CloseResult::Continue;
   }
   for (std::uint32_t id : listed) {
-    if (id == ownId) {
-      continue;
+    if (id != ownId) {
+      CloseProgram(session, instances, id);
     }
-    // Opened before anything is asked of it: while this handle is open the id cannot pass to
-    // another program, so the process confirmed, waited for and ended below is the product.
-    const platform::KernelHandle process =
-        session.OpenProcess(id, platform::kProcessTerminate | platform::kSynchronize);
-    if (process == platform::kNoHandle) {
-      continue;
-    }
-    const platform::WindowHandle window = instances.FindMainWindow(id);
-    if (window != platform::kNoWindow) {
-      session.PostMessage(window, platform::kMessageClose, kSetupCloseCode, 0);
-      // The pause after the request, cut short when the program closes by itself.
-      if (!session.WaitForProcessEnd(process, kPauseAfterCloseRequest)) {
-        session.TerminateProcess(process, 0);
-        // Until it has ended its files stay in use, and the installation would have to leave
-        // them for the next start, or the removal leave them behind.
-        session.WaitForProcessEnd(process, kEndWait);
-      }
-    }
-    session.CloseHandle(process);
   }
   return CloseResult::Continue;
 }
