@@ -92,10 +92,15 @@ bool SystemHasLibrary(platform::Platform& platform, const SetupOptions& options,
   const std::optional<RenameSpec> rename = SplitRename(spec);
   const std::string name = rename ? rename->fileName : spec;
   const std::string sourcePath = CompleteFolder(platform.system, options.SourceFolder) + name;
+  // It comes back under the name it had, which the record may spell in another letter case: a
+  // rename takes the case of the name it is given.
+  const std::vector<platform::FoundFile> found = platform.files.FindFiles(sourcePath);
+  const std::string ownPath =
+      found.size() == 1 ? FolderOf(platform.system, sourcePath) + found.front().name : sourcePath;
   const std::string hiddenPath = sourcePath + kHiddenSuffix;
   Rename(platform.files, sourcePath, hiddenPath);
   const bool loaded = platform.process.CanLoadLibrary(name);
-  Rename(platform.files, hiddenPath, sourcePath);
+  Rename(platform.files, hiddenPath, ownPath);
   return loaded;
 }
 

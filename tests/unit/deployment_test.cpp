@@ -405,10 +405,15 @@ TEST_F(DeploymentTest, X64RecordsOnlyOnSixtyFourBitWindows) {
 TEST_F(DeploymentTest, LibraryTheSystemHasIsNotCopiedAndKeepsItsName) {
   machine_.Processes().AddSystemLibrary("msxvc7.dll");
   files().WriteFile(Src("msxvc7.dll"), "ours");
-  Deploy("File Copy ind: msxvc7.dll\n");
+  // The second record spells the name in another letter case: the distribution's file, hidden
+  // for a moment, must come back under its own spelling.
+  Deploy("File Copy ind: msxvc7.dll\nFile Copy ind: MsXvc7.DLL\n");
   EXPECT_FALSE(files().Exists(Dst("msxvc7.dll")));
   EXPECT_EQ(Read(Src("msxvc7.dll")), "ours");
   EXPECT_FALSE(files().Exists(Src("msxvc7.dll.toinst")));
+  const std::vector<platform::FoundFile> found = files().FindFiles(Src("*.dll"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.front().name, "msxvc7.dll");
 }
 
 TEST_F(DeploymentTest, LibraryMissingFromTheSystemIsCopiedEvenBesideTheProgram) {
