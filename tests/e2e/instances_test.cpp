@@ -14,6 +14,7 @@
 
 #include "bench.h"
 #include "pe_file.h"
+#include "product_test.h"
 #include "registry_keys.h"
 
 namespace e2e {
@@ -99,54 +100,32 @@ struct Box {
   std::vector<std::string> buttons;  // "id:text"
 };
 
-class InstancesTest : public WineTest {
+class InstancesTest : public ProductTest {
  protected:
   void SetUp() override {
-    WineTest::SetUp();
+    ProductTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) {
       return;
     }
-    dist_ = bench().setupExe.parent_path() / "dist";
-    ASSERT_TRUE(fs::exists(dist_ / "setup.exe") && fs::exists(dist_ / "Pictv6.exe"))
-        << "the sample distribution was not built: " << dist_;
-    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
-    const std::optional<std::string> programs = RegValue(kShellFolders, "Common Programs");
-    const std::optional<std::string> desktop = RegValue(kShellFolders, "Common Desktop");
-    ASSERT_TRUE(programFiles && programs && desktop) << "the prefix lacks a shell folder entry";
-    installWin_ = *programFiles + "\\Pictavo 6";
-    install_ = HostPath(installWin_);
-    group_ = HostPath(*programs + "\\Pictavo 6");
-    desktopLink_ = HostPath(*desktop + "\\Pictavo 6.lnk");
-    ASSERT_FALSE(TempFolder().empty()) << "the prefix's temp folder was not found";
-    tempBefore_ = FilesMatching(TempFolder(), "uni*.tmp");
-    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations");
+    ASSERT_TRUE(fs::exists(dist_ / "Pictv6.exe")) << "the stand-in product was not built";
+    pendingValueBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations");
     wininit_ = bench().prefix / "drive_c" / "windows" / "wininit.ini";
     wininitBefore_ = ReadAll(wininit_);
-    ASSERT_FALSE(fs::exists(install_)) << "a product folder from elsewhere lies in the prefix";
-    ASSERT_FALSE(RunWindows({"reg", "query", kVendorKey, "/reg:32"}).exitCode == 0)
-        << "the prefix already knows the product";
-    touched_ = true;
   }
 
   void TearDown() override {
     setup_.reset();
     products_.clear();
-    if (touched_) {
-      RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
-      if (notepadPid_ != 0) {
-        RunWindows({"taskkill", "/f", "/pid", std::to_string(notepadPid_)});
-      }
-      notepad_.reset();
-      RemoveTemporaryCopies(tempBefore_);
-      std::error_code error;
-      fs::remove_all(install_, error);
-      fs::remove_all(group_, error);
-      fs::remove(desktopLink_, error);
-      EXPECT_TRUE(ImportRegistry(
-          RegRemoval({kVendorKey, kAppPathKey, kUninstallKey}, pendingBefore_.has_value())))
-          << "the product's keys stay behind";
+    if (notepadPid_ != 0) {
+      RunWindows({"taskkill", "/f", "/pid", std::to_string(notepadPid_)});
     }
-    WineTest::TearDown();
+    notepad_.reset();
+    ProductTest::TearDown();
+  }
+
+  void EndStrayRuns() override {
+    RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
+    ProductTest::EndStrayRuns();
   }
 
   void StartSetup(const fs::path& distFolder, const std::vector<std::string>& args) {
@@ -264,22 +243,15 @@ class InstancesTest : public WineTest {
   void ExpectNothingWaitsForTheNextStart() {
     const std::optional<std::string> pending =
         RegValue(kSessionManager, "PendingFileRenameOperations");
-    EXPECT_TRUE(pending == pendingBefore_ ||
+    EXPECT_TRUE(pending == pendingValueBefore_ ||
                 AsciiLower(pending.value_or("")).find(AsciiLower(installWin_)) == std::string::npos)
         << "waits for the next start: " << pending.value_or("");
     EXPECT_EQ(ReadAll(wininit_), wininitBefore_) << "WININIT.INI changed";
   }
 
-  fs::path dist_;
-  std::string installWin_;
-  fs::path install_;
-  fs::path group_;
-  fs::path desktopLink_;
-  std::vector<std::string> tempBefore_;
-  std::optional<std::string> pendingBefore_;
+  std::optional<std::string> pendingValueBefore_;
   fs::path wininit_;
   std::string wininitBefore_;
-  bool touched_ = false;
   std::unique_ptr<WindowsProcess> setup_;
   std::vector<Product> products_;
   std::unique_ptr<WindowsProcess> notepad_;

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "bench.h"
+#include "product_test.h"
 #include "registry_keys.h"
 
 namespace e2e {
@@ -179,22 +180,18 @@ struct Box {
   std::vector<UiRecord> controls;
 };
 
-class WizardTest : public WineTest {
+class WizardTest : public ProductTest {
  protected:
   void SetUp() override {
-    WineTest::SetUp();
+    ProductTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) {
       return;
     }
-    const fs::path dist = bench().setupExe.parent_path() / "dist";
-    ASSERT_TRUE(fs::exists(dist / "setup.exe") && fs::exists(dist / "agreement.txt"))
-        << "the sample distribution was not built: " << dist;
+    const fs::path dist = dist_;
+    ASSERT_TRUE(fs::exists(dist / "agreement.txt"))
+        << "the sample distribution lacks its agreement";
     recorderExe_ = bench().setupExe.parent_path() / "urlrecorder.exe";
     ASSERT_TRUE(fs::exists(recorderExe_)) << recorderExe_ << " is missing: build the win32 preset";
-
-    const std::optional<std::string> programFiles = RegValue(kCurrentVersion, "ProgramFilesDir");
-    ASSERT_TRUE(programFiles.has_value());
-    defaultInstallWin_ = *programFiles + "\\Pictavo 6";
     for (const auto& [key, name] :
          std::vector<std::pair<const char*, const char*>>{{kShellFolders, "Common Programs"},
                                                           {kShellFolders, "Common Desktop"},
@@ -206,20 +203,15 @@ class WizardTest : public WineTest {
       ASSERT_TRUE(value.has_value()) << "the prefix lacks the shell folder " << name;
       shellFolders_[name] = *value;
     }
-    ASSERT_FALSE(fs::exists(HostPath(defaultInstallWin_)))
-        << "a product folder from elsewhere lies in the prefix";
-    ASSERT_FALSE(RunWindows({"reg", "query", kProductKey, "/reg:32"}).exitCode == 0)
-        << "the prefix already knows the product";
-    pendingBefore_ = RegValue(kSessionManager, "PendingFileRenameOperations").has_value();
 
     // The copy lies in a folder with a blank in its name, as a download folder often does.
     dist_ = folder() / "Pictavo 6 download";
     fs::copy(dist, dist_, fs::copy_options::recursive);
-    touched_ = true;
 
     // Our recorder takes the place of the browser; the old command comes back afterwards.
     httpCommandBefore_ = RegValue(kHttpCommandKey, "");
     openedLog_ = folder() / "opened addresses.txt";
+    browserReplaced_ = true;
     ASSERT_TRUE(ImportRegistry("Windows Registry Editor Version 5.00\n\n[" +
                                std::string(kHttpCommandKey) + "]\n@=" +
                                RegQuoted(RegQuoted(WindowsPath(recorderExe_)) + " " +
@@ -230,32 +222,28 @@ class WizardTest : public WineTest {
 
   void TearDown() override {
     setup_.reset();
-    if (touched_) {
-      RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
-      std::error_code error;
-      fs::remove_all(HostPath(defaultInstallWin_), error);
-      for (const char* menu : {"Common Programs", "Programs"}) {
-        for (const char* group : {"Pictavo 6", kGroupName}) {
-          fs::remove_all(HostPath(shellFolders_[menu] + "\\" + group), error);
-        }
-      }
-      for (const char* place : {"Common Desktop", "Desktop", "Common Startup", "Startup"}) {
-        fs::remove(HostPath(shellFolders_[place] + "\\Pictavo 6.lnk"), error);
-      }
-      std::string reg = "Windows Registry Editor Version 5.00\n";
-      for (const char* key : {kVendorKey, kAppPathKey, kUninstallKey}) {
-        reg += "\n[-" + std::string(key) + "]\n";
-      }
-      if (!pendingBefore_) {
-        reg += "\n[" + std::string(kSessionManager) + "]\n\"PendingFileRenameOperations\"=-\n";
-      }
-      reg += "\n[" + std::string(kHttpCommandKey) +
-             "]\n@=" + (httpCommandBefore_ ? RegQuoted(*httpCommandBefore_) : std::string("-")) +
-             "\n";
-      EXPECT_TRUE(ImportRegistry(reg)) << "the product's keys or our browser stay behind";
+    // What the wizard's choices put beyond the product's usual places: the group named on the
+    // group page, and the autostart shortcuts.
+    std::error_code error;
+    for (const char* menu : {"Common Programs", "Programs"}) {
+      fs::remove_all(HostPath(shellFolders_[menu] + "\\" + kGroupName), error);
+    }
+    for (const char* place : {"Common Startup", "Startup"}) {
+      fs::remove(HostPath(shellFolders_[place] + "\\Pictavo 6.lnk"), error);
+    }
+    if (browserReplaced_) {
+      EXPECT_TRUE(ImportRegistry(
+          "Windows Registry Editor Version 5.00\n\n[" + std::string(kHttpCommandKey) + "]\n@=" +
+          (httpCommandBefore_ ? RegQuoted(*httpCommandBefore_) : std::string("-")) + "\n"))
+          << "our browser stays behind";
       EXPECT_EQ(RegValue(kHttpCommandKey, ""), httpCommandBefore_);
     }
-    WineTest::TearDown();
+    ProductTest::TearDown();
+  }
+
+  void EndStrayRuns() override {
+    RunWindows({"taskkill", "/f", "/im", "Pictv6.exe"});
+    ProductTest::EndStrayRuns();
   }
 
   // Started by its full path from the test's folder, as from a shortcut elsewhere: what it
@@ -447,15 +435,12 @@ class WizardTest : public WineTest {
     return state.str();
   }
 
-  fs::path dist_;
   fs::path recorderExe_;
   fs::path openedLog_;
   fs::path destination_;
-  std::string defaultInstallWin_;
   std::map<std::string, std::string> shellFolders_;
   std::optional<std::string> httpCommandBefore_;
-  bool pendingBefore_ = false;
-  bool touched_ = false;
+  bool browserReplaced_ = false;
   std::string frame_;
   std::unique_ptr<WindowsProcess> setup_;
 };
@@ -520,7 +505,7 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
   EXPECT_EQ(screen.window.Get("title"), kCaption);
   EXPECT_EQ(screen.FrameText(kNext), "&Next >");
   EXPECT_EQ(screen.FrameText(kCancel), "Cancel");
-  EXPECT_EQ(screen.Text(1013), defaultInstallWin_);
+  EXPECT_EQ(screen.Text(1013), installWin_);
   EXPECT_EQ(screen.Item(1001).Get("check"), "1");
   EXPECT_EQ(screen.Item(1002).Get("check"), "0");
   Tick(1002, true, kAllUsersLabel);
@@ -541,7 +526,7 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
   }
   EXPECT_EQ(screen.Text(1013), destinationWin);
   EXPECT_FALSE(fs::exists(destination_)) << "the new empty folder stays before installing";
-  EXPECT_FALSE(fs::exists(HostPath(defaultInstallWin_))) << "the folder made for the browser stays";
+  EXPECT_FALSE(fs::exists(HostPath(installWin_))) << "the folder made for the browser stays";
 
   // The group: a name too short is refused on Next and on Back alike.
   Press(kNext);
@@ -698,7 +683,7 @@ TEST_F(WizardTest, UserInstallsThroughEveryPageThenASecondRunShowsTheChoicesAndI
 TEST_F(WizardTest, ProgressBarMovesThroughTheFilesOfALargerInstallation) {
   constexpr int kMany = 2000;
   constexpr int kSampleFiles = 8;
-  destination_ = HostPath(defaultInstallWin_);
+  destination_ = HostPath(installWin_);
   const fs::path big = folder() / "big";
   WriteManyFileDistribution(dist_, big, kMany);
   setup_ = std::make_unique<WindowsProcess>(WindowsPath(big / "setup.exe"),
