@@ -67,9 +67,7 @@ RunMode ModeOf(const Arguments& arguments, const std::string& programPath) {
 std::string LogText(const Arguments& arguments) {
   std::string text;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    text += ' ';
-    text += argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
+    text += ' ' + QuotedArgument(arguments[i]);
   }
   return text;
 }
@@ -100,4 +98,8 @@ CommandLine ReadCommandLine(const Arguments& arguments, const std::string& progr
 
   line.text = LogText(arguments);
   return line;
+}
+
+std::string QuotedArgument(const std::string& argument) {
+  return argument.find_first_of(" \t") == std::string::npos ? argument : "\"" + argument + "\"";
 }

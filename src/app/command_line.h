@@ -49,3 +49,7 @@ struct CommandLine {
 // `programPath` the program file's path as ProgramFilePath gives it.
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
                             const std::string& programPath);
+
+// An argument as a command line carries it: the runtime splits at blanks and tabs, so one that
+// holds either is quoted.
+std::string QuotedArgument(const std::string& argument);

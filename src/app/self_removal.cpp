@@ -20,11 +20,6 @@ namespace {
 constexpr unsigned kHandOverLimit = 10000;
 constexpr unsigned kHandOverRetry = 20;
 
-// The runtime joins the arguments with blanks, so a path with a blank or a tab is quoted.
-std::string QuotedIfNeeded(const std::string& path) {
-  return path.find_first_of(" \t") == std::string::npos ? path : "\"" + path + "\"";
-}
-
 std::string JoinedArguments(const std::vector<std::string>& arguments) {
   std::string line;
   for (const std::string& argument : arguments) {
@@ -62,12 +57,12 @@ struct CopyCommand {
 CopyCommand CommandOfCopy(CSetupApp& app, const std::string& copy) {
   platform::Platform& platform = app.GetPlatform();
   CopyCommand command{copy, ProgramFilePath(platform.process.ModuleFileName()), {}, {}};
-  command.arguments = {QuotedIfNeeded(copy), switches::kSelfRemoval, QuotedIfNeeded(command.own)};
+  command.arguments = {QuotedArgument(copy), switches::kSelfRemoval, QuotedArgument(command.own)};
   if (app.Options().Silent) {
     command.arguments.push_back(switches::kSilent);
   }
   if (app.Log().Enabled()) {
-    command.logArguments = {switches::kLog, QuotedIfNeeded(app.Log().Path())};
+    command.logArguments = {switches::kLog, QuotedArgument(app.Log().Path())};
   }
   return command;
 }
